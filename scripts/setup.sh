@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what the build needs on a Debian machine, only when something is missing.
+set -euo pipefail
+pkgs=(build-essential cmake pkg-config libsqlite3-dev sqlite3 libgtest-dev libgmock-dev
+      libbenchmark-dev nlohmann-json3-dev libcli11-dev)
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  echo "installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+fi

@@ -1,0 +1,23 @@
+// What the standard fill procedure needs of a recordset.
+//
+// The data layer's Recordset implements it; tests drive the fill procedure with doubles.
+#pragma once
+
+#include <string_view>
+
+#include "ksmain/variant.h"
+
+namespace ksmain {
+
+class RecordSource {
+ public:
+  virtual ~RecordSource() = default;
+  virtual bool AtBof() const = 0;
+  virtual bool AtEof() const = 0;
+  // The current record's value of a field, named without regard to case, in its own kind
+  // (Null for a database NULL). A name the result lacks raises 3265.
+  virtual Variant Field(std::string_view name) const = 0;
+  virtual void MoveNext() = 0;
+};
+
+}  // namespace ksmain

@@ -1,0 +1,61 @@
+// Result grids: the two-dimensional arrays that query members hand back to pages.
+//
+// A grid has lower bounds 0 and fixed upper bounds; row 0 is the header (cell (0, 0)
+// holds the row count as an Integer), data rows start at 1. Row-first grids keep row r,
+// column c at element (r, c), column-first grids at (c, r). The grid lives in the
+// caller's own variable, so every cell written before a failure stays written.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+
+#include "frame/record_source.h"
+#include "ksmain/variant.h"
+
+namespace ksmain {
+
+enum class Orientation { RowFirst, ColumnFirst };
+
+class ResultGrid {
+ public:
+  // Replaces whatever `target` held with a fresh grid (every cell Empty) of the given row
+  // and column bounds.
+  static ResultGrid Create(Variant& target, Orientation orientation, std::int32_t row_bound,
+                           std::int32_t column_bound);
+  // Works on the two-dimensional array the page passed in, keeping its content; anything
+  // else raises 13.
+  static ResultGrid Adopt(Variant& target, Orientation orientation);
+
+  std::int32_t row_bound() const;
+  std::int32_t column_bound() const;
+  // Cell of row r, column c; outside the bounds raises 9.
+  Variant& Cell(std::int32_t row, std::int32_t column);
+  void Set(std::int32_t row, std::int32_t column, Variant value) {
+    Cell(row, column) = std::move(value);
+  }
+
+ private:
+  ResultGrid(Variant& target, Orientation orientation) : target_(&target), orientation_(orientation) {}
+  Variant* target_;
+  Orientation orientation_;
+};
+
+// One mapped field: the result field (named as the member asks for it) and its column.
+struct FieldColumn {
+  std::int32_t column;
+  std::string_view field;
+};
+
+// Called after the mapped fields of a row were copied, for the columns a member computes.
+using RowHook = std::function<void(std::int16_t row, const RecordSource& record)>;
+
+// The standard fill procedure once the query is open: the 16-bit row counter starts at 1;
+// a recordset at BOF or EOF writes 0 into (0, 0); otherwise each record's mapped fields go
+// into the counter's row in mapping order, then the hook runs, the counter grows (error 6
+// past 32767) and the recordset moves on. At the end (0, 0) receives counter - 1.
+// A failure ends the procedure at once, leaving (0, 0) as it was. Returns the count.
+std::int16_t FillGrid(ResultGrid& grid, RecordSource& records,
+                      std::span<const FieldColumn> mapping, const RowHook& hook = {});
+
+}  // namespace ksmain

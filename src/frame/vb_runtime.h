@@ -1,0 +1,144 @@
+// The automation runtime's value rules: text of every kind, text to number, dates,
+// comparisons, number formatting and the random-number generator.
+//
+// Every member and every SQL function of the embedded engine converts through this one
+// module, so a date typed on a page, a date the database hands back and a date compared
+// inside a statement all follow the same rules. The locale is fixed to en-US: short date
+// m/d/yyyy, long time h:mm:ss AM/PM, "." as decimal point and "," for grouping.
+//
+// Failures raise VbError with the runtime's numbers: 6 Overflow, 13 Type mismatch,
+// 94 Invalid use of Null.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "ksmain/variant.h"
+
+namespace ksmain::vb {
+
+// ---- Text ---------------------------------------------------------------------------
+
+// CStr: the display text of a value. Empty is "", Boolean "True"/"False", Double with up
+// to 15 significant digits ("0.5", "1E+20", "-1.5E-07"), Currency with up to 4 decimals,
+// Date "12/6/2026", "12/6/2026 2:05:09 PM" or time-only "2:05:09 PM". Null raises 94;
+// an array raises 13.
+std::string CStr(const Variant& v);
+
+// Text of a value where the runtime lets Null through as the empty text (the `&`
+// operator): Null and Empty give "", everything else CStr.
+std::string ConcatText(const Variant& v);
+
+// Double as the runtime prints it (15 significant digits, E notation outside 1E-05..1E+15).
+std::string DoubleText(double d);
+
+// Trim / LTrim / RTrim remove blanks (code 32) only, as the runtime does.
+std::string Trim(std::string_view s);
+std::string LTrim(std::string_view s);
+std::string RTrim(std::string_view s);
+std::string UCase(std::string_view s);
+std::string LCase(std::string_view s);
+// Replace every occurrence of `find` (exact, case-sensitive) from the first character.
+std::string Replace(std::string_view s, std::string_view find, std::string_view with);
+
+// ---- Numbers ------------------------------------------------------------------------
+
+// IsNumeric: numbers, Booleans, Empty, and text that reads as a number (blanks around,
+// a sign, a decimal point, grouping commas, an exponent; "&H" hex). Null, dates and
+// arrays are not numeric.
+bool IsNumeric(const Variant& v);
+
+// Text to number as the runtime reads it; nullopt when the text is not numeric.
+std::optional<double> ParseNumber(std::string_view text);
+
+// CDbl / CInt / CLng / CCur / CBool. Halves round to even in CInt and CLng (0.5 -> 0,
+// 1.5 -> 2, 2.5 -> 2). Out of range raises 6, non-numeric text 13, Null 94.
+double CDbl(const Variant& v);
+std::int16_t CInt(const Variant& v);
+std::int32_t CLng(const Variant& v);
+std::int64_t CCur(const Variant& v);  // scaled by 10,000
+bool CBool(const Variant& v);
+
+// 16-bit arithmetic with the runtime's overflow check (error 6).
+std::int16_t AddInteger(std::int16_t a, std::int16_t b);
+std::int16_t SubInteger(std::int16_t a, std::int16_t b);
+
+// Numeric value of a variant for arithmetic where Empty is 0 (the `+` of two variants).
+// Null raises 94, non-numeric text 13.
+double NumberOf(const Variant& v);
+
+// FormatNumber(value, decimals, leading_zero, -, grouping): a fixed count of decimals,
+// halves rounded away from zero; without a forced leading zero 0.8 prints ".8"; the
+// minus sign in front. 25 with one decimal is "25.0"; 1234.5 with none and grouping is
+// "1,235".
+std::string FormatNumber(double value, int decimals, bool leading_zero = true,
+                         bool grouping = true);
+
+// ---- Dates --------------------------------------------------------------------------
+// Dates are serials: days since 1899-12-30, the fraction the time of day (for negative
+// serials the fraction still counts forward from midnight, as the runtime stores them).
+
+struct DateParts {
+  int year = 1899, month = 12, day = 30;
+  int hour = 0, minute = 0, second = 0;
+};
+
+// Serial from calendar parts (years 100..9999); error 6 outside.
+double DateSerial(const DateParts& parts);
+// Calendar parts of a serial, the time rounded to the second.
+DateParts SplitDate(double serial);
+
+// CDate: the forms a user types: m/d/yyyy and m-d-yyyy, yyyy-mm-dd, month names and their
+// abbreviations ("2 January, 1970", "2-Jan-1970", "Jan 2, 1970"), times with or without
+// seconds and AM/PM, date and time together; two-digit years 00-29 -> 20xx, 30-99 -> 19xx;
+// a day-month order taken when month-day is impossible (13/1/2026 is January 13).
+// Numbers convert as serials. Non-dates raise 13, Null 94.
+double CDate(const Variant& v);
+// The same rules on text; nullopt when it is not a date.
+std::optional<double> ParseDate(std::string_view text);
+bool IsDate(const Variant& v);
+// DateValue: the date part of CDate (time dropped).
+double DateValue(const Variant& v);
+
+// Local date and time now / today's date (serials), from the system clock and time zone.
+double Now();
+double Today();
+
+// DateDiff("d", a, b): calendar-day boundaries crossed from a to b (negative when b is
+// earlier); times of day do not count.
+std::int32_t DateDiffDays(double a, double b);
+
+// ISO-8601 text as the embedded engine stores dates: "YYYY-MM-DD" for midnight,
+// "YYYY-MM-DD HH:MM:SS" otherwise. ParseIso also accepts a 'T' separator and fractional
+// seconds; nullopt for anything else.
+std::string ToIso(double serial);
+std::optional<double> ParseIso(std::string_view text);
+
+// ---- Comparisons ---------------------------------------------------------------------
+
+// A variant compared with literal text, as members compare parameters with "", "Z", "2"
+// or action codes: Empty counts as "", a number or date compares by its text, and Null is
+// never equal (the comparison yields Null, which a test treats as false).
+bool TextEquals(const Variant& v, std::string_view text);
+
+// Variant comparison of two values (the `=`, `<`, `>` of two variants): -1, 0, 1, or
+// nullopt when either is Null. Numbers compare numerically, texts by character codes, a
+// number against a text compares as numbers when the text is numeric and otherwise the
+// number is less; Empty is 0 against a number and "" against a text.
+std::optional<int> Compare(const Variant& a, const Variant& b);
+
+// The greater-than that the array sort uses: Compare(a, b) > 0, Null never greater.
+bool SortGreater(const Variant& a, const Variant& b);
+
+// ---- Random numbers -----------------------------------------------------------------
+
+// Rnd: the runtime's 24-bit linear congruential generator, one per process, started at
+// its documented seed, never reseeded per call; safe to call from several threads.
+// A fresh process draws 0.7055475, 0.533424, 0.5795186, ...
+float Rnd();
+// Restart the generator at the runtime's start value (tests only).
+void ResetRnd();
+
+}  // namespace ksmain::vb

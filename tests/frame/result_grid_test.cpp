@@ -1,0 +1,119 @@
+// The standard fill procedure, driven by a recordset double.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "frame/result_grid.h"
+#include "frame/trap.h"
+
+namespace ksmain {
+namespace {
+
+// Rows of named fields; field names match without regard to case, as the engine's do.
+class FakeRecords : public RecordSource {
+ public:
+  explicit FakeRecords(std::vector<std::map<std::string, Variant>> rows) : rows_(std::move(rows)) {}
+  bool AtBof() const override { return rows_.empty(); }
+  bool AtEof() const override { return pos_ >= rows_.size(); }
+  Variant Field(std::string_view name) const override {
+    for (const auto& [key, value] : rows_.at(pos_)) {
+      if (key.size() == name.size() &&
+          std::equal(key.begin(), key.end(), name.begin(),
+                     [](char a, char b) { return std::tolower(a) == std::tolower(b); })) {
+        return value;
+      }
+    }
+    throw VbError(err::kItemNotFound);
+  }
+  void MoveNext() override { ++pos_; }
+
+ private:
+  std::vector<std::map<std::string, Variant>> rows_;
+  std::size_t pos_ = 0;
+};
+
+FakeRecords Numbered(int n) {
+  std::vector<std::map<std::string, Variant>> rows;
+  for (int i = 1; i <= n; ++i) rows.push_back({{"ID", Variant(i)}, {"Name", Variant("n" + std::to_string(i))}});
+  return FakeRecords(std::move(rows));
+}
+
+constexpr FieldColumn kMap[] = {{0, "id"}, {2, "name"}};
+
+// The member shape: create the grid, arm the trap, fill.
+void RunMember(Variant& target, FakeRecords records, Orientation o, std::int32_t rows) {
+  ResultGrid grid = ResultGrid::Create(target, o, rows, 3);
+  RunTrapped(Trap::Silent, [&] { FillGrid(grid, records, kMap); });
+}
+
+TEST(GridFill, CountCellAndCapacity) {
+  struct Case {
+    int records;
+    Variant count;
+    int filled;
+  } cases[] = {
+      {0, Variant(std::int16_t{0}), 0},
+      {3, Variant(std::int16_t{3}), 3},
+      {5, Variant(std::int16_t{5}), 5},  // exactly the capacity
+      {6, Variant(), 5},                 // one more: rows kept, count Empty
+  };
+  for (const auto& c : cases) {
+    Variant target;
+    RunMember(target, Numbered(c.records), Orientation::RowFirst, 5);
+    const VarArray& a = target.AsArray();
+    ASSERT_EQ(a.bound(0).upper, 5);
+    ASSERT_EQ(a.bound(1).upper, 3);
+    EXPECT_EQ(a.at({0, 0}), c.count) << c.records << " records";
+    for (int r = 1; r <= 5; ++r) {
+      EXPECT_EQ(a.at({r, 0}), r <= c.filled ? Variant(r) : Variant()) << "row " << r;
+      EXPECT_TRUE(a.at({r, 1}).IsEmpty()) << "unmapped column stays Empty";
+    }
+  }
+}
+
+TEST(GridFill, ColumnFirstWritesColumnRowElements) {
+  Variant target;
+  RunMember(target, Numbered(2), Orientation::ColumnFirst, 4);
+  const VarArray& a = target.AsArray();
+  EXPECT_EQ(a.bound(0).upper, 3);
+  EXPECT_EQ(a.bound(1).upper, 4);
+  EXPECT_EQ(a.at({2, 1}), Variant("n1"));
+  EXPECT_EQ(a.at({0, 0}), Variant(std::int16_t{2}));
+}
+
+TEST(GridFill, NullStaysNullAndKindsAreKept) {
+  FakeRecords records({{{"id", Variant::Null()}, {"name", Variant::FromDate(46000)}}});
+  Variant target;
+  RunMember(target, std::move(records), Orientation::RowFirst, 2);
+  EXPECT_TRUE(target.AsArray().at({1, 0}).IsNull());
+  EXPECT_EQ(target.AsArray().at({1, 2}).kind(), VarKind::Date);
+}
+
+TEST(GridFill, MissingFieldEndsTheFillWithCountEmpty) {
+  FakeRecords records({{{"id", Variant(1)}}});  // no "name"
+  Variant target;
+  RunMember(target, std::move(records), Orientation::RowFirst, 2);
+  EXPECT_EQ(target.AsArray().at({1, 0}), Variant(1));
+  EXPECT_TRUE(target.AsArray().at({0, 0}).IsEmpty());
+}
+
+TEST(GridFill, SecondCallReplacesTheWholeGrid) {
+  Variant target;
+  RunMember(target, Numbered(3), Orientation::RowFirst, 5);
+  RunMember(target, Numbered(1), Orientation::RowFirst, 5);
+  EXPECT_EQ(target.AsArray().at({0, 0}), Variant(std::int16_t{1}));
+  EXPECT_TRUE(target.AsArray().at({2, 0}).IsEmpty());
+  EXPECT_TRUE(target.AsArray().at({3, 2}).IsEmpty());
+}
+
+TEST(GridFill, AnyPreviousContentIsDiscarded) {
+  for (Variant previous : {Variant("scalar"), Variant::Null(), Variant(VarArray::Of({Variant(1)}))}) {
+    RunMember(previous, Numbered(1), Orientation::RowFirst, 2);
+    EXPECT_EQ(previous.AsArray().dims(), 2);
+  }
+}
+
+}  // namespace
+}  // namespace ksmain

@@ -1,0 +1,73 @@
+// Variant kinds, array bounds and the value semantics of arrays.
+#include <gtest/gtest.h>
+
+#include "ksmain/variant.h"
+
+namespace ksmain {
+namespace {
+
+TEST(VariantKinds, EachConstructorKeepsItsKind) {
+  struct Case {
+    Variant value;
+    VarKind kind;
+  } cases[] = {
+      {Variant(), VarKind::Empty},
+      {Variant::Null(), VarKind::Null},
+      {Variant(std::int16_t{5}), VarKind::Integer},
+      {Variant(5), VarKind::Long},
+      {Variant(2.5), VarKind::Double},
+      {Variant::FromCurrency(123400), VarKind::Currency},
+      {Variant(true), VarKind::Boolean},
+      {Variant::FromDate(46000.5), VarKind::Date},
+      {Variant("text"), VarKind::String},
+      {Variant(VarArray::Grid(1, 1)), VarKind::Array},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.value.kind(), c.kind) << c.value;
+}
+
+TEST(VariantKinds, ReadingAnotherKindIsATypeMismatch) {
+  try {
+    (void)Variant("5").AsLong();
+    FAIL() << "expected error 13";
+  } catch (const VbError& e) {
+    EXPECT_EQ(e.number(), 13);
+  }
+  // Equality is strict about kinds: Integer 5 is not Long 5.
+  EXPECT_FALSE(Variant(std::int16_t{5}) == Variant(5));
+}
+
+TEST(VarArrayBounds, IndexingOutsideOrWithWrongArityRaisesNine) {
+  VarArray a({{1, 3}, {-2, 0}});
+  a.at({1, -2}) = Variant(1);
+  a.at({3, 0}) = Variant(2);
+  EXPECT_EQ(a.at({3, 0}), Variant(2));
+  const std::vector<std::vector<std::int32_t>> bad = {{0, 0}, {4, 0}, {1, 1}, {1, -3}, {1}, {1, 0, 0}};
+  for (const auto& index : bad) {
+    try {
+      (void)a.at(std::span<const std::int32_t>(index));
+      ADD_FAILURE() << "index of arity " << index.size() << " accepted";
+    } catch (const VbError& e) {
+      EXPECT_EQ(e.number(), 9);
+    }
+  }
+  EXPECT_THROW((void)a.bound(2), VbError);
+  EXPECT_THROW(VarArray({{0, 1 << 20}, {0, 1 << 20}}), VbError) << "huge shapes fail cleanly";
+}
+
+TEST(VarArrayValues, CopiesAreIndependent) {
+  Variant original(VarArray::Grid(2, 2));
+  original.MutableArray().at({1, 1}) = Variant("before");
+  Variant copy = original;
+  copy.MutableArray().at({1, 1}) = Variant("after");
+  EXPECT_EQ(original.AsArray().at({1, 1}), Variant("before"));
+  EXPECT_EQ(copy.AsArray().at({1, 1}), Variant("after"));
+}
+
+TEST(VarArrayValues, EmptyBoundsMakeAnArrayWithoutCells) {
+  VarArray a({{0, -1}});
+  EXPECT_EQ(a.size(), 0u);
+  EXPECT_THROW((void)a.at({0}), VbError);
+}
+
+}  // namespace
+}  // namespace ksmain
