@@ -1,0 +1,18 @@
+// Opening, filling and closing in the order the members' pages rely on.
+#include "data/grid_query.h"
+
+#include "data/datalink.h"
+
+namespace ksmain::data {
+
+std::int16_t QueryIntoGrid(ResultGrid& grid, const Variant& strconnect, sql::Dialect dialect,
+                           std::string_view sql, std::span<const FieldColumn> mapping,
+                           const RowHook& hook) {
+  DataLink link(strconnect, dialect);
+  Recordset& records = link.Query(sql);
+  const std::int16_t count = FillGrid(grid, records, mapping, hook);
+  link.Close();
+  return count;
+}
+
+}  // namespace ksmain::data
