@@ -31,7 +31,9 @@ std::string CStr(const Variant& v);
 // operator): Null and Empty give "", everything else CStr.
 std::string ConcatText(const Variant& v);
 
-// Double as the runtime prints it (15 significant digits, E notation outside 1E-05..1E+15).
+// Double as the runtime prints it: 15 significant digits, trailing zeros dropped, fixed
+// notation from 0.0001 up to below 1E+15 and E notation outside ("1E-05", "1E+15"). The
+// runtime holds no infinities or NaN; such a value raises 6.
 std::string DoubleText(double d);
 
 // Trim / LTrim / RTrim remove blanks (code 32) only, as the runtime does.
@@ -50,11 +52,15 @@ std::string Replace(std::string_view s, std::string_view find, std::string_view 
 // arrays are not numeric.
 bool IsNumeric(const Variant& v);
 
-// Text to number as the runtime reads it; nullopt when the text is not numeric.
+// Text to number as the runtime reads it; nullopt when the text is not numeric. Numeric
+// text beyond the Double range ("1e999") raises 6. "&H"/"&O" values that fit 16 bits read
+// as an Integer would ("&HFFFF" is -1), wider ones as a Long.
 std::optional<double> ParseNumber(std::string_view text);
 
 // CDbl / CInt / CLng / CCur / CBool. Halves round to even in CInt and CLng (0.5 -> 0,
-// 1.5 -> 2, 2.5 -> 2). Out of range raises 6, non-numeric text 13, Null 94.
+// 1.5 -> 2, 2.5 -> 2) and at the fourth decimal in CCur. Empty is 0, True -1, a Date its
+// serial; text reads as in ParseNumber (CBool also takes "True"/"False"). Out of range
+// raises 6, non-numeric text 13, Null 94, an array 13.
 double CDbl(const Variant& v);
 std::int16_t CInt(const Variant& v);
 std::int32_t CLng(const Variant& v);
@@ -70,9 +76,11 @@ std::int16_t SubInteger(std::int16_t a, std::int16_t b);
 double NumberOf(const Variant& v);
 
 // FormatNumber(value, decimals, leading_zero, -, grouping): a fixed count of decimals,
-// halves rounded away from zero; without a forced leading zero 0.8 prints ".8"; the
-// minus sign in front. 25 with one decimal is "25.0"; 1234.5 with none and grouping is
-// "1,235".
+// halves rounded away from zero on the value's 15-digit decimal form (2.675 -> "2.68");
+// without a forced leading zero 0.8 prints ".8" (a whole number still prints "0"); the
+// minus sign in front, and none when the value rounds to zero. 25 with one decimal is
+// "25.0"; 1234.5 with none and grouping is "1,235". decimals -1 is the regional default
+// (2); more than 99 raises 5; an infinite value raises 6.
 std::string FormatNumber(double value, int decimals, bool leading_zero = true,
                          bool grouping = true);
 
@@ -85,16 +93,21 @@ struct DateParts {
   int hour = 0, minute = 0, second = 0;
 };
 
-// Serial from calendar parts (years 100..9999); error 6 outside.
+// Serial from calendar parts (years 100..9999); error 6 outside. As in the runtime, years
+// 0-99 take the two-digit window (29 -> 2029, 30 -> 1930) and months, days and times
+// outside their range carry over (month 13 is January of the next year, day 0 the last
+// day of the month before).
 double DateSerial(const DateParts& parts);
-// Calendar parts of a serial, the time rounded to the second.
+// Calendar parts of a serial, the time rounded to the second (23:59:59.6 is the next
+// day's midnight). A serial outside 1/1/100 .. 12/31/9999 raises 6.
 DateParts SplitDate(double serial);
 
 // CDate: the forms a user types: m/d/yyyy and m-d-yyyy, yyyy-mm-dd, month names and their
 // abbreviations ("2 January, 1970", "2-Jan-1970", "Jan 2, 1970"), times with or without
 // seconds and AM/PM, date and time together; two-digit years 00-29 -> 20xx, 30-99 -> 19xx;
 // a day-month order taken when month-day is impossible (13/1/2026 is January 13).
-// Numbers convert as serials. Non-dates raise 13, Null 94.
+// "m/d" without a year is in the current year; a lone number in text is not a date.
+// Numbers convert as serials (6 outside the date range). Non-dates raise 13, Null 94.
 double CDate(const Variant& v);
 // The same rules on text; nullopt when it is not a date.
 std::optional<double> ParseDate(std::string_view text);
@@ -107,7 +120,8 @@ double Now();
 double Today();
 
 // DateDiff("d", a, b): calendar-day boundaries crossed from a to b (negative when b is
-// earlier); times of day do not count.
+// earlier); times of day do not count. The day of a serial is its integer part (-1.25 is
+// on 12/29/1899), not its floor.
 std::int32_t DateDiffDays(double a, double b);
 
 // ISO-8601 text as the embedded engine stores dates: "YYYY-MM-DD" for midnight,
@@ -119,14 +133,17 @@ std::optional<double> ParseIso(std::string_view text);
 // ---- Comparisons ---------------------------------------------------------------------
 
 // A variant compared with literal text, as members compare parameters with "", "Z", "2"
-// or action codes: Empty counts as "", a number or date compares by its text, and Null is
-// never equal (the comparison yields Null, which a test treats as false).
+// or action codes: Empty counts as "", a number, Boolean or date compares by its CStr
+// text (so a numeric 2 equals "2", but 2.5 does not equal "2.50"), text compares
+// exactly, and Null is never equal (the comparison yields Null, which a test treats as
+// false). An array raises 13.
 bool TextEquals(const Variant& v, std::string_view text);
 
 // Variant comparison of two values (the `=`, `<`, `>` of two variants): -1, 0, 1, or
-// nullopt when either is Null. Numbers compare numerically, texts by character codes, a
-// number against a text compares as numbers when the text is numeric and otherwise the
-// number is less; Empty is 0 against a number and "" against a text.
+// nullopt when either is Null. Numbers (Booleans and dates included) compare
+// numerically, texts by character codes (case-sensitive), and a number against a text is
+// always the lesser, even when the text is numeric (2 < "1"); Empty is 0 against a number
+// and "" against a text. An array raises 13.
 std::optional<int> Compare(const Variant& a, const Variant& b);
 
 // The greater-than that the array sort uses: Compare(a, b) > 0, Null never greater.
