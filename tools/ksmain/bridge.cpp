@@ -1,0 +1,122 @@
+// The late-bound bridge: settings, object creation, member resolution by name or DISPID,
+// and the response with every parameter's value after each call.
+#include "bridge.h"
+
+#include <iostream>
+#include <iterator>
+#include <string>
+
+#include "data/datalink.h"
+#include "json_variant.h"
+#include "ksmain/dispatch.h"
+
+namespace ksmain::bridge {
+namespace {
+
+using nlohmann::json;
+
+struct Call {
+  json member;
+  std::vector<Variant> args;
+};
+
+void ApplySettings(const json& settings) {
+  if (!settings.is_object()) throw BadRequest("\"settings\" must be an object");
+  if (settings.contains("catalogue_host")) {
+    if (!settings["catalogue_host"].is_string()) throw BadRequest("\"catalogue_host\" must be a string");
+    data::SetCatalogueHost(settings["catalogue_host"].get<std::string>());
+  }
+  if (settings.contains("servers")) {
+    const json& servers = settings["servers"];
+    if (!servers.is_object()) throw BadRequest("\"servers\" must be an object");
+    for (const auto& [name, dir] : servers.items()) {
+      if (!dir.is_string()) throw BadRequest("each server must map to a directory");
+      data::SetDataSource(name, dir.get<std::string>());
+    }
+  }
+}
+
+std::vector<Call> ReadCalls(const json& request) {
+  if (!request.contains("calls") || !request["calls"].is_array()) {
+    throw BadRequest("\"calls\" must be an array");
+  }
+  std::vector<Call> calls;
+  for (const json& c : request["calls"]) {
+    if (!c.is_object() || !c.contains("member")) throw BadRequest("each call needs a \"member\"");
+    const json& member = c["member"];
+    if (!member.is_string() && !member.is_number_integer() && !member.is_number_unsigned()) {
+      throw BadRequest("\"member\" must be a name or a DISPID");
+    }
+    Call call{member, {}};
+    if (c.contains("args")) {
+      if (!c["args"].is_array()) throw BadRequest("\"args\" must be an array");
+      for (const json& a : c["args"]) call.args.push_back(FromJson(a));
+    }
+    calls.push_back(std::move(call));
+  }
+  return calls;
+}
+
+json ErrorJson(const VbError& e) { return json{{"number", e.number()}, {"description", e.description()}}; }
+
+json RunOne(DispatchObject& object, Call& call) {
+  json result{{"return", nullptr}, {"args", json::array()}, {"error", nullptr}};
+  try {
+    const std::int32_t dispid = call.member.is_string()
+                                    ? object.GetIdOfName(call.member.get<std::string>())
+                                    : static_cast<std::int32_t>(call.member.get<std::int64_t>());
+    std::vector<Variant*> pointers;
+    for (Variant& a : call.args) pointers.push_back(&a);
+    result["return"] = ToJson(object.Invoke(dispid, pointers));
+  } catch (const VbError& e) {
+    result["error"] = ErrorJson(e);
+  } catch (const std::exception& e) {
+    result["error"] = ErrorJson(VbError(err::kDatabaseError, e.what()));
+  }
+  for (const Variant& a : call.args) result["args"].push_back(ToJson(a));
+  return result;
+}
+
+}  // namespace
+
+int RunCall(std::istream& in, std::ostream& out, std::ostream& err) {
+  std::vector<Call> calls;
+  std::string progid;
+  try {
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const json request = json::parse(text);
+    if (!request.is_object()) throw BadRequest("the request must be a JSON object");
+    if (!request.contains("object") || !request["object"].is_string()) {
+      throw BadRequest("\"object\" must name a class");
+    }
+    progid = request["object"].get<std::string>();
+    if (request.contains("settings")) ApplySettings(request["settings"]);
+    calls = ReadCalls(request);
+  } catch (const json::exception& e) {
+    err << "ksmain call: malformed request: " << e.what() << "\n";
+    return 2;
+  } catch (const BadRequest& e) {
+    err << "ksmain call: malformed request: " << e.what() << "\n";
+    return 2;
+  }
+
+  json response{{"results", json::array()}};
+  std::unique_ptr<DispatchObject> object;
+  try {
+    object = CreateObject(progid);
+  } catch (const VbError& e) {
+    // The page's CreateObject failed: every call reports it.
+    for (Call& call : calls) {
+      json r{{"return", nullptr}, {"args", json::array()}, {"error", ErrorJson(e)}};
+      for (const Variant& a : call.args) r["args"].push_back(ToJson(a));
+      response["results"].push_back(std::move(r));
+    }
+  }
+  if (object) {
+    for (Call& call : calls) response["results"].push_back(RunOne(*object, call));
+  }
+  out << response.dump(-1, ' ', false, json::error_handler_t::replace) << "\n";
+  return 0;
+}
+
+}  // namespace ksmain::bridge

@@ -1,0 +1,49 @@
+// ksmain: the library's command-line tool.
+//   ksmain call                      JSON bridge: request on stdin, response on stdout
+//   ksmain init portfolio|catalogue FILE [--demo]
+//   ksmain sql --dialect jet|tsql [--db FILE] [--run]
+//   ksmain demo [DIR]                a page-like session on fresh demo databases
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+#include "bridge.h"
+#include "commands.h"
+#include "ksmain/dispatch.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"KsMain: the portfolio and catalogue automation classes"};
+  app.require_subcommand(1);
+
+  auto* call = app.add_subcommand("call", "run one JSON request of late-bound calls (stdin -> stdout)");
+
+  std::string kind, file;
+  bool demo_data = false;
+  auto* init = app.add_subcommand("init", "create an embedded database with its schema");
+  init->add_option("kind", kind, "portfolio or catalogue")->required()->check(CLI::IsMember({"portfolio", "catalogue"}));
+  init->add_option("file", file, "database file to create")->required();
+  init->add_flag("--demo", demo_data, "fill it with the demo data set");
+
+  std::string dialect = "jet", db;
+  bool run = false;
+  auto* sql = app.add_subcommand("sql", "show what a statement becomes for the embedded engine (stdin)");
+  sql->add_option("--dialect", dialect, "jet or tsql")->check(CLI::IsMember({"jet", "tsql"}));
+  sql->add_option("--db", db, "database whose schema the statement is analysed against");
+  sql->add_flag("--run", run, "run it through the DataLink and print the rows");
+
+  std::string dir = "out/demo";
+  auto* demo = app.add_subcommand("demo", "create demo databases and run a page-like session");
+  demo->add_option("dir", dir, "folder for the demo databases");
+
+  CLI11_PARSE(app, argc, argv);
+  DllRegisterServer();
+  try {
+    if (call->parsed()) return ksmain::bridge::RunCall(std::cin, std::cout, std::cerr);
+    if (init->parsed()) return ksmain::tool::Init(kind, file, demo_data);
+    if (sql->parsed()) return ksmain::tool::Sql(dialect, db, run, std::cin, std::cout);
+    if (demo->parsed()) return ksmain::tool::Demo(dir, std::cout);
+  } catch (const std::exception& e) {
+    std::cerr << "ksmain: " << e.what() << "\n";
+    return 1;
+  }
+  return 0;
+}
