@@ -1,0 +1,85 @@
+// Fixture databases for member tests: a fresh embedded database with one of the two
+// schemas, in a temporary folder removed at the end of the test, and raw statements to
+// put rows in and read them back without going through the code under test.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <atomic>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <unistd.h>
+
+#include "data/datalink.h"
+#include "ksmain/variant.h"
+#include "schema/schema.h"
+
+namespace ksmain::testing {
+
+class TempDb {
+ public:
+  enum class Kind { Portfolio, Catalogue };
+
+  explicit TempDb(Kind kind, bool demo = false) {
+    static std::atomic<int> counter{0};
+    dir_ = std::filesystem::temp_directory_path() /
+           ("ksmain-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    std::filesystem::create_directories(dir_);
+    path_ = (dir_ / (kind == Kind::Portfolio ? "portfolio.db" : "veldaSQL.db")).string();
+    if (kind == Kind::Portfolio) {
+      schema::CreatePortfolioDatabase(path_, demo);
+    } else {
+      schema::CreateCatalogueDatabase(path_, demo);
+    }
+    if (sqlite3_open(path_.c_str(), &db_) != SQLITE_OK) throw std::runtime_error("cannot open fixture");
+    sqlite3_busy_timeout(db_, 5000);
+  }
+  ~TempDb() {
+    sqlite3_close(db_);
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+  TempDb(const TempDb&) = delete;
+  TempDb& operator=(const TempDb&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string dir() const { return dir_.string(); }
+  // The connection string a page passes.
+  Variant connect() const { return Variant("Data Source=" + path_); }
+
+  // Runs SQLite statements directly (fixture set-up).
+  void Exec(const std::string& sql) {
+    char* message = nullptr;
+    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+      std::string text = message ? message : "?";
+      sqlite3_free(message);
+      throw std::runtime_error("fixture statement failed: " + text + " in: " + sql);
+    }
+  }
+  // The first column of the first row as text ("" for none, "NULL" for NULL).
+  std::string Scalar(const std::string& sql) {
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+      throw std::runtime_error(std::string("fixture query failed: ") + sqlite3_errmsg(db_));
+    }
+    std::string out;
+    if (sqlite3_step(st) == SQLITE_ROW) {
+      const unsigned char* t = sqlite3_column_text(st, 0);
+      out = t ? reinterpret_cast<const char*>(t) : "NULL";
+    }
+    sqlite3_finalize(st);
+    return out;
+  }
+
+ private:
+  std::filesystem::path dir_;
+  std::string path_;
+  sqlite3* db_ = nullptr;
+};
+
+// Cell of row r, column c of a grid in either orientation.
+inline const Variant& RowCell(const Variant& grid, int r, int c) { return grid.AsArray().at({r, c}); }
+inline const Variant& ColCell(const Variant& grid, int r, int c) { return grid.AsArray().at({c, r}); }
+
+}  // namespace ksmain::testing
