@@ -1,0 +1,668 @@
+// Name resolution, result columns and the source dialects' meaning, made explicit.
+//
+// The source engines typed values by the schema: a text compared with a date column was
+// read as a date, a text written into a date column was converted, `+` joined texts and
+// added numbers, and their functions (cdate, isnull, len, iif, ...) had their own rules.
+// The embedded engine knows none of this, so the analyzer rewrites each such construct
+// into an explicit engine form while it walks the tree: date texts become canonical ISO
+// literals at translate time, everything decided only by the stored values goes through
+// the ks_* functions of engine_functions.h, which follow the same runtime rules.
+#include <charconv>
+#include <cmath>
+#include <string>
+
+#include "frame/vb_runtime.h"
+#include "sql/ast.h"
+#include "sql/engine_functions.h"
+#include "sql/lexer.h"
+
+namespace ksmain::sql {
+namespace {
+
+constexpr const char* kMismatch = "Data type mismatch in criteria expression.";
+
+bool IsNumeric(ColumnType t) {
+  return t == ColumnType::Integer || t == ColumnType::Long || t == ColumnType::Double ||
+         t == ColumnType::Currency;
+}
+
+ColumnType ArithmeticType(ColumnType a, ColumnType b) {
+  const auto integral = [](ColumnType t) { return t == ColumnType::Integer || t == ColumnType::Long; };
+  if (integral(a) && integral(b)) return ColumnType::Long;
+  if (a == ColumnType::Currency && b == ColumnType::Currency) return ColumnType::Currency;
+  return ColumnType::Double;
+}
+
+ColumnType NumberLiteralType(const std::string& text) {
+  std::int64_t value = 0;
+  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec == std::errc() && ptr == text.data() + text.size() && value <= 2147483647)
+    return ColumnType::Long;
+  return ColumnType::Double;
+}
+
+ExprPtr MakeExpr(ExprKind kind, std::size_t pos, std::string text = {}) {
+  auto e = std::make_unique<Expr>();
+  e->kind = kind;
+  e->pos = pos;
+  e->text = std::move(text);
+  return e;
+}
+
+ExprPtr MakeDate(std::string iso, std::size_t pos) {
+  auto e = MakeExpr(ExprKind::Date, pos, std::move(iso));
+  e->engine = true;
+  e->type = ColumnType::Date;
+  return e;
+}
+
+// A call of an engine function (already in its final form) over the given arguments.
+ExprPtr MakeCall(std::string name, std::size_t pos, std::vector<ExprPtr> args, ColumnType type) {
+  auto e = MakeExpr(ExprKind::Function, pos, std::move(name));
+  e->engine = true;
+  e->args = std::move(args);
+  e->type = type;
+  return e;
+}
+
+template <typename... A>
+std::vector<ExprPtr> Args(A&&... a) {
+  std::vector<ExprPtr> v;
+  (v.push_back(std::forward<A>(a)), ...);
+  return v;
+}
+
+// Date text read with the runtime's CDate rules, as canonical ISO text.
+std::optional<std::string> IsoOfText(std::string_view text) {
+  try {
+    const auto serial = vb::ParseDate(text);
+    if (!serial) return std::nullopt;
+    return vb::ToIso(*serial);
+  } catch (const VbError&) {
+    return std::nullopt;  // a date outside the runtime's range
+  }
+}
+
+std::string IsoOrFail(std::string_view text, std::size_t pos) {
+  auto iso = IsoOfText(text);
+  if (!iso) throw SqlError(kMismatch, pos);
+  return *iso;
+}
+
+struct Source {
+  std::string name;
+  std::string alias;
+  const TableInfo* table = nullptr;
+  const std::vector<ResultColumn>* derived = nullptr;  // a derived table's columns
+  bool known() const { return table != nullptr || derived != nullptr; }
+  const std::string& ref_name() const { return alias.empty() ? name : alias; }
+};
+
+struct Scope {
+  std::vector<Source> sources;
+  const Scope* outer = nullptr;
+};
+
+struct Resolved {
+  bool found = false;
+  ColumnType type = ColumnType::Unknown;
+  std::string name;  // the column's name as the schema spells it
+};
+
+Resolved LookUp(const Source& s, std::string_view column) {
+  if (s.table) {
+    for (const ColumnInfo& c : s.table->columns) {
+      if (EqualsNoCase(c.name, column)) return {true, c.type, c.name};
+    }
+  } else if (s.derived) {
+    for (const ResultColumn& c : *s.derived) {
+      if (EqualsNoCase(c.name, column)) return {true, c.type, c.name};
+    }
+  }
+  return {};
+}
+
+Resolved Resolve(const Scope& scope, std::string_view qualifier, std::string_view column) {
+  for (const Scope* s = &scope; s; s = s->outer) {
+    for (const Source& src : s->sources) {
+      if (!qualifier.empty()) {
+        if (!EqualsNoCase(src.ref_name(), qualifier) && !EqualsNoCase(src.name, qualifier)) continue;
+        Resolved r = LookUp(src, column);
+        r.found = true;  // the qualifier names this source even if the column is unknown
+        if (r.name.empty()) r.name = std::string(column);
+        return r;
+      }
+      Resolved r = LookUp(src, column);
+      if (r.found) return r;
+    }
+  }
+  return {};
+}
+
+class Analyzer {
+ public:
+  Analyzer(Dialect dialect, const SchemaCatalog& catalog) : dialect_(dialect), catalog_(catalog) {}
+
+  void Run(Statement& st) {
+    switch (st.kind) {
+      case StatementKind::Select: AnalyzeSelect(*st.select, nullptr, true); return;
+      case StatementKind::Insert: AnalyzeInsert(st.insert); return;
+      case StatementKind::Update: AnalyzeUpdate(st.update); return;
+      case StatementKind::Delete: {
+        Scope scope;
+        scope.sources.push_back(TableSource(st.del.table, {}));
+        if (st.del.where) AnalyzeExpr(st.del.where, scope);
+        return;
+      }
+      case StatementKind::ProcedureCall: return;
+    }
+  }
+
+ private:
+  Source TableSource(const std::string& name, const std::string& alias) {
+    Source s;
+    s.name = name;
+    s.alias = alias;
+    s.table = catalog_.FindTable(name);
+    return s;
+  }
+
+  // ---- SELECT -----------------------------------------------------------------------
+
+  void AnalyzeSelect(Select& sel, const Scope* outer, bool expand_stars) {
+    Scope scope;
+    scope.outer = outer;
+    for (auto& ref : sel.from) CollectSources(*ref, scope);
+    for (auto& ref : sel.from) AnalyzeJoinConditions(*ref, scope);
+    if (expand_stars) ExpandStars(sel, scope);
+    for (SelectItem& item : sel.items) {
+      if (item.expr->kind == ExprKind::Star) continue;
+      AnalyzeExpr(item.expr, scope);
+    }
+    NameResults(sel);
+    if (sel.where) AnalyzeExpr(sel.where, scope);
+    for (auto& g : sel.group_by) AnalyzeExpr(g, scope);
+    if (sel.having) AnalyzeExpr(sel.having, scope);
+    for (auto& o : sel.order_by) AnalyzeExpr(o.expr, scope);
+  }
+
+  void CollectSources(TableRef& ref, Scope& scope) {
+    switch (ref.kind) {
+      case TableRef::Kind::Table: {
+        Source s = TableSource(ref.name, ref.alias);
+        ref.info = s.table;
+        scope.sources.push_back(std::move(s));
+        return;
+      }
+      case TableRef::Kind::Derived: {
+        AnalyzeSelect(*ref.derived, scope.outer, true);
+        derived_columns_.push_back(std::make_unique<std::vector<ResultColumn>>());
+        for (const SelectItem& item : ref.derived->items) {
+          if (item.result) derived_columns_.back()->push_back(*item.result);
+        }
+        Source s;
+        s.alias = ref.alias;
+        s.derived = derived_columns_.back().get();
+        scope.sources.push_back(std::move(s));
+        return;
+      }
+      case TableRef::Kind::Join:
+        CollectSources(*ref.left, scope);
+        CollectSources(*ref.right, scope);
+        return;
+    }
+  }
+
+  void AnalyzeJoinConditions(TableRef& ref, const Scope& scope) {
+    if (ref.kind != TableRef::Kind::Join) return;
+    AnalyzeJoinConditions(*ref.left, scope);
+    AnalyzeJoinConditions(*ref.right, scope);
+    if (ref.on) AnalyzeExpr(ref.on, scope);
+  }
+
+  // `*` and `t.*` become the tables' columns, so that every result column has the name
+  // and kind the recordset reports. A star over a table the catalogue does not know stays.
+  void ExpandStars(Select& sel, const Scope& scope) {
+    std::vector<SelectItem> out;
+    for (SelectItem& item : sel.items) {
+      if (item.expr->kind != ExprKind::Star) {
+        out.push_back(std::move(item));
+        continue;
+      }
+      std::vector<const Source*> chosen;
+      for (const Source& s : scope.sources) {
+        if (item.expr->qualifier.empty() || EqualsNoCase(s.ref_name(), item.expr->qualifier) ||
+            EqualsNoCase(s.name, item.expr->qualifier))
+          chosen.push_back(&s);
+      }
+      bool all_known = !chosen.empty();
+      for (const Source* s : chosen) all_known = all_known && s->known();
+      if (!all_known) {
+        unexpanded_star_ = true;
+        out.push_back(std::move(item));
+        continue;
+      }
+      for (const Source* s : chosen) {
+        auto add = [&](const std::string& name, ColumnType type) {
+          SelectItem col;
+          col.expr = MakeExpr(ExprKind::Column, item.expr->pos, name);
+          col.expr->qualifier = s->ref_name();
+          col.expr->type = type;
+          out.push_back(std::move(col));
+        };
+        if (s->table) {
+          for (const ColumnInfo& c : s->table->columns) add(c.name, c.type);
+        } else {
+          for (const ResultColumn& c : *s->derived) add(c.name, c.type);
+        }
+      }
+    }
+    sel.items = std::move(out);
+  }
+
+  // The field names the source engine reports: the alias; a column's own name; for any
+  // other expression Jet's generated "Expr1000", "Expr1001", ... (1000 plus the column's
+  // position) and T-SQL's empty name. Jet names two same-named columns of different
+  // tables "table.column".
+  void NameResults(Select& sel) {
+    for (std::size_t i = 0; i < sel.items.size(); ++i) {
+      SelectItem& item = sel.items[i];
+      if (item.expr->kind == ExprKind::Star) continue;
+      ResultColumn rc;
+      rc.type = item.expr->type;
+      if (item.has_alias) {
+        rc.name = item.alias;
+      } else if (item.expr->kind == ExprKind::Column) {
+        rc.name = item.expr->text;
+      } else if (dialect_ == Dialect::Jet) {
+        rc.name = "Expr" + std::to_string(1000 + i);
+      }
+      item.result = std::move(rc);
+    }
+    if (dialect_ != Dialect::Jet) return;
+    for (std::size_t i = 0; i < sel.items.size(); ++i) {
+      SelectItem& a = sel.items[i];
+      if (!a.result || a.has_alias || a.expr->kind != ExprKind::Column) continue;
+      bool clash = false;
+      for (std::size_t j = 0; j < sel.items.size(); ++j) {
+        const SelectItem& b = sel.items[j];
+        if (j != i && b.result && !b.has_alias && b.expr->kind == ExprKind::Column &&
+            EqualsNoCase(b.expr->text, a.expr->text) &&
+            !EqualsNoCase(b.expr->qualifier, a.expr->qualifier))
+          clash = true;
+      }
+      if (clash && !a.expr->qualifier.empty()) a.result->name = a.expr->qualifier + "." + a.expr->text;
+    }
+  }
+
+  // ---- writes -----------------------------------------------------------------------
+
+  void AnalyzeInsert(InsertStmt& ins) {
+    Scope scope;
+    scope.sources.push_back(TableSource(ins.table, {}));
+    const TableInfo* table = scope.sources.front().table;
+    std::vector<ColumnType> targets;
+    if (table) {
+      if (ins.columns.empty()) {
+        for (const ColumnInfo& c : table->columns) targets.push_back(c.type);
+      } else {
+        for (const std::string& name : ins.columns) targets.push_back(LookUp(scope.sources.front(), name).type);
+      }
+    }
+    for (auto& row : ins.rows) {
+      for (std::size_t i = 0; i < row.size(); ++i) {
+        AnalyzeExpr(row[i], scope);
+        if (i < targets.size() && targets[i] == ColumnType::Date) ToDateValue(row[i]);
+      }
+    }
+    if (ins.select) {
+      AnalyzeSelect(*ins.select, nullptr, true);
+      for (std::size_t i = 0; i < ins.select->items.size() && i < targets.size(); ++i) {
+        SelectItem& item = ins.select->items[i];
+        if (targets[i] == ColumnType::Date && item.expr->kind != ExprKind::Star) ToDateValue(item.expr);
+      }
+    }
+  }
+
+  void AnalyzeUpdate(UpdateStmt& upd) {
+    Scope scope;
+    scope.sources.push_back(TableSource(upd.table, upd.alias));
+    for (Assignment& a : upd.assignments) {
+      AnalyzeExpr(a.value, scope);
+      if (LookUp(scope.sources.front(), a.column).type == ColumnType::Date) ToDateValue(a.value);
+    }
+    if (upd.where) AnalyzeExpr(upd.where, scope);
+  }
+
+  // A value written into a date column, converted as the source engines did: the empty
+  // text is no date (NULL), a date text is stored in canonical form, other text fails.
+  void ToDateValue(ExprPtr& e) {
+    switch (e->kind) {
+      case ExprKind::String:
+        if (e->text.empty()) {
+          e = MakeExpr(ExprKind::Null, e->pos);
+          return;
+        }
+        e = MakeDate(IsoOrFail(e->text, e->pos), e->pos);
+        return;
+      case ExprKind::Null:
+        return;
+      default:
+        if (e->type == ColumnType::Date) return;
+        {
+          const std::size_t pos = e->pos;
+          e = MakeCall(fn::kToDate, pos, Args(std::move(e)), ColumnType::Date);
+        }
+        return;
+    }
+  }
+
+  // ---- expressions --------------------------------------------------------------------
+
+  void AnalyzeExpr(ExprPtr& e, const Scope& scope) {
+    switch (e->kind) {
+      case ExprKind::Number: e->type = NumberLiteralType(e->text); return;
+      case ExprKind::String: e->type = ColumnType::String; return;
+      case ExprKind::Null: return;
+      case ExprKind::Date:
+        if (!e->engine) {
+          // #date# literals are read with the runtime's rules (month first).
+          const auto iso = IsoOfText(e->text);
+          if (!iso) throw SqlError("Syntax error in date in query expression '#" + e->text + "#'.", e->pos);
+          e->text = *iso;
+          e->engine = true;
+        }
+        e->type = ColumnType::Date;
+        return;
+      case ExprKind::Column: AnalyzeColumn(*e, scope); return;
+      case ExprKind::Star: return;
+      case ExprKind::Unary:
+        AnalyzeExpr(e->args[0], scope);
+        e->type = e->text == "NOT" ? ColumnType::Boolean
+                  : IsNumeric(e->args[0]->type) ? e->args[0]->type
+                                                 : ColumnType::Unknown;
+        return;
+      case ExprKind::Binary: AnalyzeBinary(e, scope); return;
+      case ExprKind::Between:
+        for (auto& a : e->args) AnalyzeExpr(a, scope);
+        if (e->args[0]->type == ColumnType::Date) {
+          ToDateOperand(e->args[1]);
+          ToDateOperand(e->args[2]);
+        } else if (e->args[1]->type == ColumnType::Date || e->args[2]->type == ColumnType::Date) {
+          ToDateOperand(e->args[0]);
+        }
+        e->type = ColumnType::Boolean;
+        return;
+      case ExprKind::Like:
+      case ExprKind::IsNull:
+        for (auto& a : e->args) AnalyzeExpr(a, scope);
+        e->type = ColumnType::Boolean;
+        return;
+      case ExprKind::InList:
+        for (auto& a : e->args) AnalyzeExpr(a, scope);
+        if (e->args[0]->type == ColumnType::Date) {
+          for (std::size_t i = 1; i < e->args.size(); ++i) ToDateOperand(e->args[i]);
+        }
+        e->type = ColumnType::Boolean;
+        return;
+      case ExprKind::InSubquery:
+        AnalyzeExpr(e->args[0], scope);
+        AnalyzeSelect(*e->subquery, &scope, false);
+        e->type = ColumnType::Boolean;
+        return;
+      case ExprKind::Exists:
+        AnalyzeSelect(*e->subquery, &scope, false);
+        e->type = ColumnType::Boolean;
+        return;
+      case ExprKind::Subquery:
+        AnalyzeSelect(*e->subquery, &scope, false);
+        if (!e->subquery->items.empty() && e->subquery->items[0].result)
+          e->type = e->subquery->items[0].result->type;
+        return;
+      case ExprKind::Function:
+        for (auto& a : e->args) {
+          if (a->kind != ExprKind::Star) AnalyzeExpr(a, scope);
+        }
+        if (!e->engine) MapFunction(e);
+        return;
+      case ExprKind::Case: {
+        for (auto& a : e->args) AnalyzeExpr(a, scope);
+        // The kind of a CASE is its branches' kind when they agree.
+        ColumnType t = ColumnType::Unknown;
+        bool first = true;
+        const std::size_t begin = e->case_operand ? 1 : 0;
+        for (std::size_t i = begin; i < e->args.size(); ++i) {
+          const bool is_value = e->case_else && i + 1 == e->args.size() ? true : (i - begin) % 2 == 1;
+          if (!is_value || e->args[i]->kind == ExprKind::Null) continue;
+          if (first) {
+            t = e->args[i]->type;
+            first = false;
+          } else if (t != e->args[i]->type) {
+            t = ColumnType::Unknown;
+          }
+        }
+        e->type = t;
+        return;
+      }
+    }
+  }
+
+  void AnalyzeColumn(Expr& e, const Scope& scope) {
+    Resolved r = Resolve(scope, e.qualifier, e.text);
+    // Jet reads [table.column] written as one bracketed name as the qualified column.
+    if (!r.found && e.bracketed && e.qualifier.empty()) {
+      const std::size_t dot = e.text.find('.');
+      if (dot != std::string::npos && dot > 0 && dot + 1 < e.text.size()) {
+        Resolved split = Resolve(scope, e.text.substr(0, dot), e.text.substr(dot + 1));
+        if (split.found) {
+          e.qualifier = e.text.substr(0, dot);
+          e.text = e.text.substr(dot + 1);
+          r = split;
+        }
+      }
+    }
+    if (r.found) {
+      e.type = r.type;
+      if (!r.name.empty()) e.text = r.name;
+    }
+  }
+
+  // A text literal compared with a date is read as a date at translate time.
+  void ToDateOperand(ExprPtr& e) {
+    if (e->kind == ExprKind::String) e = MakeDate(IsoOrFail(e->text, e->pos), e->pos);
+  }
+
+  void AnalyzeBinary(ExprPtr& e, const Scope& scope) {
+    AnalyzeExpr(e->args[0], scope);
+    AnalyzeExpr(e->args[1], scope);
+    const std::string& op = e->text;
+    const ColumnType a = e->args[0]->type;
+    const ColumnType b = e->args[1]->type;
+    if (op == "AND" || op == "OR") {
+      e->type = ColumnType::Boolean;
+      return;
+    }
+    if (op == "=" || op == "<>" || op == "<" || op == "<=" || op == ">" || op == ">=") {
+      if (a == ColumnType::Date) ToDateOperand(e->args[1]);
+      if (b == ColumnType::Date) ToDateOperand(e->args[0]);
+      e->type = ColumnType::Boolean;
+      return;
+    }
+    if (op == "&" || op == "||") {
+      const std::size_t pos = e->pos;
+      e = MakeCall(fn::kConcat, pos, Args(std::move(e->args[0]), std::move(e->args[1])),
+                   ColumnType::String);
+      return;
+    }
+    if (op == "+") {
+      if (IsNumeric(a) && IsNumeric(b)) {
+        e->type = ArithmeticType(a, b);
+        return;
+      }
+      // Texts join, anything else adds: only the stored values can tell.
+      const std::size_t pos = e->pos;
+      const ColumnType t = a == ColumnType::String && b == ColumnType::String ? ColumnType::String
+                                                                               : ColumnType::Unknown;
+      e = MakeCall(fn::kAdd, pos, Args(std::move(e->args[0]), std::move(e->args[1])), t);
+      return;
+    }
+    if (op == "/") {
+      e->type = ColumnType::Double;
+      return;
+    }
+    e->type = IsNumeric(a) && IsNumeric(b) ? ArithmeticType(a, b) : ColumnType::Unknown;
+  }
+
+  void CheckArgs(const Expr& e, std::size_t min, std::size_t max) {
+    if (e.args.size() < min || e.args.size() > max)
+      throw SqlError("Wrong number of arguments used with function in query expression '" + e.text + "'.",
+                     e.pos);
+  }
+
+  void Rename(Expr& e, const char* name, ColumnType type) {
+    e.text = name;
+    e.engine = true;
+    e.type = type;
+  }
+
+  // Source functions to engine functions; a name not listed passes through unchanged.
+  void MapFunction(ExprPtr& e) {
+    const std::string name = Upper(e->text);
+    const std::size_t pos = e->pos;
+    auto& args = e->args;
+    if (name == "CDATE" || name == "DATEVALUE") {
+      CheckArgs(*e, 1, 1);
+      const bool date_only = name == "DATEVALUE";
+      // A literal date is converted once here; a text that is no date fails the statement
+      // as the source engines rejected it.
+      if (args[0]->kind == ExprKind::String || args[0]->kind == ExprKind::Date) {
+        std::string iso = args[0]->kind == ExprKind::String ? IsoOrFail(args[0]->text, args[0]->pos)
+                                                            : args[0]->text;
+        if (date_only) iso = iso.substr(0, 10);
+        e = MakeDate(std::move(iso), pos);
+        return;
+      }
+      Rename(*e, date_only ? fn::kDateValue : fn::kCDate, ColumnType::Date);
+      return;
+    }
+    if (name == "GETDATE" || name == "NOW") {
+      CheckArgs(*e, 0, 0);
+      Rename(*e, fn::kNow, ColumnType::Date);
+      return;
+    }
+    if (name == "DATE") {
+      CheckArgs(*e, 0, 0);
+      Rename(*e, fn::kToday, ColumnType::Date);
+      return;
+    }
+    if (name == "ISNULL") {
+      CheckArgs(*e, 1, 2);
+      if (args.size() == 2) {  // T-SQL: the first value that is not NULL
+        const ColumnType t = args[0]->type == args[1]->type ? args[0]->type : ColumnType::Unknown;
+        Rename(*e, "coalesce", t);
+        return;
+      }
+      // Jet: a test whether the value is NULL.
+      auto test = MakeExpr(ExprKind::IsNull, pos);
+      test->args.push_back(std::move(args[0]));
+      test->type = ColumnType::Boolean;
+      e = std::move(test);
+      return;
+    }
+    if (name == "NZ") {
+      CheckArgs(*e, 1, 2);
+      if (args.size() == 1) {
+        auto empty = MakeExpr(ExprKind::String, pos);
+        empty->type = ColumnType::String;
+        args.push_back(std::move(empty));
+      }
+      const ColumnType t = args[0]->type == args[1]->type ? args[0]->type : ColumnType::Unknown;
+      Rename(*e, "coalesce", t);
+      return;
+    }
+    if (name == "LEN") {
+      CheckArgs(*e, 1, 1);
+      if (dialect_ == Dialect::TSql) {
+        // T-SQL's len() does not count trailing blanks.
+        auto blank = MakeExpr(ExprKind::String, pos, " ");
+        args[0] = MakeCall("rtrim", pos, Args(std::move(args[0]), std::move(blank)), ColumnType::String);
+      }
+      Rename(*e, "length", ColumnType::Long);
+      return;
+    }
+    if (name == "YEAR" || name == "MONTH" || name == "DAY") {
+      CheckArgs(*e, 1, 1);
+      Rename(*e, name == "YEAR" ? fn::kYear : name == "MONTH" ? fn::kMonth : fn::kDay,
+             ColumnType::Integer);
+      return;
+    }
+    if (name == "UCASE" || name == "UPPER" || name == "LCASE" || name == "LOWER") {
+      CheckArgs(*e, 1, 1);
+      Rename(*e, name == "UCASE" || name == "UPPER" ? "upper" : "lower", ColumnType::String);
+      return;
+    }
+    if (name == "TRIM" || name == "LTRIM" || name == "RTRIM") {
+      CheckArgs(*e, 1, 1);
+      // The runtime trims blanks only, not the other white space.
+      args.push_back(MakeExpr(ExprKind::String, pos, " "));
+      Rename(*e, name == "TRIM" ? "trim" : name == "LTRIM" ? "ltrim" : "rtrim", ColumnType::String);
+      return;
+    }
+    if (name == "LEFT") {
+      CheckArgs(*e, 2, 2);
+      args.insert(args.begin() + 1, MakeExpr(ExprKind::Number, pos, "1"));
+      Rename(*e, "substr", ColumnType::String);
+      return;
+    }
+    if (name == "RIGHT") {
+      CheckArgs(*e, 2, 2);
+      Rename(*e, fn::kRight, ColumnType::String);
+      return;
+    }
+    if (name == "MID" || name == "SUBSTRING") {
+      CheckArgs(*e, 2, 3);
+      Rename(*e, "substr", ColumnType::String);
+      return;
+    }
+    if (name == "IIF") {
+      CheckArgs(*e, 3, 3);
+      auto c = MakeExpr(ExprKind::Case, pos);
+      c->case_else = true;
+      c->type = args[1]->type == args[2]->type ? args[1]->type : ColumnType::Unknown;
+      c->args = std::move(args);
+      e = std::move(c);
+      return;
+    }
+    if (name == "COUNT") {
+      Rename(*e, "count", ColumnType::Long);
+      return;
+    }
+    if (name == "AVG") {
+      Rename(*e, "avg", ColumnType::Double);
+      return;
+    }
+    if (name == "MIN" || name == "MAX") {
+      Rename(*e, name == "MIN" ? "min" : "max", args.size() == 1 ? args[0]->type : ColumnType::Unknown);
+      return;
+    }
+    if (name == "SUM") {
+      Rename(*e, "sum", ColumnType::Unknown);
+      return;
+    }
+  }
+
+  Dialect dialect_;
+  const SchemaCatalog& catalog_;
+  std::vector<std::unique_ptr<std::vector<ResultColumn>>> derived_columns_;
+
+ public:
+  bool unexpanded_star_ = false;
+};
+
+}  // namespace
+
+void Analyze(Statement& statement, Dialect dialect, const SchemaCatalog& catalog) {
+  Analyzer(dialect, catalog).Run(statement);
+}
+
+}  // namespace ksmain::sql

@@ -1,0 +1,155 @@
+// The statement tree shared by the parser, the analyzer and the printer.
+//
+// One tree shape covers both source dialects. The parser builds it from the source text;
+// the analyzer resolves names against the schema and rewrites source-dialect constructs
+// (functions, `+` and `&`, date texts) into their engine form in place; the printer then
+// writes it out for the embedded engine without further decisions about meaning.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sql/translate.h"
+
+namespace ksmain::sql {
+
+struct Select;
+struct Expr;
+using ExprPtr = std::unique_ptr<Expr>;
+
+enum class ExprKind {
+  Number,      // text: the digits as written
+  String,      // text: the value
+  Null,
+  Date,        // text: a #date# literal as written; canonical ISO text once `engine` is set
+  Column,      // qualifier.text; `bracketed` when the last part was [quoted]
+  Star,        // * or qualifier.*
+  Unary,       // text: "-", "+" or "NOT"; args[0]
+  Binary,      // text: operator ("AND", "OR", "=", "<>", "<", "<=", ">", ">=", "+", "-", "*", "/", "%", "&", "||")
+  Between,     // args: value, low, high; negated
+  Like,        // args: value, pattern; negated
+  IsNull,      // args[0]; negated for IS NOT NULL
+  InList,      // args[0] IN (args[1..]); negated
+  InSubquery,  // args[0] IN (subquery); negated
+  Exists,      // EXISTS (subquery)
+  Subquery,    // (subquery) used as a value
+  Function,    // text: name as written (engine name after analysis); args; distinct
+  Case,        // CASE [operand] WHEN .. THEN .. [ELSE ..] END; see case_operand / case_else
+};
+
+struct Expr {
+  ExprKind kind = ExprKind::Null;
+  std::size_t pos = 0;
+  std::string text;
+  std::string qualifier;
+  bool bracketed = false;
+  bool negated = false;
+  bool distinct = false;      // count(DISTINCT x)
+  bool case_operand = false;  // args[0] is the CASE operand
+  bool case_else = false;     // the last arg is the ELSE value
+  bool engine = false;        // a function already in engine form (not to be mapped again)
+  std::vector<ExprPtr> args;
+  std::unique_ptr<Select> subquery;
+  ColumnType type = ColumnType::Unknown;  // set by the analyzer
+};
+
+enum class JoinType { Inner, Left, Right, Cross };
+
+struct TableRef {
+  enum class Kind { Table, Join, Derived };
+  Kind kind = Kind::Table;
+  std::size_t pos = 0;
+  std::string name;   // Table: the table's own name (database and owner prefixes dropped)
+  std::string alias;  // Table / Derived: the alias, or empty
+  JoinType join = JoinType::Inner;
+  std::unique_ptr<TableRef> left, right;
+  ExprPtr on;  // may be null for CROSS JOIN
+  std::unique_ptr<Select> derived;
+  const TableInfo* info = nullptr;  // Table: the catalogue's table, when known
+};
+
+struct SelectItem {
+  ExprPtr expr;
+  std::string alias;  // empty when none was written
+  bool has_alias = false;
+  // Set by the analyzer: the reported name and kind. A `*` the analyzer could not expand
+  // has no result column and is printed bare.
+  std::optional<ResultColumn> result;
+};
+
+struct OrderItem {
+  ExprPtr expr;
+  enum class Direction { None, Asc, Desc } direction = Direction::None;
+};
+
+struct Select {
+  bool distinct = false;
+  std::optional<std::string> top;  // TOP n: n as written
+  std::vector<SelectItem> items;
+  std::vector<std::unique_ptr<TableRef>> from;  // comma-separated items
+  ExprPtr where;
+  std::vector<ExprPtr> group_by;
+  ExprPtr having;
+  std::vector<OrderItem> order_by;
+};
+
+struct Assignment {
+  std::string qualifier;
+  std::string column;
+  std::size_t pos = 0;
+  ExprPtr value;
+};
+
+struct InsertStmt {
+  std::string table;
+  std::vector<std::string> columns;  // empty: every column of the table in order
+  std::vector<std::vector<ExprPtr>> rows;
+  std::unique_ptr<Select> select;
+};
+
+struct UpdateStmt {
+  std::string table;
+  std::string alias;
+  std::vector<Assignment> assignments;
+  ExprPtr where;
+};
+
+struct DeleteStmt {
+  std::string table;
+  ExprPtr where;
+};
+
+struct CallStmt {
+  std::string procedure;  // the procedure's own name, database and owner dropped
+  std::vector<ExprPtr> args;
+};
+
+struct Statement {
+  StatementKind kind = StatementKind::Select;
+  std::unique_ptr<Select> select;
+  InsertStmt insert;
+  UpdateStmt update;
+  DeleteStmt del;
+  CallStmt call;
+};
+
+// Parses exactly one statement (a trailing ";" allowed). Raises SqlError with the
+// 1-based position of the first token that does not fit.
+Statement Parse(std::string_view text);
+
+// Parses an ORDER BY list on its own (the text after "ORDER BY"). Raises SqlError.
+std::vector<OrderItem> ParseOrderList(std::string_view text);
+
+// Reworks a statement tree for the embedded engine against the catalogue: names
+// resolved, result columns named and typed, source-dialect functions and operators
+// replaced by their engine forms, date texts converted. Raises SqlError for a value that
+// cannot be converted.
+void Analyze(Statement& statement, Dialect dialect, const SchemaCatalog& catalog);
+
+// Writes an analysed statement in SQLite's dialect.
+std::string Print(const Statement& statement);
+
+}  // namespace ksmain::sql

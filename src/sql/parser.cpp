@@ -1,0 +1,640 @@
+// Recursive-descent parser for the statements both source dialects send.
+//
+// The grammar is the union of what the Jet and T-SQL pages write: SELECT with DISTINCT,
+// TOP, nested parenthesised joins and comma joins, subqueries; INSERT ... VALUES and
+// INSERT ... SELECT; UPDATE with a plain or parenthesised SET list; DELETE with or without
+// FROM; procedure calls (`db..name 'a', 'b'`, `EXEC name 'a'`). Expression precedence
+// follows the source engines: arithmetic binds tighter than `&` concatenation, which
+// binds tighter than comparisons, then NOT, AND, OR.
+#include <array>
+#include <string_view>
+
+#include "sql/ast.h"
+#include "sql/lexer.h"
+
+namespace ksmain::sql {
+namespace {
+
+// Words that end a list item or start a clause, so they never read as an alias or a name.
+constexpr std::array<std::string_view, 44> kReserved = {
+    "SELECT", "FROM",  "WHERE",  "GROUP",  "ORDER",  "BY",     "HAVING", "AND",   "OR",
+    "NOT",    "ON",    "INNER",  "LEFT",   "RIGHT",  "OUTER",  "JOIN",   "FULL",  "CROSS",
+    "AS",     "UNION", "BETWEEN", "LIKE",  "IN",     "IS",     "NULL",   "DISTINCT", "TOP",
+    "INSERT", "UPDATE", "DELETE", "SET",   "VALUES", "INTO",   "EXISTS", "CASE",  "WHEN",
+    "THEN",   "ELSE",  "END",    "ASC",    "DESC",   "EXEC",   "EXECUTE", "LIMIT"};
+
+bool IsReserved(const Token& t) {
+  if (t.kind != TokenKind::Identifier) return false;
+  for (std::string_view w : kReserved) {
+    if (EqualsNoCase(t.text, w)) return true;
+  }
+  return false;
+}
+
+class Parser {
+ public:
+  explicit Parser(std::string_view text) : tokens_(Lex(text)) {}
+
+  Statement ParseStatement() {
+    Statement st;
+    const Token& t = Peek();
+    if (t.IsWord("SELECT")) {
+      st.kind = StatementKind::Select;
+      st.select = ParseSelect();
+    } else if (t.IsWord("INSERT")) {
+      st.kind = StatementKind::Insert;
+      ParseInsert(st.insert);
+    } else if (t.IsWord("UPDATE")) {
+      st.kind = StatementKind::Update;
+      ParseUpdate(st.update);
+    } else if (t.IsWord("DELETE")) {
+      st.kind = StatementKind::Delete;
+      ParseDelete(st.del);
+    } else if (t.IsWord("EXEC") || t.IsWord("EXECUTE")) {
+      Next();
+      st.kind = StatementKind::ProcedureCall;
+      ParseCall(st.call);
+    } else if ((t.Is(TokenKind::Identifier) && !IsReserved(t)) || t.Is(TokenKind::QuotedIdentifier)) {
+      // A statement that starts with a name is a procedure call: "VeldaSQL..ESP_SP_x 'a'".
+      st.kind = StatementKind::ProcedureCall;
+      ParseCall(st.call);
+    } else {
+      Fail("Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'");
+    }
+    ExpectEnd();
+    return st;
+  }
+
+  std::vector<OrderItem> ParseOrderListOnly() {
+    std::vector<OrderItem> items;
+    if (Peek().Is(TokenKind::End)) return items;
+    items = ParseOrderItems();
+    if (!Peek().Is(TokenKind::End)) Fail("Syntax error in ORDER BY clause");
+    return items;
+  }
+
+ private:
+  const Token& Peek(std::size_t ahead = 0) const {
+    const std::size_t i = pos_ + ahead;
+    return i < tokens_.size() ? tokens_[i] : tokens_.back();
+  }
+  const Token& Next() {
+    const Token& t = Peek();
+    if (pos_ < tokens_.size() - 1) ++pos_;
+    return t;
+  }
+  bool AcceptWord(std::string_view w) {
+    if (!Peek().IsWord(w)) return false;
+    Next();
+    return true;
+  }
+  bool Accept(TokenKind k) {
+    if (!Peek().Is(k)) return false;
+    Next();
+    return true;
+  }
+  [[noreturn]] void Fail(const std::string& message) const { throw SqlError(message, Peek().pos); }
+  [[noreturn]] void FailSyntax() const {
+    const Token& t = Peek();
+    if (t.Is(TokenKind::End)) Fail("Syntax error: unexpected end of statement");
+    Fail("Syntax error near '" + t.text + "'");
+  }
+  void ExpectWord(std::string_view w) {
+    if (!AcceptWord(w)) FailSyntax();
+  }
+  void Expect(TokenKind k) {
+    if (!Accept(k)) FailSyntax();
+  }
+  void ExpectEnd() {
+    if (Accept(TokenKind::Semicolon)) {
+      if (!Peek().Is(TokenKind::End)) Fail("Characters found after end of SQL statement");
+      return;
+    }
+    if (!Peek().Is(TokenKind::End)) FailSyntax();
+  }
+
+  bool IsName(const Token& t) const {
+    return (t.Is(TokenKind::Identifier) && !IsReserved(t)) || t.Is(TokenKind::QuotedIdentifier);
+  }
+  std::string ExpectName() {
+    if (!IsName(Peek())) FailSyntax();
+    return Next().text;
+  }
+
+  // A possibly qualified object name: "t", "owner.t", "db.owner.t", "db..t". The object's
+  // own name is what the embedded engine knows; the prefixes named a server database.
+  std::string ParseObjectName() {
+    std::string name = ExpectName();
+    while (Peek().Is(TokenKind::Dot)) {
+      Next();
+      while (Accept(TokenKind::Dot)) {
+      }
+      name = ExpectName();
+    }
+    return name;
+  }
+
+  // ---- SELECT ---------------------------------------------------------------------
+
+  std::unique_ptr<Select> ParseSelect() {
+    ExpectWord("SELECT");
+    auto sel = std::make_unique<Select>();
+    if (AcceptWord("DISTINCT")) {
+      sel->distinct = true;
+    } else {
+      AcceptWord("ALL");
+    }
+    if (AcceptWord("TOP")) {
+      if (!Peek().Is(TokenKind::Number)) FailSyntax();
+      sel->top = Next().text;
+    }
+    do {
+      sel->items.push_back(ParseSelectItem());
+    } while (Accept(TokenKind::Comma));
+    if (AcceptWord("FROM")) {
+      do {
+        sel->from.push_back(ParseJoinChain());
+      } while (Accept(TokenKind::Comma));
+    }
+    if (AcceptWord("WHERE")) sel->where = ParseExpr();
+    if (AcceptWord("GROUP")) {
+      ExpectWord("BY");
+      do {
+        sel->group_by.push_back(ParseExpr());
+      } while (Accept(TokenKind::Comma));
+    }
+    if (AcceptWord("HAVING")) sel->having = ParseExpr();
+    if (AcceptWord("ORDER")) {
+      ExpectWord("BY");
+      sel->order_by = ParseOrderItems();
+    }
+    if (Peek().IsWord("UNION")) Fail("UNION queries are not supported");
+    return sel;
+  }
+
+  SelectItem ParseSelectItem() {
+    SelectItem item;
+    item.expr = ParseExpr();
+    if (AcceptWord("AS")) {
+      if (Peek().Is(TokenKind::String)) {
+        item.alias = Next().text;  // T-SQL allows AS 'name'
+      } else {
+        item.alias = ExpectName();
+      }
+      item.has_alias = true;
+    } else if (IsName(Peek())) {
+      item.alias = Next().text;
+      item.has_alias = true;
+    }
+    return item;
+  }
+
+  std::vector<OrderItem> ParseOrderItems() {
+    std::vector<OrderItem> items;
+    do {
+      OrderItem item;
+      item.expr = ParseExpr();
+      if (AcceptWord("ASC")) {
+        item.direction = OrderItem::Direction::Asc;
+      } else if (AcceptWord("DESC")) {
+        item.direction = OrderItem::Direction::Desc;
+      }
+      items.push_back(std::move(item));
+    } while (Accept(TokenKind::Comma));
+    return items;
+  }
+
+  std::unique_ptr<TableRef> ParseJoinChain() {
+    auto left = ParseTablePrimary();
+    for (;;) {
+      JoinType type;
+      const std::size_t pos = Peek().pos;
+      if (AcceptWord("INNER")) {
+        type = JoinType::Inner;
+      } else if (AcceptWord("LEFT")) {
+        AcceptWord("OUTER");
+        type = JoinType::Left;
+      } else if (AcceptWord("RIGHT")) {
+        AcceptWord("OUTER");
+        type = JoinType::Right;
+      } else if (AcceptWord("CROSS")) {
+        type = JoinType::Cross;
+      } else if (Peek().IsWord("JOIN")) {
+        type = JoinType::Inner;
+      } else if (Peek().IsWord("FULL")) {
+        Fail("FULL OUTER JOIN is not supported");
+      } else {
+        return left;
+      }
+      ExpectWord("JOIN");
+      auto join = std::make_unique<TableRef>();
+      join->kind = TableRef::Kind::Join;
+      join->pos = pos;
+      join->join = type;
+      join->left = std::move(left);
+      join->right = ParseTablePrimary();
+      if (type != JoinType::Cross) {
+        if (!AcceptWord("ON")) Fail("JOIN expression not supported");
+        join->on = ParseExpr();
+      }
+      left = std::move(join);
+    }
+  }
+
+  std::unique_ptr<TableRef> ParseTablePrimary() {
+    const std::size_t pos = Peek().pos;
+    if (Accept(TokenKind::LParen)) {
+      if (Peek().IsWord("SELECT")) {
+        auto ref = std::make_unique<TableRef>();
+        ref->kind = TableRef::Kind::Derived;
+        ref->pos = pos;
+        ref->derived = ParseSelect();
+        Expect(TokenKind::RParen);
+        ref->alias = ParseOptionalAlias();
+        return ref;
+      }
+      if (++depth_ > kMaxDepth) Fail("Expression too complex");
+      auto inner = ParseJoinChain();
+      --depth_;
+      Expect(TokenKind::RParen);
+      return inner;
+    }
+    auto ref = std::make_unique<TableRef>();
+    ref->kind = TableRef::Kind::Table;
+    ref->pos = pos;
+    ref->name = ParseObjectName();
+    ref->alias = ParseOptionalAlias();
+    return ref;
+  }
+
+  std::string ParseOptionalAlias() {
+    if (AcceptWord("AS")) return ExpectName();
+    if (IsName(Peek())) return Next().text;
+    return {};
+  }
+
+  // ---- INSERT / UPDATE / DELETE / calls ----------------------------------------------
+
+  void ParseInsert(InsertStmt& ins) {
+    ExpectWord("INSERT");
+    AcceptWord("INTO");
+    ins.table = ParseObjectName();
+    if (Peek().Is(TokenKind::LParen) && !Peek(1).IsWord("SELECT")) {
+      Next();
+      do {
+        ins.columns.push_back(ParseColumnName().second);
+      } while (Accept(TokenKind::Comma));
+      Expect(TokenKind::RParen);
+    }
+    if (AcceptWord("VALUES")) {
+      do {
+        Expect(TokenKind::LParen);
+        std::vector<ExprPtr> row;
+        do {
+          row.push_back(ParseExpr());
+        } while (Accept(TokenKind::Comma));
+        Expect(TokenKind::RParen);
+        ins.rows.push_back(std::move(row));
+      } while (Accept(TokenKind::Comma));
+      return;
+    }
+    if (Peek().IsWord("SELECT")) {
+      ins.select = ParseSelect();
+      return;
+    }
+    if (Peek().Is(TokenKind::LParen) && Peek(1).IsWord("SELECT")) {
+      Next();
+      ins.select = ParseSelect();
+      Expect(TokenKind::RParen);
+      return;
+    }
+    FailSyntax();
+  }
+
+  std::pair<std::string, std::string> ParseColumnName() {
+    std::string first = ExpectName();
+    if (Accept(TokenKind::Dot)) return {first, ExpectName()};
+    return {std::string(), first};
+  }
+
+  void ParseUpdate(UpdateStmt& upd) {
+    ExpectWord("UPDATE");
+    upd.table = ParseObjectName();
+    if (!Peek().IsWord("SET")) upd.alias = ParseOptionalAlias();
+    ExpectWord("SET");
+    // Both "SET a = 1, b = 2" and "SET ( a = 1, b = 2 )" are written by the pages.
+    const bool parenthesised = Accept(TokenKind::LParen);
+    do {
+      Assignment a;
+      a.pos = Peek().pos;
+      auto [qualifier, column] = ParseColumnName();
+      a.qualifier = std::move(qualifier);
+      a.column = std::move(column);
+      if (!Peek().IsOp("=")) FailSyntax();
+      Next();
+      a.value = ParseExpr();
+      upd.assignments.push_back(std::move(a));
+    } while (Accept(TokenKind::Comma));
+    if (parenthesised) Expect(TokenKind::RParen);
+    if (AcceptWord("WHERE")) upd.where = ParseExpr();
+  }
+
+  void ParseDelete(DeleteStmt& del) {
+    ExpectWord("DELETE");
+    // Jet writes "DELETE * FROM t" and "DELETE t.* FROM t".
+    if (Peek().IsOp("*")) {
+      Next();
+    } else if (IsName(Peek()) && Peek(1).Is(TokenKind::Dot) && Peek(2).IsOp("*")) {
+      Next();
+      Next();
+      Next();
+    }
+    AcceptWord("FROM");
+    del.table = ParseObjectName();
+    if (AcceptWord("WHERE")) del.where = ParseExpr();
+  }
+
+  void ParseCall(CallStmt& call) {
+    call.procedure = ParseObjectName();
+    if (Peek().Is(TokenKind::End) || Peek().Is(TokenKind::Semicolon)) return;
+    do {
+      call.args.push_back(ParseExpr());
+    } while (Accept(TokenKind::Comma));
+  }
+
+  // ---- Expressions ------------------------------------------------------------------
+
+  ExprPtr Make(ExprKind kind, std::size_t pos, std::string text = {}) {
+    auto e = std::make_unique<Expr>();
+    e->kind = kind;
+    e->pos = pos;
+    e->text = std::move(text);
+    return e;
+  }
+  ExprPtr MakeBinary(std::string op, std::size_t pos, ExprPtr a, ExprPtr b) {
+    auto e = Make(ExprKind::Binary, pos, std::move(op));
+    e->args.push_back(std::move(a));
+    e->args.push_back(std::move(b));
+    return e;
+  }
+
+  ExprPtr ParseExpr() {
+    // Deeply nested input must fail as a statement error, not exhaust the stack.
+    if (++depth_ > kMaxDepth) Fail("Expression too complex");
+    auto e = ParseOr();
+    --depth_;
+    return e;
+  }
+
+  ExprPtr ParseOr() {
+    auto left = ParseAnd();
+    while (Peek().IsWord("OR")) {
+      const std::size_t pos = Next().pos;
+      left = MakeBinary("OR", pos, std::move(left), ParseAnd());
+    }
+    return left;
+  }
+
+  ExprPtr ParseAnd() {
+    auto left = ParseNot();
+    while (Peek().IsWord("AND")) {
+      const std::size_t pos = Next().pos;
+      left = MakeBinary("AND", pos, std::move(left), ParseNot());
+    }
+    return left;
+  }
+
+  ExprPtr ParseNot() {
+    if (Peek().IsWord("NOT")) {
+      if (++depth_ > kMaxDepth) Fail("Expression too complex");
+      const std::size_t pos = Next().pos;
+      auto e = Make(ExprKind::Unary, pos, "NOT");
+      e->args.push_back(ParseNot());
+      --depth_;
+      return e;
+    }
+    return ParsePredicate();
+  }
+
+  ExprPtr ParsePredicate() {
+    auto left = ParseConcat();
+    const Token& t = Peek();
+    if (t.kind == TokenKind::Operator &&
+        (t.text == "=" || t.text == "<>" || t.text == "!=" || t.text == "<" || t.text == "<=" ||
+         t.text == ">" || t.text == ">=")) {
+      const std::string op = t.text == "!=" ? "<>" : t.text;
+      const std::size_t pos = Next().pos;
+      return MakeBinary(op, pos, std::move(left), ParseConcat());
+    }
+    const std::size_t pos = t.pos;
+    bool negated = false;
+    if (t.IsWord("NOT") &&
+        (Peek(1).IsWord("BETWEEN") || Peek(1).IsWord("LIKE") || Peek(1).IsWord("IN"))) {
+      Next();
+      negated = true;
+    }
+    if (AcceptWord("BETWEEN")) {
+      auto e = Make(ExprKind::Between, pos);
+      e->negated = negated;
+      e->args.push_back(std::move(left));
+      e->args.push_back(ParseConcat());
+      ExpectWord("AND");
+      e->args.push_back(ParseConcat());
+      return e;
+    }
+    if (AcceptWord("LIKE")) {
+      auto e = Make(ExprKind::Like, pos);
+      e->negated = negated;
+      e->args.push_back(std::move(left));
+      e->args.push_back(ParseConcat());
+      return e;
+    }
+    if (AcceptWord("IN")) {
+      Expect(TokenKind::LParen);
+      if (Peek().IsWord("SELECT")) {
+        auto e = Make(ExprKind::InSubquery, pos);
+        e->negated = negated;
+        e->args.push_back(std::move(left));
+        e->subquery = ParseSelect();
+        Expect(TokenKind::RParen);
+        return e;
+      }
+      auto e = Make(ExprKind::InList, pos);
+      e->negated = negated;
+      e->args.push_back(std::move(left));
+      do {
+        e->args.push_back(ParseExpr());
+      } while (Accept(TokenKind::Comma));
+      Expect(TokenKind::RParen);
+      return e;
+    }
+    if (AcceptWord("IS")) {
+      auto e = Make(ExprKind::IsNull, pos);
+      e->negated = AcceptWord("NOT");
+      ExpectWord("NULL");
+      e->args.push_back(std::move(left));
+      return e;
+    }
+    return left;
+  }
+
+  ExprPtr ParseConcat() {
+    auto left = ParseAdditive();
+    while (Peek().IsOp("&") || Peek().IsOp("||")) {
+      const Token& op = Next();
+      left = MakeBinary(op.text, op.pos, std::move(left), ParseAdditive());
+    }
+    return left;
+  }
+
+  ExprPtr ParseAdditive() {
+    auto left = ParseMultiplicative();
+    while (Peek().IsOp("+") || Peek().IsOp("-")) {
+      const Token& op = Next();
+      left = MakeBinary(op.text, op.pos, std::move(left), ParseMultiplicative());
+    }
+    return left;
+  }
+
+  ExprPtr ParseMultiplicative() {
+    auto left = ParseUnary();
+    while (Peek().IsOp("*") || Peek().IsOp("/") || Peek().IsOp("%")) {
+      const Token& op = Next();
+      left = MakeBinary(op.text, op.pos, std::move(left), ParseUnary());
+    }
+    return left;
+  }
+
+  ExprPtr ParseUnary() {
+    if (Peek().IsOp("-") || Peek().IsOp("+")) {
+      if (++depth_ > kMaxDepth) Fail("Expression too complex");
+      const Token& op = Next();
+      auto e = Make(ExprKind::Unary, op.pos, op.text);
+      e->args.push_back(ParseUnary());
+      --depth_;
+      return e;
+    }
+    return ParsePrimary();
+  }
+
+  ExprPtr ParsePrimary() {
+    const Token& t = Peek();
+    const std::size_t pos = t.pos;
+    switch (t.kind) {
+      case TokenKind::Number: return Make(ExprKind::Number, pos, Next().text);
+      case TokenKind::String: return Make(ExprKind::String, pos, Next().text);
+      case TokenKind::Date: {
+        // Kept as written until the analyzer converts it with the runtime's date rules.
+        return Make(ExprKind::Date, pos, Next().text);
+      }
+      case TokenKind::LParen: {
+        Next();
+        if (Peek().IsWord("SELECT")) {
+          auto e = Make(ExprKind::Subquery, pos);
+          e->subquery = ParseSelect();
+          Expect(TokenKind::RParen);
+          return e;
+        }
+        auto e = ParseExpr();
+        Expect(TokenKind::RParen);
+        return e;
+      }
+      case TokenKind::Operator:
+        if (t.text == "*") {
+          Next();
+          return Make(ExprKind::Star, pos);
+        }
+        FailSyntax();
+      case TokenKind::Identifier:
+        if (t.IsWord("NULL")) {
+          Next();
+          return Make(ExprKind::Null, pos);
+        }
+        if (t.IsWord("EXISTS")) {
+          Next();
+          Expect(TokenKind::LParen);
+          auto e = Make(ExprKind::Exists, pos);
+          e->subquery = ParseSelect();
+          Expect(TokenKind::RParen);
+          return e;
+        }
+        if (t.IsWord("CASE")) return ParseCase();
+        // LEFT and RIGHT are join words but also the text functions left() and right().
+        if ((t.IsWord("LEFT") || t.IsWord("RIGHT")) && Peek(1).Is(TokenKind::LParen))
+          return ParseFunction();
+        if (IsReserved(t)) FailSyntax();
+        return ParseNameOrCall();
+      case TokenKind::QuotedIdentifier: return ParseNameOrCall();
+      default: FailSyntax();
+    }
+  }
+
+  ExprPtr ParseFunction() {
+    const Token& name = Next();
+    auto e = Make(ExprKind::Function, name.pos, name.text);
+    Expect(TokenKind::LParen);
+    if (Accept(TokenKind::RParen)) return e;
+    if (AcceptWord("DISTINCT")) e->distinct = true;
+    do {
+      e->args.push_back(ParseExpr());
+    } while (Accept(TokenKind::Comma));
+    Expect(TokenKind::RParen);
+    return e;
+  }
+
+  ExprPtr ParseNameOrCall() {
+    if (Peek().Is(TokenKind::Identifier) && Peek(1).Is(TokenKind::LParen)) return ParseFunction();
+    const std::size_t pos = Peek().pos;
+    std::vector<const Token*> parts{&Next()};
+    while (Peek().Is(TokenKind::Dot)) {
+      Next();
+      if (Peek().IsOp("*")) {
+        Next();
+        auto e = Make(ExprKind::Star, pos);
+        e->qualifier = parts.back()->text;
+        return e;
+      }
+      if (!IsName(Peek())) FailSyntax();
+      parts.push_back(&Next());
+    }
+    auto e = Make(ExprKind::Column, pos, parts.back()->text);
+    e->bracketed = parts.back()->kind == TokenKind::QuotedIdentifier;
+    if (parts.size() >= 2) e->qualifier = parts[parts.size() - 2]->text;
+    return e;
+  }
+
+  ExprPtr ParseCase() {
+    auto e = Make(ExprKind::Case, Next().pos);
+    if (!Peek().IsWord("WHEN")) {
+      e->case_operand = true;
+      e->args.push_back(ParseExpr());
+    }
+    if (!Peek().IsWord("WHEN")) FailSyntax();
+    while (AcceptWord("WHEN")) {
+      e->args.push_back(ParseExpr());
+      ExpectWord("THEN");
+      e->args.push_back(ParseExpr());
+    }
+    if (AcceptWord("ELSE")) {
+      e->case_else = true;
+      e->args.push_back(ParseExpr());
+    }
+    ExpectWord("END");
+    return e;
+  }
+
+  static constexpr int kMaxDepth = 200;
+  std::vector<Token> tokens_;
+  std::size_t pos_ = 0;
+  int depth_ = 0;
+};
+
+}  // namespace
+
+Statement Parse(std::string_view text) { return Parser(text).ParseStatement(); }
+
+std::vector<OrderItem> ParseOrderList(std::string_view text) {
+  return Parser(text).ParseOrderListOnly();
+}
+
+}  // namespace ksmain::sql

@@ -1,0 +1,477 @@
+// Writes an analysed statement tree in SQLite's dialect.
+//
+// Besides spelling (quoted names, LIMIT for TOP, explicit result aliases) the printer
+// reshapes joins. The pages nest their joins in parentheses, often as RIGHT JOINs towards
+// the main table; SQLite evaluates a parenthesised outer join as a materialised subquery
+// and scans it in a nested loop, which costs several times a plain join chain. So
+// `A RIGHT JOIN B ON c` is written `B LEFT JOIN A ON c`, and nesting is flattened into one
+// left-to-right chain wherever that keeps the same rows:
+//   - the left operand of any join is the chain so far;
+//   - an inner join commutes, so `T INNER JOIN (chain) ON c` becomes `chain INNER JOIN T ON c`;
+//   - an inner join with an all-inner nested chain joins its tables in sequence, the outer
+//     condition added to the last one (inner joins only filter the cross product);
+//   - anything else (an outer join whose right operand is itself a join) stays nested.
+#include <array>
+#include <string>
+
+#include "sql/ast.h"
+#include "sql/lexer.h"
+
+namespace ksmain::sql {
+namespace {
+
+// SQLite's keywords: a name equal to one is always quoted.
+constexpr std::array<std::string_view, 147> kSqliteKeywords = {
+    "ABORT", "ACTION", "ADD", "AFTER", "ALL", "ALTER", "ALWAYS", "ANALYZE", "AND", "AS", "ASC",
+    "ATTACH", "AUTOINCREMENT", "BEFORE", "BEGIN", "BETWEEN", "BY", "CASCADE", "CASE", "CAST",
+    "CHECK", "COLLATE", "COLUMN", "COMMIT", "CONFLICT", "CONSTRAINT", "CREATE", "CROSS",
+    "CURRENT", "CURRENT_DATE", "CURRENT_TIME", "CURRENT_TIMESTAMP", "DATABASE", "DEFAULT",
+    "DEFERRABLE", "DEFERRED", "DELETE", "DESC", "DETACH", "DISTINCT", "DO", "DROP", "EACH",
+    "ELSE", "END", "ESCAPE", "EXCEPT", "EXCLUDE", "EXCLUSIVE", "EXISTS", "EXPLAIN", "FAIL",
+    "FILTER", "FIRST", "FOLLOWING", "FOR", "FOREIGN", "FROM", "FULL", "GENERATED", "GLOB",
+    "GROUP", "GROUPS", "HAVING", "IF", "IGNORE", "IMMEDIATE", "IN", "INDEX", "INDEXED",
+    "INITIALLY", "INNER", "INSERT", "INSTEAD", "INTERSECT", "INTO", "IS", "ISNULL", "JOIN",
+    "KEY", "LAST", "LEFT", "LIKE", "LIMIT", "MATCH", "MATERIALIZED", "NATURAL", "NO", "NOT",
+    "NOTHING", "NOTNULL", "NULL", "NULLS", "OF", "OFFSET", "ON", "OR", "ORDER", "OTHERS",
+    "OUTER", "OVER", "PARTITION", "PLAN", "PRAGMA", "PRECEDING", "PRIMARY", "QUERY", "RAISE",
+    "RANGE", "RECURSIVE", "REFERENCES", "REGEXP", "REINDEX", "RELEASE", "RENAME", "REPLACE",
+    "RESTRICT", "RETURNING", "RIGHT", "ROLLBACK", "ROW", "ROWS", "SAVEPOINT", "SELECT", "SET",
+    "TABLE", "TEMP", "TEMPORARY", "THEN", "TIES", "TO", "TRANSACTION", "TRIGGER", "UNBOUNDED",
+    "UNION", "UNIQUE", "UPDATE", "USING", "VACUUM", "VALUES", "VIEW", "VIRTUAL", "WHEN", "WHERE",
+    "WINDOW", "WITH", "WITHOUT"};
+
+bool NeedsQuotes(std::string_view name) {
+  if (name.empty()) return true;
+  const auto c0 = static_cast<unsigned char>(name[0]);
+  if (!(std::isalpha(c0) || c0 == '_')) return true;
+  for (char ch : name) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (!(std::isalnum(c) || c == '_')) return true;
+  }
+  const std::string upper = Upper(name);
+  for (std::string_view k : kSqliteKeywords) {
+    if (upper == k) return true;
+  }
+  return false;
+}
+
+void AppendQuoted(std::string& out, std::string_view text, char quote) {
+  out += quote;
+  for (char c : text) {
+    if (c == quote) out += quote;
+    out += c;
+  }
+  out += quote;
+}
+
+void AppendName(std::string& out, std::string_view name) {
+  if (NeedsQuotes(name)) {
+    AppendQuoted(out, name, '"');
+  } else {
+    out += name;
+  }
+}
+
+// Binding strength of each node as SQLite parses it; a child that binds less tightly
+// than its parent's operator gets parentheses.
+int Precedence(const Expr& e) {
+  switch (e.kind) {
+    case ExprKind::Binary:
+      if (e.text == "OR") return 1;
+      if (e.text == "AND") return 2;
+      if (e.text == "+" || e.text == "-") return 6;
+      if (e.text == "*" || e.text == "/" || e.text == "%") return 7;
+      if (e.text == "||") return 8;
+      return 4;  // comparisons
+    case ExprKind::Unary: return e.text == "NOT" ? 3 : 9;
+    case ExprKind::Between:
+    case ExprKind::Like:
+    case ExprKind::IsNull:
+    case ExprKind::InList:
+    case ExprKind::InSubquery: return 4;
+    default: return 10;
+  }
+}
+
+struct JoinChain;
+
+// One operand in a printed join chain: a table (or derived table), or a nested chain
+// that has to keep its parentheses.
+struct ChainItem {
+  const TableRef* leaf = nullptr;
+  std::unique_ptr<JoinChain> nested;
+};
+
+struct ChainLink {
+  JoinType type = JoinType::Inner;
+  ChainItem item;
+  std::vector<const Expr*> on;  // conjunction; empty for a join without condition
+};
+
+struct JoinChain {
+  ChainItem first;
+  std::vector<ChainLink> links;
+};
+
+bool AllInner(const TableRef& ref) {
+  if (ref.kind != TableRef::Kind::Join) return true;
+  return (ref.join == JoinType::Inner || ref.join == JoinType::Cross) && AllInner(*ref.left) &&
+         AllInner(*ref.right);
+}
+
+JoinChain BuildChain(const TableRef& ref) {
+  JoinChain chain;
+  if (ref.kind != TableRef::Kind::Join) {
+    chain.first.leaf = &ref;
+    return chain;
+  }
+  const TableRef* left = ref.left.get();
+  const TableRef* right = ref.right.get();
+  JoinType type = ref.join;
+  if (type == JoinType::Right) {
+    std::swap(left, right);
+    type = JoinType::Left;
+  }
+  if ((type == JoinType::Inner || type == JoinType::Cross) &&
+      right->kind == TableRef::Kind::Join && left->kind != TableRef::Kind::Join) {
+    std::swap(left, right);
+  }
+  chain = BuildChain(*left);
+  if (right->kind != TableRef::Kind::Join) {
+    ChainLink link;
+    link.type = type;
+    link.item.leaf = right;
+    if (ref.on) link.on.push_back(ref.on.get());
+    chain.links.push_back(std::move(link));
+    return chain;
+  }
+  if ((type == JoinType::Inner || type == JoinType::Cross) && AllInner(*right)) {
+    JoinChain inner = BuildChain(*right);
+    ChainLink head;
+    head.type = JoinType::Inner;
+    head.item = std::move(inner.first);
+    chain.links.push_back(std::move(head));
+    for (ChainLink& l : inner.links) chain.links.push_back(std::move(l));
+    if (ref.on) chain.links.back().on.push_back(ref.on.get());
+    return chain;
+  }
+  ChainLink link;
+  link.type = type;
+  link.item.nested = std::make_unique<JoinChain>(BuildChain(*right));
+  if (ref.on) link.on.push_back(ref.on.get());
+  chain.links.push_back(std::move(link));
+  return chain;
+}
+
+class Printer {
+ public:
+  std::string Take() { return std::move(out_); }
+
+  void Statement(const ::ksmain::sql::Statement& st) {
+    switch (st.kind) {
+      case StatementKind::Select: Select(*st.select); return;
+      case StatementKind::Insert: Insert(st.insert); return;
+      case StatementKind::Update: Update(st.update); return;
+      case StatementKind::Delete:
+        out_ += "DELETE FROM ";
+        AppendName(out_, st.del.table);
+        if (st.del.where) {
+          out_ += " WHERE ";
+          Expr(*st.del.where);
+        }
+        return;
+      case StatementKind::ProcedureCall: return;
+    }
+  }
+
+  void Select(const ::ksmain::sql::Select& sel) {
+    out_ += "SELECT ";
+    if (sel.distinct) out_ += "DISTINCT ";
+    for (std::size_t i = 0; i < sel.items.size(); ++i) {
+      if (i) out_ += ", ";
+      const SelectItem& item = sel.items[i];
+      Expr(*item.expr);
+      if (item.result) {
+        out_ += " AS ";
+        AppendQuoted(out_, item.result->name, '"');
+      }
+    }
+    if (!sel.from.empty()) {
+      out_ += " FROM ";
+      for (std::size_t i = 0; i < sel.from.size(); ++i) {
+        if (i) out_ += ", ";
+        Chain(BuildChain(*sel.from[i]));
+      }
+    }
+    if (sel.where) {
+      out_ += " WHERE ";
+      Expr(*sel.where);
+    }
+    if (!sel.group_by.empty()) {
+      out_ += " GROUP BY ";
+      List(sel.group_by);
+    }
+    if (sel.having) {
+      out_ += " HAVING ";
+      Expr(*sel.having);
+    }
+    if (!sel.order_by.empty()) {
+      out_ += " ORDER BY ";
+      for (std::size_t i = 0; i < sel.order_by.size(); ++i) {
+        if (i) out_ += ", ";
+        Expr(*sel.order_by[i].expr);
+        if (sel.order_by[i].direction == OrderItem::Direction::Asc) out_ += " ASC";
+        if (sel.order_by[i].direction == OrderItem::Direction::Desc) out_ += " DESC";
+      }
+    }
+    if (sel.top) {
+      out_ += " LIMIT ";
+      out_ += *sel.top;
+    }
+  }
+
+ private:
+  void Insert(const InsertStmt& ins) {
+    out_ += "INSERT INTO ";
+    AppendName(out_, ins.table);
+    if (!ins.columns.empty()) {
+      out_ += " (";
+      for (std::size_t i = 0; i < ins.columns.size(); ++i) {
+        if (i) out_ += ", ";
+        AppendName(out_, ins.columns[i]);
+      }
+      out_ += ")";
+    }
+    if (ins.select) {
+      out_ += " ";
+      Select(*ins.select);
+      return;
+    }
+    out_ += " VALUES ";
+    for (std::size_t r = 0; r < ins.rows.size(); ++r) {
+      if (r) out_ += ", ";
+      out_ += "(";
+      List(ins.rows[r]);
+      out_ += ")";
+    }
+  }
+
+  void Update(const UpdateStmt& upd) {
+    out_ += "UPDATE ";
+    AppendName(out_, upd.table);
+    if (!upd.alias.empty()) {
+      out_ += " AS ";
+      AppendName(out_, upd.alias);
+    }
+    out_ += " SET ";
+    for (std::size_t i = 0; i < upd.assignments.size(); ++i) {
+      if (i) out_ += ", ";
+      // SQLite's SET takes the bare column name only.
+      AppendName(out_, upd.assignments[i].column);
+      out_ += " = ";
+      Expr(*upd.assignments[i].value);
+    }
+    if (upd.where) {
+      out_ += " WHERE ";
+      Expr(*upd.where);
+    }
+  }
+
+  void Chain(const JoinChain& chain) {
+    Item(chain.first);
+    for (const ChainLink& link : chain.links) {
+      switch (link.type) {
+        case JoinType::Left: out_ += " LEFT JOIN "; break;
+        case JoinType::Inner:
+        case JoinType::Cross: out_ += " INNER JOIN "; break;
+        case JoinType::Right: out_ += " RIGHT JOIN "; break;  // never produced by BuildChain
+      }
+      Item(link.item);
+      if (link.on.empty()) {
+        // A LEFT JOIN needs a condition in SQLite; ON 1 keeps every pairing.
+        if (link.type == JoinType::Left) out_ += " ON 1";
+        continue;
+      }
+      out_ += " ON ";
+      if (link.on.size() == 1) {
+        Expr(*link.on[0]);
+        continue;
+      }
+      for (std::size_t i = 0; i < link.on.size(); ++i) {
+        if (i) out_ += " AND ";
+        Child(*link.on[i], 3);
+      }
+    }
+  }
+
+  void Item(const ChainItem& item) {
+    if (item.nested) {
+      out_ += "(";
+      Chain(*item.nested);
+      out_ += ")";
+      return;
+    }
+    const TableRef& t = *item.leaf;
+    if (t.kind == TableRef::Kind::Derived) {
+      out_ += "(";
+      Select(*t.derived);
+      out_ += ")";
+    } else {
+      AppendName(out_, t.name);
+    }
+    if (!t.alias.empty()) {
+      out_ += " AS ";
+      AppendName(out_, t.alias);
+    }
+  }
+
+  void List(const std::vector<ExprPtr>& list) {
+    for (std::size_t i = 0; i < list.size(); ++i) {
+      if (i) out_ += ", ";
+      Expr(*list[i]);
+    }
+  }
+
+  // Prints `e` inside an operator of binding strength `min`: parenthesised when it binds
+  // less tightly.
+  void Child(const ::ksmain::sql::Expr& e, int min) {
+    if (Precedence(e) < min) {
+      out_ += "(";
+      Expr(e);
+      out_ += ")";
+      return;
+    }
+    Expr(e);
+  }
+
+  void Expr(const ::ksmain::sql::Expr& e) {
+    switch (e.kind) {
+      case ExprKind::Number: out_ += e.text; return;
+      case ExprKind::String:
+      case ExprKind::Date: AppendQuoted(out_, e.text, '\''); return;
+      case ExprKind::Null: out_ += "NULL"; return;
+      case ExprKind::Column:
+        if (!e.qualifier.empty()) {
+          AppendName(out_, e.qualifier);
+          out_ += ".";
+        }
+        AppendName(out_, e.text);
+        return;
+      case ExprKind::Star:
+        if (!e.qualifier.empty()) {
+          AppendName(out_, e.qualifier);
+          out_ += ".";
+        }
+        out_ += "*";
+        return;
+      case ExprKind::Unary:
+        if (e.text == "NOT") {
+          out_ += "NOT ";
+          Child(*e.args[0], 4);
+          return;
+        }
+        out_ += e.text;
+        // "- -1" must not print as the comment "--1".
+        if (e.args[0]->kind == ExprKind::Unary ||
+            (e.args[0]->kind == ExprKind::Number && e.args[0]->text[0] == '-')) {
+          out_ += "(";
+          Expr(*e.args[0]);
+          out_ += ")";
+          return;
+        }
+        Child(*e.args[0], 9);
+        return;
+      case ExprKind::Binary: {
+        const int p = Precedence(e);
+        Child(*e.args[0], p);
+        out_ += ' ';
+        out_ += e.text;
+        out_ += ' ';
+        Child(*e.args[1], p + 1);
+        return;
+      }
+      case ExprKind::Between:
+        Child(*e.args[0], 5);
+        out_ += e.negated ? " NOT BETWEEN " : " BETWEEN ";
+        Child(*e.args[1], 5);
+        out_ += " AND ";
+        Child(*e.args[2], 5);
+        return;
+      case ExprKind::Like:
+        Child(*e.args[0], 5);
+        out_ += e.negated ? " NOT LIKE " : " LIKE ";
+        Child(*e.args[1], 5);
+        return;
+      case ExprKind::IsNull:
+        Child(*e.args[0], 5);
+        out_ += e.negated ? " IS NOT NULL" : " IS NULL";
+        return;
+      case ExprKind::InList:
+        Child(*e.args[0], 5);
+        out_ += e.negated ? " NOT IN (" : " IN (";
+        for (std::size_t i = 1; i < e.args.size(); ++i) {
+          if (i > 1) out_ += ", ";
+          Expr(*e.args[i]);
+        }
+        out_ += ")";
+        return;
+      case ExprKind::InSubquery:
+        Child(*e.args[0], 5);
+        out_ += e.negated ? " NOT IN (" : " IN (";
+        Select(*e.subquery);
+        out_ += ")";
+        return;
+      case ExprKind::Exists:
+        out_ += "EXISTS (";
+        Select(*e.subquery);
+        out_ += ")";
+        return;
+      case ExprKind::Subquery:
+        out_ += "(";
+        Select(*e.subquery);
+        out_ += ")";
+        return;
+      case ExprKind::Function:
+        out_ += e.text;  // always a plain word: the parser reads only words as calls
+        out_ += "(";
+        if (e.distinct) out_ += "DISTINCT ";
+        List(e.args);
+        out_ += ")";
+        return;
+      case ExprKind::Case: {
+        out_ += "CASE";
+        std::size_t i = 0;
+        if (e.case_operand) {
+          out_ += " ";
+          Expr(*e.args[0]);
+          i = 1;
+        }
+        const std::size_t end = e.case_else ? e.args.size() - 1 : e.args.size();
+        for (; i + 2 <= end; i += 2) {
+          out_ += " WHEN ";
+          Expr(*e.args[i]);
+          out_ += " THEN ";
+          Expr(*e.args[i + 1]);
+        }
+        if (e.case_else) {
+          out_ += " ELSE ";
+          Expr(*e.args.back());
+        }
+        out_ += " END";
+        return;
+      }
+    }
+  }
+
+  std::string out_;
+};
+
+}  // namespace
+
+std::string Print(const Statement& statement) {
+  Printer p;
+  p.Statement(statement);
+  return p.Take();
+}
+
+}  // namespace ksmain::sql
