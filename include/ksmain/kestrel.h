@@ -29,6 +29,41 @@ class Kestrel {
                           Variant& Psortby);
   Variant Get_TypeAll(Variant& arrtest, Variant& strconnect, Variant& intCount, Variant& Psortby);
 
+  // ---- Project detail ----
+  Variant Get_ProjectSpecific(Variant& arrtest, Variant& strconnect, Variant& objID);
+
+  // ---- Resources ----
+  Variant Get_ResourceAll(Variant& arrtest, Variant& strconnect, Variant& intCount,
+                          Variant& Rsortby);
+  Variant Get_ResourceMaint(Variant& arrtest, Variant& strconnect, Variant& intCount,
+                            Variant& Rsortby, Variant& tmpwhere);
+  Variant Get_ResourceAttendees(Variant& arrtest, Variant& strconnect,
+                                Variant& strActualReviewDate, Variant& Rsortby);
+  Variant Get_ProjectStepAttendees(Variant& arrtest, Variant& strconnect,
+                                   Variant& strProjectStepID, Variant& Rsortby);
+  // Yes/no checks for one person: "Y" or "N" into blnAttended, left unchanged on failure.
+  Variant Get_ResourceAttendedMeeting(Variant& strResourceID, Variant& strActualReviewDate,
+                                      Variant& strconnect, Variant& blnAttended);
+  Variant Get_ProjectStepResourceIsRequired(Variant& strResourceID, Variant& strStepID,
+                                            Variant& strconnect, Variant& blnAttended);
+
+  // ---- Review meetings ----
+  Variant Get_Attendees(Variant& arrtest, Variant& strconnect, Variant& QueryType,
+                        Variant& strActualReviewDate);
+  Variant Get_ReviewDates(Variant& arrtest, Variant& strconnect, Variant& QueryType);
+
+  // ---- Project steps ----
+  Variant Get_ProjectStepsNotDeleted(Variant& arrtest, Variant& objProjID, Variant& objStepID,
+                                     Variant& strconnect, Variant& StatusCode);
+  Variant Get_ProjectSteps(Variant& arrtest, Variant& objProjID, Variant& objStepID,
+                           Variant& strconnect, Variant& StatusCode);
+  Variant Get_ProjectStepsResources(Variant& arrtest, Variant& objStepID, Variant& strconnect);
+
+  // ---- Revised completion dates and settings ----
+  Variant Get_ProjectRevisedCompDates(Variant& arrRevDates, Variant& strconnect,
+                                      Variant& intCount, Variant& ProjectNum);
+  Variant Get_GlobalVars(Variant& arrGlobals, Variant& strconnect);
+
  private:
   std::string target_bar_color_;
   std::string actual_bar_color_;
