@@ -5,11 +5,14 @@
 // leaves what it wrote before a failure. Every function returns Empty unless noted.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "ksmain/variant.h"
 
 namespace ksmain {
+
+struct ArrayRef;  // a by-reference array of Variant (frame/dispatch_bind.h)
 
 class Kestrel {
  public:
@@ -28,6 +31,27 @@ class Kestrel {
   Variant Get_PriorityAll(Variant& arrtest, Variant& strconnect, Variant& intCount,
                           Variant& Psortby);
   Variant Get_TypeAll(Variant& arrtest, Variant& strconnect, Variant& intCount, Variant& Psortby);
+
+  // ---- Project list, Gantt views, array sort and bar graphs ----
+  // The five filters are the member's own copies; the sort default goes back to the page.
+  Variant Get_ProjectListAll(Variant& arrtest, Variant& strconnect, Variant& intCount,
+                             Variant& sortby, const Variant& objStatus, const Variant& objdept,
+                             const Variant& objResource, const Variant& objPriority,
+                             const Variant& objStep);
+  Variant Get_ProjectListAllGanttChartView(Variant& arrtest, Variant& strconnect,
+                                           Variant& intCount, Variant& sortby,
+                                           Variant& objStatus, Variant& objdept,
+                                           Variant& objResource, Variant& objPriority,
+                                           Variant& objStep, Variant& objRangeStartDate,
+                                           Variant& objRangeEndDate);
+  Variant Get_StepsListAllGanttChartView(Variant& arrtest, Variant& strconnect, Variant& objID,
+                                         Variant& objRangeStartDate, Variant& objRangeEndDate);
+  // Sorts the rows of a column-first array in place by one column; no error trap.
+  void SortArray(ArrayRef DArray, std::int16_t& Element, std::int16_t& SizeOf2ndArrayVar);
+  // The ten-cell progress bar and target percentage of one project; no error trap.
+  Variant CalcHorizontalBarGraphs(Variant& objBarArray, Variant& objActualDays,
+                                  Variant& objPercentCompleted, Variant& objEstDateStarted,
+                                  Variant& objEstDateCompleted, Variant& objTargetPercent);
 
   // ---- Project detail ----
   Variant Get_ProjectSpecific(Variant& arrtest, Variant& strconnect, Variant& objID);
