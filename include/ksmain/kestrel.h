@@ -71,6 +71,11 @@ class Kestrel {
   Variant Get_ProjectStepResourceIsRequired(Variant& strResourceID, Variant& strStepID,
                                             Variant& strconnect, Variant& blnAttended);
 
+  // ---- Resource maintenance ----
+  // Adds, updates or deletes one Resource row ("add", "update", "delete" in element 9);
+  // elements 1 to 9 come back encoded. RC becomes "OK" once the statement has run.
+  Variant Upd_ResourceAll(Variant& arrtest, Variant& strconnect, Variant& RC);
+
   // ---- Review meetings ----
   Variant Get_Attendees(Variant& arrtest, Variant& strconnect, Variant& QueryType,
                         Variant& strActualReviewDate);
