@@ -93,6 +93,35 @@ class Kestrel {
                                       Variant& intCount, Variant& ProjectNum);
   Variant Get_GlobalVars(Variant& arrGlobals, Variant& strconnect);
 
+  // ---- Reports ----
+  // The period is the first and last day as date texts; every grid holds 500 rows.
+  Variant Get_rptMeetingAttendance(Variant& arrtest, Variant& strconnect, Variant& strResourceID,
+                                   Variant& objBegDate, Variant& objEndDate);
+  Variant Get_rptProjectsByTimePeriod(Variant& arrtest, Variant& strconnect, Variant& objProjType,
+                                      Variant& objBegDate, Variant& objEndDate);
+  Variant Get_rptActiveClosedStepsByproject(Variant& arrtest, Variant& strconnect,
+                                            Variant& objProjType, Variant& objBegDate,
+                                            Variant& objEndDate, Variant& objStatus);
+  Variant Get_rptClosedProjectsByTimePeriod(Variant& arrtest, Variant& strconnect,
+                                            Variant& objProjType, Variant& objBegDate,
+                                            Variant& objEndDate);
+  Variant Get_rptWhoNeedsHelpFrom(Variant& arrtest, Variant& strconnect, Variant& strProjType,
+                                  Variant& strProjectStatus, Variant& strStepStatus);
+  // No error trap: failures reach the caller.
+  Variant Get_rptKaizenEvents(Variant& arrtest, Variant& strconnect, Variant& strProjectStatus,
+                              Variant& objBegDate, Variant& objEndDate);
+
+  // ---- Kaizen events ----
+  Variant Get_KaizenNames(Variant& arrtest, Variant& strconnect, Variant& strProjectID);
+  // Leaves "OK" in projectID once the row is inserted.
+  Variant InsertKaizenEventsToProject(Variant& projectID, Variant& kid, Variant& strconnect);
+  Variant GetKaizenResults(Variant& arrtest, Variant& projectID, Variant& strconnect);
+  Variant CountKaizenEvents(Variant& KCount, Variant& PID, Variant& strconnect);
+  // Runs the page's own statement (one statement); "OK" into result once it has run.
+  Variant ManageKaizenEvents(Variant& strSQL, Variant& strconnect, Variant& result);
+  Variant CountProjectSteps(Variant& TotCount, Variant& ActCount, Variant& PID,
+                            Variant& strconnect);
+
  private:
   std::string target_bar_color_;
   std::string actual_bar_color_;
