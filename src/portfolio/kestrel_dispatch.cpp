@@ -14,16 +14,63 @@ void RegisterKestrel() {
                    {"m_targetcolor"})
       .PropertyPut("setProgressBarActual", 0x68030000, &Kestrel::setProgressBarActual,
                    {"m_actualcolor"})
+      .Function("Get_ProjectListAll", 0x60030003, &Kestrel::Get_ProjectListAll,
+                {"arrtest", "strconnect", "intCount", "sortby", "objStatus", "objdept",
+                 "objResource", "objPriority", "objStep"})
+      .Function("Get_ProjectListAllGanttChartView", 0x60030004,
+                &Kestrel::Get_ProjectListAllGanttChartView,
+                {"arrtest", "strconnect", "intCount", "sortby", "objStatus", "objdept",
+                 "objResource", "objPriority", "objStep", "objRangeStartDate",
+                 "objRangeEndDate"})
+      .Function("Get_StepsListAllGanttChartView", 0x60030005,
+                &Kestrel::Get_StepsListAllGanttChartView,
+                {"arrtest", "strconnect", "objID", "objRangeStartDate", "objRangeEndDate"})
+      .Procedure("SortArray", 0x60030006, &Kestrel::SortArray,
+                 {"DArray", "Element", "SizeOf2ndArrayVar"})
+      .Function("Get_ProjectSpecific", 0x60030007, &Kestrel::Get_ProjectSpecific,
+                {"arrtest", "strconnect", "objID"})
       .Function("Get_StatusAll", 0x60030008, &Kestrel::Get_StatusAll,
                 {"arrtest", "strconnect", "intCount", "sortby"})
       .Function("Get_RankAll", 0x60030009, &Kestrel::Get_RankAll,
                 {"arrtest", "strconnect", "intCount", "sortby"})
+      .Function("CalcHorizontalBarGraphs", 0x6003000c, &Kestrel::CalcHorizontalBarGraphs,
+                {"objBarArray", "objActualDays", "objPercentCompleted", "objEstDateStarted",
+                 "objEstDateCompleted", "objTargetPercent"})
+      .Function("Get_Attendees", 0x6003000a, &Kestrel::Get_Attendees,
+                {"arrtest", "strconnect", "QueryType", "strActualReviewDate"})
+      .Function("Get_ReviewDates", 0x6003000b, &Kestrel::Get_ReviewDates,
+                {"arrtest", "strconnect", "QueryType"})
+      .Function("Get_ResourceAll", 0x6003000d, &Kestrel::Get_ResourceAll,
+                {"arrtest", "strconnect", "intCount", "Rsortby"})
+      .Function("Get_ResourceMaint", 0x6003000e, &Kestrel::Get_ResourceMaint,
+                {"arrtest", "strconnect", "intCount", "Rsortby", "tmpwhere"})
+      .Function("Get_ResourceAttendees", 0x6003000f, &Kestrel::Get_ResourceAttendees,
+                {"arrtest", "strconnect", "strActualReviewDate", "Rsortby"})
+      .Function("Get_ProjectStepAttendees", 0x60030010, &Kestrel::Get_ProjectStepAttendees,
+                {"arrtest", "strconnect", "strProjectStepID", "Rsortby"})
+      .Function("Get_ResourceAttendedMeeting", 0x60030011, &Kestrel::Get_ResourceAttendedMeeting,
+                {"strResourceID", "strActualReviewDate", "strconnect", "blnAttended"})
+      .Function("Get_ProjectStepResourceIsRequired", 0x60030012,
+                &Kestrel::Get_ProjectStepResourceIsRequired,
+                {"strResourceID", "strStepID", "strconnect", "blnAttended"})
       .Function("Get_DepartmentAll", 0x60030013, &Kestrel::Get_DepartmentAll,
                 {"arrtest", "strconnect", "intCount", "Dsortby"})
       .Function("Get_PriorityAll", 0x60030014, &Kestrel::Get_PriorityAll,
                 {"arrtest", "strconnect", "intCount", "Psortby"})
       .Function("Get_TypeAll", 0x60030015, &Kestrel::Get_TypeAll,
                 {"arrtest", "strconnect", "intCount", "Psortby"})
+      .Function("Get_ProjectStepsNotDeleted", 0x60030016, &Kestrel::Get_ProjectStepsNotDeleted,
+                {"arrtest", "objProjID", "objStepID", "strconnect", "StatusCode"})
+      .Function("Get_ProjectSteps", 0x60030017, &Kestrel::Get_ProjectSteps,
+                {"arrtest", "objProjID", "objStepID", "strconnect", "StatusCode"})
+      .Function("Get_ProjectStepsResources", 0x60030018, &Kestrel::Get_ProjectStepsResources,
+                {"arrtest", "objStepID", "strconnect"})
+      .Function("Get_ProjectRevisedCompDates", 0x60030019, &Kestrel::Get_ProjectRevisedCompDates,
+                {"arrRevDates", "strconnect", "intCount", "ProjectNum"})
+      .Function("Get_GlobalVars", 0x6003001a, &Kestrel::Get_GlobalVars,
+                {"arrGlobals", "strconnect"})
+      .Function("Upd_ResourceAll", 0x60030028, &Kestrel::Upd_ResourceAll,
+                {"arrtest", "strconnect", "RC"})
       .Register();
 }
 
