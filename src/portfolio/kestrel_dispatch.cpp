@@ -33,13 +33,13 @@ void RegisterKestrel() {
                 {"arrtest", "strconnect", "intCount", "sortby"})
       .Function("Get_RankAll", 0x60030009, &Kestrel::Get_RankAll,
                 {"arrtest", "strconnect", "intCount", "sortby"})
-      .Function("CalcHorizontalBarGraphs", 0x6003000c, &Kestrel::CalcHorizontalBarGraphs,
-                {"objBarArray", "objActualDays", "objPercentCompleted", "objEstDateStarted",
-                 "objEstDateCompleted", "objTargetPercent"})
       .Function("Get_Attendees", 0x6003000a, &Kestrel::Get_Attendees,
                 {"arrtest", "strconnect", "QueryType", "strActualReviewDate"})
       .Function("Get_ReviewDates", 0x6003000b, &Kestrel::Get_ReviewDates,
                 {"arrtest", "strconnect", "QueryType"})
+      .Function("CalcHorizontalBarGraphs", 0x6003000c, &Kestrel::CalcHorizontalBarGraphs,
+                {"objBarArray", "objActualDays", "objPercentCompleted", "objEstDateStarted",
+                 "objEstDateCompleted", "objTargetPercent"})
       .Function("Get_ResourceAll", 0x6003000d, &Kestrel::Get_ResourceAll,
                 {"arrtest", "strconnect", "intCount", "Rsortby"})
       .Function("Get_ResourceMaint", 0x6003000e, &Kestrel::Get_ResourceMaint,
@@ -69,6 +69,32 @@ void RegisterKestrel() {
                 {"arrRevDates", "strconnect", "intCount", "ProjectNum"})
       .Function("Get_GlobalVars", 0x6003001a, &Kestrel::Get_GlobalVars,
                 {"arrGlobals", "strconnect"})
+      .Function("Get_rptMeetingAttendance", 0x6003001b, &Kestrel::Get_rptMeetingAttendance,
+                {"arrtest", "strconnect", "strResourceID", "objBegDate", "objEndDate"})
+      .Function("Get_rptProjectsByTimePeriod", 0x6003001c, &Kestrel::Get_rptProjectsByTimePeriod,
+                {"arrtest", "strconnect", "objProjType", "objBegDate", "objEndDate"})
+      .Function("Get_rptActiveClosedStepsByproject", 0x6003001d,
+                &Kestrel::Get_rptActiveClosedStepsByproject,
+                {"arrtest", "strconnect", "objProjType", "objBegDate", "objEndDate", "objStatus"})
+      .Function("Get_rptClosedProjectsByTimePeriod", 0x6003001e,
+                &Kestrel::Get_rptClosedProjectsByTimePeriod,
+                {"arrtest", "strconnect", "objProjType", "objBegDate", "objEndDate"})
+      .Function("Get_rptWhoNeedsHelpFrom", 0x6003001f, &Kestrel::Get_rptWhoNeedsHelpFrom,
+                {"arrtest", "strconnect", "strProjType", "strProjectStatus", "strStepStatus"})
+      .Function("Get_rptKaizenEvents", 0x60030020, &Kestrel::Get_rptKaizenEvents,
+                {"arrtest", "strconnect", "strProjectStatus", "objBegDate", "objEndDate"})
+      .Function("Get_KaizenNames", 0x60030021, &Kestrel::Get_KaizenNames,
+                {"arrtest", "strconnect", "strProjectID"})
+      .Function("InsertKaizenEventsToProject", 0x60030022, &Kestrel::InsertKaizenEventsToProject,
+                {"projectID", "kid", "strconnect"})
+      .Function("GetKaizenResults", 0x60030023, &Kestrel::GetKaizenResults,
+                {"arrtest", "projectID", "strconnect"})
+      .Function("CountKaizenEvents", 0x60030024, &Kestrel::CountKaizenEvents,
+                {"KCount", "PID", "strconnect"})
+      .Function("ManageKaizenEvents", 0x60030025, &Kestrel::ManageKaizenEvents,
+                {"strSQL", "strconnect", "result"})
+      .Function("CountProjectSteps", 0x60030026, &Kestrel::CountProjectSteps,
+                {"TotCount", "ActCount", "PID", "strconnect"})
       .Function("Upd_ResourceAll", 0x60030028, &Kestrel::Upd_ResourceAll,
                 {"arrtest", "strconnect", "RC"})
       .Register();
