@@ -1,0 +1,351 @@
+// Translations judged by what they do: each group pins one way in which the embedded
+// engine differs from the source engines, run on small SQLite fixtures.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "frame/vb_runtime.h"
+#include "sql_fixture.h"
+
+namespace ksmain::sql::testing {
+namespace {
+
+constexpr Dialect kJet = Dialect::Jet;
+constexpr Dialect kTSql = Dialect::TSql;
+
+std::string One(Db& db, std::string_view source, Dialect d) {
+  const Rows rows = db.Run(source, d);
+  if (rows.size() != 1 || rows[0].size() != 1) throw std::logic_error("expected one value");
+  return rows[0][0];
+}
+
+class Portfolio : public ::testing::Test {
+ protected:
+  Db db{PortfolioCatalog()};
+  void Source(std::string_view text) { db.Query(Translate(text, kJet, PortfolioCatalog()).text); }
+};
+
+class Catalogue : public ::testing::Test {
+ protected:
+  Db db{CatalogueCatalog()};
+  void Source(std::string_view text) { db.Query(Translate(text, kTSql, CatalogueCatalog()).text); }
+};
+
+// "+" joins two texts, adds anything else, and is NULL with a NULL operand; "&" treats
+// NULL as empty text.
+TEST_F(Portfolio, PlusAndAmpersandFollowTheSourceEngines) {
+  db.Exec("INSERT INTO Resource (ID, FirstName, LastName, NoOfProjects, ResourceNo) VALUES "
+          "(1, 'Ann', 'Smith', 3, '12'), (2, NULL, 'Jones', NULL, 'x')");
+  struct Case {
+    const char* n;
+    const char* expr;
+    int id;
+    const char* expected;
+  } cases[] = {
+      {"plus-1.1 texts join", "lastname+' '+firstname", 1, "Smith Ann"},
+      {"plus-1.2 NULL text", "lastname+' '+firstname", 2, "NULL"},
+      {"plus-1.3 numbers add", "NoOfProjects + 1", 1, "4"},
+      {"plus-1.4 numeric text and number add", "ResourceNo + 1", 1, "13"},
+      {"plus-1.5 NULL number", "NoOfProjects + 1", 2, "NULL"},
+      {"plus-1.6 literal texts", "'1' + '2'", 1, "12"},
+      {"amp-2.1 NULL is empty", "lastname & firstname", 2, "Jones"},
+      {"amp-2.2 numbers print as text", "NoOfProjects & '/' & 1.5", 1, "3/1.5"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.n);
+    EXPECT_EQ(One(db, std::string("select ") + c.expr + " from resource where id = " + std::to_string(c.id), kJet),
+              c.expected);
+  }
+  // Known numbers keep the engine's own "+", so indexes and affinities still apply.
+  EXPECT_EQ(Translate("select NoOfProjects + 1 from resource", kJet, PortfolioCatalog()).text.find("ks_add"),
+            std::string::npos);
+  EXPECT_THROW(db.Run("select FirstName + 1 from resource where id = 1", kJet), std::runtime_error);
+}
+
+// T-SQL len() ignores trailing blanks; Jet counts every character.
+TEST_F(Catalogue, LenIgnoresTrailingBlanksOnlyInTSql) {
+  db.Exec("INSERT INTO entries (ID, Image1) VALUES (1, 'a.gi  '), (2, 'ab.gif'), (3, '  ab')");
+  EXPECT_EQ(db.Run("select ID from entries where len(image1) > 4 order by ID", kTSql), (Rows{{"2"}}));
+  EXPECT_EQ(db.Run("select ID from entries where len(image1) > 4 order by ID", kJet), (Rows{{"1"}, {"2"}}));
+  EXPECT_EQ(One(db, "select len(image1) from entries where ID = 3", kTSql), "4");  // leading blanks count
+}
+
+// isnull(a, b) is T-SQL's first-non-NULL; Jet's isnull(a) is a test; nz() defaults.
+TEST_F(Catalogue, IsNullAsAFunction) {
+  db.Exec("INSERT INTO entries (ID, Title, CategoryId) VALUES (1, NULL, 4), (2, 'Pads', NULL)");
+  EXPECT_EQ(db.Run("select isnull(title, '-') from entries order by id", kTSql), (Rows{{"-"}, {"Pads"}}));
+  EXPECT_EQ(db.Run("select id from entries where isnull(title)", kJet), (Rows{{"1"}}));
+  EXPECT_EQ(db.Run("select id from entries where not isnull(title)", kJet), (Rows{{"2"}}));
+  EXPECT_EQ(db.Run("select nz(title) & '|' & nz(CategoryId, 0) from entries order by id", kJet),
+            (Rows{{"|4"}, {"Pads|0"}}));
+}
+
+// getdate()/now() are the local time now, date() today; both as canonical ISO text.
+TEST_F(Catalogue, NowAndTodayAreLocalTime) {
+  const double before = vb::Now();
+  const auto now = vb::ParseIso(One(db, "select getdate()", kTSql));
+  const double after = vb::Now();
+  ASSERT_TRUE(now.has_value());
+  EXPECT_GE(*now, before - 1.0 / 86400);
+  EXPECT_LE(*now, after + 1.0 / 86400);
+  EXPECT_EQ(One(db, "select now()", kJet).size(), 19u);
+  EXPECT_EQ(One(db, "select date()", kJet), vb::ToIso(vb::Today()));
+  const Translation t = Translate("select getdate() as n", kTSql, CatalogueCatalog());
+  EXPECT_EQ(t.columns[0].type, ColumnType::Date);
+}
+
+// Date texts are read with the runtime's rules wherever they meet a date: written into a
+// date column, compared with one, given to cdate(), or as #date# literals.
+TEST_F(Portfolio, DateTextsFollowTheRuntimesRules) {
+  struct Case {
+    const char* n;
+    const char* text;
+    const char* iso;
+  } cases[] = {
+      {"date-1.1 midnight", "1/5/2026 12:00:00 AM", "2026-01-05"},
+      {"date-1.2 noon", "1/5/2026 12:30 PM", "2026-01-05 12:30:00"},
+      {"date-1.3 two-digit year 29", "1/5/29", "2029-01-05"},
+      {"date-1.4 two-digit year 30", "1/5/30", "1930-01-05"},
+      {"date-1.5 month first", "2/3/2026", "2026-02-03"},
+      {"date-1.6 day first when month-day is impossible", "13/1/2026", "2026-01-13"},
+      {"date-1.7 ISO", "2026-01-05 08:00:00", "2026-01-05 08:00:00"},
+      {"date-1.8 month name", "Jan 6, 2026", "2026-01-06"},
+  };
+  int id = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.n);
+    ++id;
+    const std::string text = c.text;
+    Source("insert into ProjectMaster (ID, EstDateStarted) values (" + std::to_string(id) + ", '" + text + "')");
+    EXPECT_EQ(One(db, "select EstDateStarted from ProjectMaster where ID = " + std::to_string(id), kJet), c.iso);
+    EXPECT_EQ(One(db, "select cdate('" + text + "')", kJet), c.iso);
+    EXPECT_EQ(One(db, "select count(*) from ProjectMaster where EstDateStarted = '" + text + "'", kJet), "1");
+    // Stored as text elsewhere (meeting dates), converted by the engine function.
+    db.Exec("DELETE FROM Attendees");
+    db.Exec("INSERT INTO Attendees (PlannedReviewDate) VALUES ('" + text + "')");
+    EXPECT_EQ(One(db, "select cdate(PlannedReviewDate) from attendees", kJet), c.iso);
+  }
+  EXPECT_EQ(One(db, "select count(*) from ProjectMaster where EstDateStarted = #1/5/2026#", kJet), "1");
+  EXPECT_EQ(One(db, "select datevalue('1/5/2026 12:30 PM')", kJet), "2026-01-05");
+}
+
+TEST_F(Portfolio, TextThatIsNoDateIsRejectedAndEmptyTextWritesNull) {
+  Source("insert into ProjectMaster (ID, EstDateStarted, ActDateCompleted) values (1, '1/5/2026', '')");
+  EXPECT_EQ(One(db, "select ActDateCompleted from ProjectMaster", kJet), "NULL");
+  Source("update ProjectMaster set EstDateStarted = '' where ID = 1");
+  EXPECT_EQ(One(db, "select EstDateStarted from ProjectMaster", kJet), "NULL");
+  for (const char* bad : {"insert into ProjectMaster (ID, EstDateStarted) values (2, 'soon')",
+                          "update ProjectMaster set ReviewDate = 'x' where ID = 1",
+                          "select ID from ProjectMaster where EstDateStarted > 'soon'",
+                          "select ID from ProjectMaster where EstDateStarted between '' and '1/1/2026'",
+                          "select ID from ProjectMaster where EstDateStarted in ('1/1/2026', 'x')",
+                          "select ID from ProjectMaster where EstDateStarted = #soon#"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_THROW(Translate(bad, kJet, PortfolioCatalog()), SqlError);
+  }
+  // A value only the stored data can decide goes through ks_todate at run time.
+  db.Exec("UPDATE ProjectMaster SET misc1 = 'not a date', misc2 = '', misc3 = '3/4/2026'");
+  Source("update ProjectMaster set ReviewDate = misc3");
+  EXPECT_EQ(One(db, "select ReviewDate from ProjectMaster", kJet), "2026-03-04");
+  Source("update ProjectMaster set ReviewDate = misc2");
+  EXPECT_EQ(One(db, "select ReviewDate from ProjectMaster", kJet), "NULL");
+  EXPECT_THROW(Source("update ProjectMaster set ReviewDate = misc1"), std::runtime_error);
+}
+
+// Dates written as m/d/yyyy text sort and compare as dates, and NULL comes first in
+// ascending order (last in descending), as in both source engines.
+TEST_F(Portfolio, OrderAndBetweenOnDatesStoredFromText) {
+  const char* rows[][2] = {{"1", "12/1/2025"}, {"2", "1/15/2026"}, {"3", "2/1/2026"}, {"4", ""}, {"5", "1/31/2026 6:00 PM"}};
+  for (const auto& r : rows)
+    Source(std::string("insert into ProjectMaster (ID, EstDateStarted) values (") + r[0] + ", '" + r[1] + "')");
+  EXPECT_EQ(db.Run("select ID from ProjectMaster order by EstDateStarted", kJet),
+            (Rows{{"4"}, {"1"}, {"2"}, {"5"}, {"3"}}));
+  EXPECT_EQ(db.Run("select ID from ProjectMaster order by datevalue(EstDateStarted) desc", kJet),
+            (Rows{{"3"}, {"5"}, {"2"}, {"1"}, {"4"}}));
+  // between includes the first day and the last day's midnight, not later that day.
+  EXPECT_EQ(db.Run("select ID from ProjectMaster where cdate(EstDateStarted) between cdate('1/1/2026') and "
+                   "cdate('1/31/2026') order by ID",
+                   kJet),
+            (Rows{{"2"}}));
+  EXPECT_EQ(db.Run("select ID from ProjectMaster where EstDateStarted between '1/15/2026' and '2/1/2026' order by ID",
+                   kJet),
+            (Rows{{"2"}, {"3"}, {"5"}}));
+  db.Exec("INSERT INTO Attendees (ID, PlannedReviewDate) VALUES (1, '12/1/2025'), (2, '2/1/2026'), (3, '1/15/2026')");
+  EXPECT_EQ(db.Run("SELECT distinct cdate(Attendees.PlannedReviewDate) as PlannedReviewDate FROM Attendees "
+                   " Order by cdate(PlannedReviewDate) ",
+                   kJet),
+            (Rows{{"2025-12-01"}, {"2026-01-15"}, {"2026-02-01"}}));
+}
+
+// Text columns compare without regard to case (their collation), and translation keeps
+// that: the comparison must stay on the column, not on a computed value.
+TEST_F(Catalogue, LikeAndEqualsIgnoreCaseExceptForThePassword) {
+  Source("insert into clients (ID, username, password, activeind) values (1, 'Ann', 'Secret', 'Y')");
+  EXPECT_EQ(db.Run("select ID from clients where username = 'ANN'", kTSql), (Rows{{"1"}}));
+  EXPECT_EQ(db.Run("select ID from clients where username like 'an%'", kTSql), (Rows{{"1"}}));
+  EXPECT_EQ(db.Run("select ID from clients where activeind = 'y'", kTSql), (Rows{{"1"}}));
+  EXPECT_EQ(db.Run("select ID from clients where username = 'ann' and password = 'secret'", kTSql), (Rows{}));
+  EXPECT_EQ(db.Run("select ID from clients where username = 'ann' and password = 'Secret'", kTSql), (Rows{{"1"}}));
+}
+
+// The printer rewrites RIGHT JOINs and flattens nested joins; every shape must give the
+// same rows as the nesting the page wrote (SQLite runs the original form too).
+TEST_F(Portfolio, JoinRewritingKeepsTheRows) {
+  db.Exec(
+      "INSERT INTO Resource (ID, FirstName, LastName, Department) VALUES (1, 'Ann', 'Smith', 1), (2, 'Bo', 'Jones', 9);"
+      "INSERT INTO type (id, typedescription) VALUES (1, 'Kaizen');"
+      "INSERT INTO priority (id, prioritydescription) VALUES (1, 'High');"
+      "INSERT INTO Status (id, description) VALUES (1, 'Active'), (2, 'Closed');"
+      "INSERT INTO department (id, departmentname) VALUES (1, 'Ops');"
+      "INSERT INTO ProjectMaster (ID, NameOfProject, ProjectOwner, ProjectType, Priority, Status, Department) VALUES "
+      "(1, 'all set', 1, 1, 1, 1, 1), (2, 'no owner', 7, 1, 1, 2, 1), (3, 'nothing', NULL, NULL, NULL, NULL, NULL),"
+      "(4, 'other dept', 2, 1, 1, 1, 9);"
+      "INSERT INTO ProjectSteps (ID, ProjectID, ResourceID, Status) VALUES (1, 1, 1, 1), (2, 1, 2, 2), (3, 4, 5, 1);"
+      "INSERT INTO ProjectStepResources (ID, ProjectStepID, ResourceID) VALUES (1, 1, 1), (2, 2, 1);"
+      "INSERT INTO KaizenEvents (ID, KaizenEvent) VALUES (1, 'Scrap');"
+      "INSERT INTO KaizenResults (ID, ProjectID, KaizenEventID, VerifiedBy) VALUES (1, 1, 1, 1), (2, 2, 1, NULL), (3, 3, 1, 2), (4, 9, 1, 1);");
+  const char* froms[] = {
+      "Department RIGHT JOIN (Status RIGHT JOIN (Priority RIGHT JOIN (Type RIGHT JOIN (Resource RIGHT JOIN ProjectMaster "
+      "ON Resource.ID = ProjectMaster.ProjectOwner) ON Type.ID = ProjectMaster.ProjectType) ON Priority.ID = "
+      "ProjectMaster.Priority) ON Status.ID = ProjectMaster.Status) ON Department.ID = ProjectMaster.Department",
+      "Status INNER JOIN (((KaizenResults INNER JOIN ProjectMaster ON KaizenResults.ProjectID = ProjectMaster.ID) LEFT "
+      "JOIN Resource ON KaizenResults.VerifiedBy = Resource.ID) INNER JOIN KaizenEvents ON KaizenResults.KaizenEventID "
+      "= KaizenEvents.ID) ON Status.ID = ProjectMaster.Status",
+      "Type INNER JOIN (Resource INNER JOIN (Status INNER JOIN (Department INNER JOIN ProjectMaster ON Department.ID = "
+      "ProjectMaster.Department) ON Status.ID = ProjectMaster.Status) ON Resource.ID = ProjectMaster.ProjectOwner) ON "
+      "Type.ID = ProjectMaster.ProjectType",
+      "(Resource LEFT JOIN ProjectStepResources ON Resource.ID = ProjectStepResources.ResourceID) INNER JOIN Department "
+      "ON Resource.Department = Department.ID",
+      "ProjectMaster LEFT JOIN (ProjectSteps INNER JOIN Resource ON ProjectSteps.ResourceID = Resource.ID) ON "
+      "ProjectSteps.ProjectID = ProjectMaster.ID",
+      "(ProjectSteps INNER JOIN Resource ON ProjectSteps.ResourceID = Resource.ID) RIGHT JOIN ProjectMaster ON "
+      "ProjectSteps.ProjectID = ProjectMaster.ID",
+      "Department RIGHT JOIN (Resource LEFT JOIN ProjectMaster ON Resource.ID = ProjectMaster.ProjectOwner) ON "
+      "Department.ID = Resource.Department",
+      "Resource, ProjectMaster",
+  };
+  for (const char* from : froms) {
+    SCOPED_TRACE(from);
+    // Only the tables the FROM names may be selected.
+    std::string select = "SELECT 1";
+    for (const char* t : {"ProjectMaster", "Resource", "Department", "Status", "ProjectSteps", "KaizenResults",
+                          "ProjectStepResources", "Type"}) {
+      if (std::string(from).find(std::string(t) + " ") != std::string::npos ||
+          std::string(from).find(std::string(t) + ")") != std::string::npos ||
+          std::string(from).ends_with(t))
+        select += std::string(", ") + t + ".ID";
+    }
+    const std::string source = select + " FROM " + from;
+    Rows expected = db.Query(source);
+    Rows actual = db.Run(source, kJet);
+    std::sort(expected.begin(), expected.end());
+    std::sort(actual.begin(), actual.end());
+    EXPECT_EQ(actual, expected);
+    EXPECT_FALSE(expected.empty());
+    const std::string printed = Translate(source, kJet, PortfolioCatalog()).text;
+    EXPECT_EQ(printed.find("RIGHT JOIN"), std::string::npos) << printed;
+  }
+}
+
+TEST_F(Portfolio, ParenthesisedSetListUpdatesEveryColumn) {
+  db.Exec("INSERT INTO ProjectMaster (ID) VALUES (12)");
+  Source("Update ProjectMaster Set ( ProjectRank = 3,SuccessRank = 1,TimeRank = 2,CostRank = 3,ImprCompanyRank = "
+         "4,ImprCustomerRank = 5) where id = 12");
+  EXPECT_EQ(db.Query("SELECT ProjectRank, SuccessRank, TimeRank, CostRank, ImprCompanyRank, ImprCustomerRank FROM "
+                     "ProjectMaster"),
+            (Rows{{"3.0", "1.0", "2.0", "3.0", "4.0", "5.0"}}));
+}
+
+TEST_F(Portfolio, ScalarFunctionsOfThePages) {
+  db.Exec("INSERT INTO Resource (ID, FirstName, LastName, Title) VALUES (1, 'Ann', 'Smith', ' \tLead  ')");
+  db.Exec("INSERT INTO ProjectMaster (ID, EstDateStarted) VALUES (1, '2026-03-04 05:06:07')");
+  struct Case {
+    const char* n;
+    const char* source;
+    const char* expected;
+  } cases[] = {
+      {"fn-1.1 left", "select left(LastName, 2) from resource", "Sm"},
+      {"fn-1.2 right", "select right(LastName, 3) from resource", "ith"},
+      {"fn-1.3 mid", "select mid(LastName, 2, 3) from resource", "mit"},
+      {"fn-1.4 mid to the end", "select mid(LastName, 3) from resource", "ith"},
+      {"fn-1.5 ucase", "select ucase(FirstName) from resource", "ANN"},
+      {"fn-1.6 lcase", "select lcase(FirstName) from resource", "ann"},
+      {"fn-1.7 trim blanks only", "select '[' & trim(Title) & ']' from resource", "[\tLead]"},
+      {"fn-1.8 iif", "select iif(FirstName = 'ann', 'yes', 'no') from resource", "yes"},
+      {"fn-1.9 year", "select year(EstDateStarted) from projectmaster", "2026"},
+      {"fn-1.10 month", "select month(EstDateStarted) from projectmaster", "3"},
+      {"fn-1.11 day", "select day('12/25/2026')", "25"},
+      {"fn-1.12 top", "select top 1 ID from resource order by ID", "1"},
+      {"fn-1.13 case", "select case when FirstName = 'Ann' then 1 else 2 end from resource", "1"},
+      {"fn-1.14 not like", "select count(*) from resource where LastName not like 'j%'", "1"},
+      {"fn-1.15 exists", "select count(*) from resource where exists (select * from projectmaster)", "1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.n);
+    EXPECT_EQ(One(db, c.source, kJet), c.expected);
+  }
+}
+
+// A few printed texts, kept only where the exact spelling is the point.
+TEST(PrintedText, Goldens) {
+  struct Case {
+    const char* n;
+    Dialect dialect;
+    const char* source;
+    const char* printed;
+  } cases[] = {
+      {"golden-1 RIGHT JOIN becomes LEFT JOIN; TOP becomes LIMIT", kJet,
+       "select top 5 [resource].lastname from department right join resource on department.id = resource.department",
+       "SELECT resource.LastName AS \"LastName\" FROM resource LEFT JOIN department ON department.id = "
+       "resource.Department LIMIT 5"},
+      {"golden-2 T-SQL isnull and len", kTSql, "SELECT isnull(title,'') as t from entries where len(image1) > 4",
+       "SELECT coalesce(Title, '') AS \"t\" FROM entries WHERE length(rtrim(Image1, ' ')) > 4"},
+      {"golden-3 dotted bracket name, quoted keywords and odd names", kJet,
+       "select [status.Description] as d, [my col] from status where \"order\" = 'it''s'",
+       "SELECT status.description AS \"d\", \"my col\" AS \"my col\" FROM status WHERE \"order\" = 'it''s'"},
+      {"golden-4 date literal and conversion", kJet,
+       "delete from ProjectMaster where EstDateStarted < #12/6/2026# or ReviewDate = '12/6/2026 2:05 PM';",
+       "DELETE FROM ProjectMaster WHERE EstDateStarted < '2026-12-06' OR ReviewDate = '2026-12-06 14:05:00'"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.n);
+    const MemoryCatalog& cat = c.dialect == kJet ? PortfolioCatalog() : CatalogueCatalog();
+    EXPECT_EQ(Translate(c.source, c.dialect, cat).text, c.printed);
+  }
+}
+
+TEST(ResultKinds, DatesCountsAndDeclaredTypes) {
+  const Translation t = Translate(
+      "select EstDateStarted, cdate(misc1), datevalue(misc1), count(*), NameOfProject, Priority, "
+      "max(ActDateCompleted), misc1 + misc2, PercentCompleted * 2, (select max(ReviewDate) from projectmaster) "
+      "from ProjectMaster",
+      kJet, PortfolioCatalog());
+  std::vector<ColumnType> kinds;
+  for (const ResultColumn& c : t.columns) kinds.push_back(c.type);
+  EXPECT_EQ(kinds, (std::vector<ColumnType>{ColumnType::Date, ColumnType::Date, ColumnType::Date, ColumnType::Long,
+                                            ColumnType::String, ColumnType::Long, ColumnType::Date,
+                                            ColumnType::String, ColumnType::Double, ColumnType::Date}));
+}
+
+TEST(ColumnTypes, FromDeclaredNames) {
+  struct Case {
+    const char* declared;
+    ColumnType type;
+  } cases[] = {
+      {"DATETIME", ColumnType::Date},       {"date", ColumnType::Date},
+      {"SMALLINT", ColumnType::Integer},    {"INTEGER", ColumnType::Long},
+      {"int not null", ColumnType::Long},   {"COUNTER", ColumnType::Long},
+      {"AUTOINCREMENT", ColumnType::Long},  {"LONG", ColumnType::Long},
+      {"REAL", ColumnType::Double},         {"DOUBLE PRECISION", ColumnType::Double},
+      {"float", ColumnType::Double},        {"SINGLE", ColumnType::Double},
+      {"MONEY", ColumnType::Currency},      {"CURRENCY", ColumnType::Currency},
+      {"BIT", ColumnType::Boolean},         {"YESNO", ColumnType::Boolean},
+      {"BOOLEAN", ColumnType::Boolean},     {"varchar(50)", ColumnType::String},
+      {"TEXT COLLATE NOCASE", ColumnType::String}, {"nvarchar(max)", ColumnType::String},
+      {"", ColumnType::Unknown},            {"BLOB", ColumnType::Unknown},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ColumnTypeFromDeclared(c.declared), c.type) << c.declared;
+}
+
+}  // namespace
+}  // namespace ksmain::sql::testing

@@ -1,0 +1,44 @@
+// Test support: the two databases' tables as a catalogue, and raw SQLite databases built
+// from it, on which translated statements are run and judged by their rows.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sql/translate.h"
+
+namespace ksmain::sql::testing {
+
+// Plausible column types for the portfolio (Jet) and catalogue (T-SQL) tables.
+const MemoryCatalog& PortfolioCatalog();
+const MemoryCatalog& CatalogueCatalog();
+
+using Rows = std::vector<std::vector<std::string>>;  // NULL reads "NULL"
+
+// An in-memory SQLite database holding every table of a catalogue (text columns compare
+// without regard to case, as the schema declares them), with the ks_* functions.
+class Db {
+ public:
+  explicit Db(const MemoryCatalog& catalog);
+  ~Db();
+  Db(const Db&) = delete;
+  Db& operator=(const Db&) = delete;
+
+  // Runs engine SQL directly (fixtures); fails the test on an error.
+  void Exec(std::string_view sql);
+  // Runs engine SQL and returns its rows; throws std::runtime_error with the engine's
+  // message on failure.
+  Rows Query(std::string_view sql);
+  // Translates a source statement against the catalogue and runs it.
+  Rows Run(std::string_view source, Dialect dialect);
+  sqlite3* handle() const { return db_; }
+
+ private:
+  sqlite3* db_ = nullptr;
+  const MemoryCatalog& catalog_;
+};
+
+}  // namespace ksmain::sql::testing
