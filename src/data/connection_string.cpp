@@ -1,0 +1,234 @@
+// Connection-string parsing, the deployment's data-source table and the resolution of a
+// string to a database file.
+#include "data/connection_string.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <mutex>
+#include <optional>
+#include <shared_mutex>
+#include <unordered_map>
+
+#include "data/datalink.h"
+#include "ksmain/error.h"
+
+namespace ksmain::data {
+namespace {
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  std::transform(out.begin(), out.end(), out.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return out;
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
+
+bool EndsWithNoCase(std::string_view s, std::string_view suffix) {
+  return s.size() >= suffix.size() && Lower(s.substr(s.size() - suffix.size())) == suffix;
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+[[noreturn]] void Fail(const std::string& why) { throw VbError(err::kDatabaseError, why); }
+
+// The deployment's settings: which directory a server name stands for, and the host that
+// the catalogue's fixed connection string names. Written rarely (at start-up), read on
+// every connection, hence the shared lock; the generation lets the resolution cache notice
+// a change without being cleared by hand.
+struct Deployment {
+  std::shared_mutex mutex;
+  std::unordered_map<std::string, std::string> servers;  // lower-cased name -> directory
+  std::string catalogue_host = "localhost";
+  std::uint64_t generation = 0;
+};
+
+Deployment& TheDeployment() {
+  static Deployment deployment;
+  return deployment;
+}
+
+// A file path, as opposed to a server or data-source name.
+bool LooksLikePath(std::string_view value) {
+  return value.find('/') != std::string_view::npos || EndsWithNoCase(value, ".db") ||
+         EndsWithNoCase(value, ".mdb") || EndsWithNoCase(value, ".sqlite");
+}
+
+// DIR/NAME.db, with NAME matched without regard to case as the source server matched
+// database names; the exact spelling is tried first so the usual case costs one stat.
+std::optional<std::string> FindDatabase(const std::string& directory, const std::string& name) {
+  std::string exact = directory + "/" + name + ".db";
+  if (IsRegularFile(exact)) return exact;
+  DIR* dir = ::opendir(directory.c_str());
+  if (dir == nullptr) return std::nullopt;
+  const std::string wanted = Lower(name) + ".db";
+  std::optional<std::string> found;
+  while (dirent* entry = ::readdir(dir)) {
+    if (Lower(entry->d_name) == wanted) {
+      std::string candidate = directory + "/" + entry->d_name;
+      if (IsRegularFile(candidate)) {
+        found = std::move(candidate);
+        break;
+      }
+    }
+  }
+  ::closedir(dir);
+  return found;
+}
+
+ConnectTarget ResolveUncached(std::string_view text) {
+  auto keys = ParseConnectionString(text);
+  auto value_of = [&](const char* key) -> std::string {
+    auto it = keys.find(key);
+    return it == keys.end() ? std::string() : it->second;
+  };
+  if (keys.empty()) Fail("Data source name not found and no default driver specified");
+
+  // A file named directly.
+  for (const char* key : {"data source", "dbq", "database"}) {
+    std::string value = value_of(key);
+    if (value.empty() || !LooksLikePath(value)) continue;
+    if (!IsRegularFile(value)) Fail("Could not find file '" + value + "'.");
+    return ConnectTarget{value};
+  }
+
+  // A server and a database on it. OLE DB strings write "Data Source" for the server and
+  // "Initial Catalog" for the database.
+  std::string server = value_of("server");
+  if (server.empty()) server = value_of("data source");
+  std::string database = value_of("database");
+  if (database.empty()) database = value_of("initial catalog");
+  if (server.empty()) Fail("Data source name not found and no default driver specified");
+  if (database.empty()) Fail("No database named for server '" + server + "'.");
+
+  std::string directory;
+  {
+    Deployment& d = TheDeployment();
+    std::shared_lock lock(d.mutex);
+    auto it = d.servers.find(Lower(server));
+    if (it == d.servers.end()) Fail("Server '" + server + "' does not exist or access denied.");
+    directory = it->second;
+  }
+  auto path = FindDatabase(directory, database);
+  if (!path) Fail("Cannot open database \"" + database + "\" requested by the login.");
+  return ConnectTarget{*path};
+}
+
+}  // namespace
+
+std::map<std::string, std::string> ParseConnectionString(std::string_view text) {
+  std::map<std::string, std::string> keys;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    std::size_t eq = text.find_first_of("=;", i);
+    if (eq == std::string_view::npos || text[eq] == ';') {
+      // A piece without "=" carries nothing (";;" or a trailing word); skip it.
+      i = eq == std::string_view::npos ? text.size() : eq + 1;
+      continue;
+    }
+    std::string key = Lower(TrimBlanks(text.substr(i, eq - i)));
+    std::size_t v = eq + 1;
+    while (v < text.size() && (text[v] == ' ' || text[v] == '\t')) ++v;
+    std::string value;
+    if (v < text.size() && text[v] == '{') {
+      std::size_t j = v + 1;
+      for (; j < text.size(); ++j) {
+        if (text[j] != '}') {
+          value += text[j];
+        } else if (j + 1 < text.size() && text[j + 1] == '}') {
+          value += '}';
+          ++j;
+        } else {
+          break;
+        }
+      }
+      std::size_t end = text.find(';', j);
+      i = end == std::string_view::npos ? text.size() : end + 1;
+    } else {
+      std::size_t end = text.find(';', v);
+      value = std::string(TrimBlanks(text.substr(v, end == std::string_view::npos ? std::string_view::npos : end - v)));
+      i = end == std::string_view::npos ? text.size() : end + 1;
+    }
+    if (!key.empty()) keys[key] = std::move(value);
+  }
+  return keys;
+}
+
+ConnectTarget ResolveConnectionString(std::string_view text) {
+  // Every member call resolves its string; the members of one deployment use very few
+  // distinct strings, so a small cache saves the parse and the directory look-up.
+  struct Cache {
+    std::mutex mutex;
+    std::uint64_t generation = ~std::uint64_t{0};
+    std::unordered_map<std::string, ConnectTarget> entries;
+  };
+  static Cache cache;
+  constexpr std::size_t kMaxEntries = 256;
+
+  Deployment& d = TheDeployment();
+  std::uint64_t generation;
+  {
+    std::shared_lock lock(d.mutex);
+    generation = d.generation;
+  }
+  std::string key(text);
+  {
+    std::lock_guard lock(cache.mutex);
+    if (cache.generation != generation) {
+      cache.entries.clear();
+      cache.generation = generation;
+    }
+    auto it = cache.entries.find(key);
+    if (it != cache.entries.end()) {
+      // A cached file that has since gone away must fail as an uncached one would.
+      if (IsRegularFile(it->second.path)) return it->second;
+      cache.entries.erase(it);
+    }
+  }
+  ConnectTarget target = ResolveUncached(text);
+  std::lock_guard lock(cache.mutex);
+  if (cache.generation == generation) {
+    if (cache.entries.size() >= kMaxEntries) cache.entries.clear();
+    cache.entries.emplace(std::move(key), target);
+  }
+  return target;
+}
+
+void SetDataSource(std::string server, std::string directory) {
+  Deployment& d = TheDeployment();
+  std::unique_lock lock(d.mutex);
+  while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
+  d.servers[Lower(server)] = std::move(directory);
+  ++d.generation;
+}
+
+void ClearDataSources() {
+  Deployment& d = TheDeployment();
+  std::unique_lock lock(d.mutex);
+  d.servers.clear();
+  ++d.generation;
+}
+
+void SetCatalogueHost(std::string host) {
+  Deployment& d = TheDeployment();
+  std::unique_lock lock(d.mutex);
+  d.catalogue_host = std::move(host);
+}
+
+std::string CatalogueHost() {
+  Deployment& d = TheDeployment();
+  std::shared_lock lock(d.mutex);
+  return d.catalogue_host;
+}
+
+}  // namespace ksmain::data

@@ -1,0 +1,32 @@
+// Connection strings as pages and the catalogue's fixed string write them, and where they
+// lead.
+//
+// The text is read the way ADO and ODBC read it: "key=value" pairs separated by ";", keys
+// without regard to case, blanks around keys and values dropped, a value in {braces} taken
+// literally (";" included, "}}" standing for "}"). A string names an embedded database
+// either directly (a file path in Data Source, Database or DBQ) or through a server name
+// that the hosting process has mapped to a directory of databases.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+
+namespace ksmain::data {
+
+// Keys lower-cased; the last occurrence of a key wins, as in ODBC.
+std::map<std::string, std::string> ParseConnectionString(std::string_view text);
+
+// Where a connection string leads: today always an embedded database file.
+struct ConnectTarget {
+  std::string path;  // the database file, as it will be opened
+};
+
+// Resolves a connection string; a string that leads nowhere (empty, no database named, a
+// server without a data source, a database file that does not exist) raises
+// VbError(err::kDatabaseError, reason). Results are cached per text until the data-source
+// table changes.
+ConnectTarget ResolveConnectionString(std::string_view text);
+
+}  // namespace ksmain::data

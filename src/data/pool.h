@@ -1,0 +1,35 @@
+// Session pooling: every member call opens and closes its own connection, as the pages
+// expect, but a closed connection goes back to a pool per database (as the platform's
+// session pooling did) so the next call costs a look-up, not an open and a schema read.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "data/driver.h"
+
+namespace ksmain::data {
+
+struct PoolStatistics {
+  std::uint64_t opened = 0;    // sessions the driver opened since start (or ResetPool)
+  std::uint64_t reused = 0;    // acquisitions served from the idle pool
+  std::uint64_t discarded = 0; // sessions closed because the pool was full or unfit
+  std::uint64_t idle = 0;      // sessions idle right now
+};
+
+// A session on loan; returning it to the pool is the caller's job (ReleaseSession).
+struct PooledSession {
+  std::string key;
+  std::unique_ptr<Session> session;
+};
+
+PooledSession AcquireSession(Driver& driver, const std::string& location, int timeout_seconds);
+void ReleaseSession(PooledSession pooled);
+
+PoolStatistics GetPoolStatistics();
+// Closes every idle session and zeroes the counters (tests, and a host that wants its
+// database files released, e.g. before deleting them).
+void ResetPool();
+
+}  // namespace ksmain::data

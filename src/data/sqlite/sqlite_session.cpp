@@ -1,0 +1,450 @@
+// Running statements on an embedded database: translation, prepared-statement reuse,
+// writes in their own immediate transaction, and the database's stored procedures.
+#include "data/sqlite/sqlite_session.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "data/sqlite/functions.h"
+#include "data/sqlite/sqlite_values.h"
+#include "ksmain/error.h"
+
+namespace ksmain::data::sqlite {
+namespace {
+
+// Prepared statements kept per connection. Members send a few dozen distinct texts; the
+// bound only keeps a page that builds texts from free values from growing without end.
+constexpr std::size_t kMaxCachedStatements = 128;
+
+// The table the catalogue database keeps its procedures in.
+constexpr std::string_view kProcedureTable = "ks_procedures";
+
+bool IsBlankTail(const char* tail) {
+  for (; *tail != '\0'; ++tail) {
+    unsigned char c = static_cast<unsigned char>(*tail);
+    if (!std::isspace(c) && c != ';') return false;
+  }
+  return true;
+}
+
+std::uint64_t Fnv1a(std::uint64_t hash, std::string_view text) {
+  for (unsigned char c : text) {
+    hash ^= static_cast<unsigned char>(std::tolower(c));
+    hash *= 1099511628211ULL;
+  }
+  hash ^= 0xff;  // separator, so ("ab","c") and ("a","bc") differ
+  hash *= 1099511628211ULL;
+  return hash;
+}
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+// One statement's rows. Column kinds come from the translation when it knows them, else
+// from the column's declared type, else from each stored value.
+class SqliteCursor final : public Cursor {
+ public:
+  SqliteCursor(SqliteSession& session, SqliteSession::Lease lease,
+               std::shared_ptr<const sql::Translation> translation)
+      : session_(session), lease_(lease), translation_(std::move(translation)) {
+    sqlite3_stmt* stmt = lease_.stmt;
+    const int count = sqlite3_column_count(stmt);
+    const bool named_by_translation =
+        translation_ && static_cast<int>(translation_->columns.size()) == count;
+    names_.reserve(count);
+    types_.reserve(count);
+    for (int i = 0; i < count; ++i) {
+      sql::ColumnType type = sql::ColumnType::Unknown;
+      if (named_by_translation) {
+        names_.push_back(translation_->columns[i].name);
+        type = translation_->columns[i].type;
+      } else {
+        const char* name = sqlite3_column_name(stmt, i);
+        names_.emplace_back(name != nullptr ? name : "");
+      }
+      if (type == sql::ColumnType::Unknown) {
+        if (const char* declared = sqlite3_column_decltype(stmt, i)) {
+          type = sql::ColumnTypeFromDeclared(declared);
+        }
+      }
+      types_.push_back(type);
+    }
+  }
+  ~SqliteCursor() override { session_.Return(lease_); }
+
+  int ColumnCount() const override { return static_cast<int>(names_.size()); }
+  const std::string& ColumnName(int column) const override { return names_.at(column); }
+  bool HasRow() const override { return has_row_; }
+  Variant Value(int column) const override {
+    return ReadColumn(lease_.stmt, column, types_.at(column));
+  }
+  void Next() override {
+    int rc = sqlite3_step(lease_.stmt);
+    has_row_ = rc == SQLITE_ROW;
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) session_.Raise(rc);
+  }
+
+ private:
+  SqliteSession& session_;
+  SqliteSession::Lease lease_;
+  std::shared_ptr<const sql::Translation> translation_;
+  std::vector<std::string> names_;
+  std::vector<sql::ColumnType> types_;
+  bool has_row_ = false;
+};
+
+// Opens a cursor on a prepared statement and steps to its first row. The cursor owns the
+// lease from the start, so a failing first step still returns the statement.
+std::unique_ptr<Cursor> OpenCursor(SqliteSession& session, SqliteSession::Lease lease,
+                                   std::shared_ptr<const sql::Translation> translation) {
+  auto cursor = std::make_unique<SqliteCursor>(session, lease, std::move(translation));
+  cursor->Next();
+  return cursor;
+}
+
+}  // namespace
+
+SqliteSession::SqliteSession(sqlite3* db, std::string path, int timeout_seconds)
+    : db_(db), path_(std::move(path)) {
+  try {
+    sqlite3_extended_result_codes(db_, 1);
+    SetTimeout(timeout_seconds);
+    // The first read of the file: a file that is not a database fails the open here rather
+    // than the first statement of the first member.
+    int rc = sqlite3_prepare_v3(db_, "PRAGMA schema_version", -1, SQLITE_PREPARE_PERSISTENT,
+                                &schema_version_stmt_, nullptr);
+    if (rc != SQLITE_OK) Raise(rc);
+    // WAL lets readers run beside a writer; NORMAL sync is safe with WAL (a crash can lose
+    // the last commits, never corrupt the file) and keeps each member's write cheap.
+    rc = sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK && (rc & 0xff) != SQLITE_READONLY) Raise(rc);
+    ExecSimple("PRAGMA synchronous=NORMAL");
+    // Neither source engine enforced the relationships the members rely on; rows referring
+    // to deleted keys are expected (inner joins drop them).
+    ExecSimple("PRAGMA foreign_keys=OFF");
+    RegisterEngineFunctions(db_);
+    RefreshCatalog();
+  } catch (...) {
+    if (schema_version_stmt_ != nullptr) sqlite3_finalize(schema_version_stmt_);
+    sqlite3_close_v2(db_);
+    throw;
+  }
+}
+
+SqliteSession::~SqliteSession() {
+  ClearStatements();
+  sqlite3_finalize(schema_version_stmt_);
+  sqlite3_close_v2(db_);
+}
+
+void SqliteSession::SetTimeout(int seconds) {
+  sqlite3_busy_timeout(db_, seconds <= 0 ? 0 : std::min(seconds, 2'000'000) * 1000);
+}
+
+bool SqliteSession::Reusable() const { return !broken_ && sqlite3_get_autocommit(db_) != 0; }
+
+void SqliteSession::Raise(int rc) {
+  std::string message = sqlite3_errmsg(db_);
+  switch (rc & 0xff) {
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+    case SQLITE_NOMEM:
+      broken_ = true;
+      break;
+    default:
+      break;
+  }
+  throw VbError(err::kDatabaseError, std::move(message));
+}
+
+void SqliteSession::ExecSimple(const char* sql) {
+  int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) Raise(rc);
+}
+
+SqliteSession::Lease SqliteSession::Prepare(std::string_view text) {
+  std::string key(text);
+  auto it = statements_.find(key);
+  if (it != statements_.end() && !it->second.in_use) {
+    it->second.in_use = true;
+    it->second.last_use = ++use_clock_;
+    return Lease{it->second.stmt, true};
+  }
+  sqlite3_stmt* stmt = nullptr;
+  const char* tail = nullptr;
+  int rc = sqlite3_prepare_v3(db_, key.c_str(), static_cast<int>(key.size()) + 1,
+                              SQLITE_PREPARE_PERSISTENT, &stmt, &tail);
+  if (rc != SQLITE_OK) Raise(rc);
+  if (stmt == nullptr) {
+    throw VbError(err::kDatabaseError, "Command text was not set for the command object.");
+  }
+  if (tail != nullptr && !IsBlankTail(tail)) {
+    sqlite3_finalize(stmt);
+    throw VbError(err::kDatabaseError, "Characters found after end of SQL statement.");
+  }
+  if (it != statements_.end()) return Lease{stmt, false};  // the cached one is busy
+  if (statements_.size() >= kMaxCachedStatements) {
+    auto victim = statements_.end();
+    for (auto e = statements_.begin(); e != statements_.end(); ++e) {
+      if (!e->second.in_use && (victim == statements_.end() ||
+                                e->second.last_use < victim->second.last_use)) {
+        victim = e;
+      }
+    }
+    if (victim == statements_.end()) return Lease{stmt, false};
+    sqlite3_finalize(victim->second.stmt);
+    statements_.erase(victim);
+  }
+  statements_.emplace(std::move(key), CachedStatement{stmt, true, ++use_clock_});
+  return Lease{stmt, true};
+}
+
+void SqliteSession::Return(Lease lease) noexcept {
+  if (lease.stmt == nullptr) return;
+  sqlite3_reset(lease.stmt);
+  sqlite3_clear_bindings(lease.stmt);
+  if (lease.cached) {
+    // The cache may have been cleared (schema change) while the statement was out; then
+    // this statement is no longer the cached one and is finalized like a transient one.
+    auto it = statements_.find(sqlite3_sql(lease.stmt));
+    if (it != statements_.end() && it->second.stmt == lease.stmt) {
+      it->second.in_use = false;
+      return;
+    }
+  }
+  sqlite3_finalize(lease.stmt);
+}
+
+void SqliteSession::ClearStatements() noexcept {
+  for (auto it = statements_.begin(); it != statements_.end();) {
+    if (!it->second.in_use) sqlite3_finalize(it->second.stmt);
+    it = statements_.erase(it);  // statements out on loan are finalized when returned
+  }
+}
+
+void SqliteSession::RefreshCatalog() {
+  sqlite3_reset(schema_version_stmt_);
+  int rc = sqlite3_step(schema_version_stmt_);
+  if (rc != SQLITE_ROW) {
+    sqlite3_reset(schema_version_stmt_);
+    Raise(rc);
+  }
+  const std::int64_t version = sqlite3_column_int64(schema_version_stmt_, 0);
+  sqlite3_reset(schema_version_stmt_);
+  if (version == schema_version_ && catalog_) return;
+
+  // The declared type of every column of every table and view. The catalogue's version is
+  // a hash of its content, not the file's schema counter: two files with the same schema
+  // share translations, two with different schemas never do.
+  static constexpr const char* kColumns =
+      "SELECT m.name, p.name, p.type FROM sqlite_master AS m, pragma_table_info(m.name) AS p "
+      "WHERE m.type IN ('table','view') AND m.name NOT LIKE 'sqlite!_%' ESCAPE '!' "
+      "ORDER BY m.name, p.cid";
+  sqlite3_stmt* stmt = nullptr;
+  rc = sqlite3_prepare_v2(db_, kColumns, -1, &stmt, nullptr);
+  if (rc != SQLITE_OK) Raise(rc);
+  std::vector<sql::TableInfo> tables;
+  std::uint64_t hash = 14695981039346656037ULL;
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    auto text = [&](int i) {
+      const unsigned char* t = sqlite3_column_text(stmt, i);
+      return std::string(t != nullptr ? reinterpret_cast<const char*>(t) : "");
+    };
+    std::string table = text(0);
+    if (tables.empty() || tables.back().name != table) {
+      tables.push_back(sql::TableInfo{table, {}});
+      hash = Fnv1a(hash, "\x01" + table);
+    }
+    std::string column = text(1);
+    std::string declared = text(2);
+    hash = Fnv1a(Fnv1a(hash, column), declared);
+    tables.back().columns.push_back(
+        sql::ColumnInfo{std::move(column), sql::ColumnTypeFromDeclared(declared)});
+  }
+  sqlite3_finalize(stmt);
+  if (rc != SQLITE_DONE) Raise(rc);
+
+  auto catalog = std::make_shared<sql::MemoryCatalog>(hash);
+  for (auto& table : tables) catalog->Add(std::move(table));
+  catalog_ = std::move(catalog);
+  schema_version_ = version;
+  // Cached texts were translated against the old catalogue; the engine would re-prepare
+  // them itself, but the translations they came from may differ now.
+  ClearStatements();
+}
+
+std::unique_ptr<Cursor> SqliteSession::Execute(std::string_view text, sql::Dialect dialect,
+                                               std::int64_t* affected) {
+  if (affected != nullptr) *affected = -1;
+  RefreshCatalog();
+  std::shared_ptr<const sql::Translation> translation =
+      sql::TranslateCached(text, dialect, *catalog_);
+  switch (translation->kind) {
+    case sql::StatementKind::Select:
+      return OpenCursor(*this, Prepare(translation->text), translation);
+    case sql::StatementKind::Insert:
+    case sql::StatementKind::Update:
+    case sql::StatementKind::Delete:
+      return RunWrite(translation->text, affected);
+    case sql::StatementKind::ProcedureCall:
+      return RunProcedure(translation->procedure, translation->arguments);
+  }
+  return nullptr;
+}
+
+// A write runs in its own immediate transaction: the write lock is taken (waiting up to the
+// command time-out) before the statement reads anything, so two members writing at once
+// queue up instead of one failing on a snapshot the other has moved past.
+std::unique_ptr<Cursor> SqliteSession::RunWrite(std::string_view text, std::int64_t* affected) {
+  const bool own_transaction = sqlite3_get_autocommit(db_) != 0;
+  auto run = [&](std::string_view sql) {
+    Lease lease = Prepare(sql);
+    int rc;
+    while ((rc = sqlite3_step(lease.stmt)) == SQLITE_ROW) {
+    }
+    std::string message = rc == SQLITE_DONE ? std::string() : sqlite3_errmsg(db_);
+    Return(lease);
+    return std::pair{rc, std::move(message)};
+  };
+  auto fail = [&](int rc, std::string message) {
+    if (own_transaction && sqlite3_get_autocommit(db_) == 0) {
+      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    if ((rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_IOERR) broken_ = true;
+    throw VbError(err::kDatabaseError, std::move(message));
+  };
+
+  if (own_transaction) {
+    auto [rc, message] = run("BEGIN IMMEDIATE");
+    if (rc != SQLITE_DONE) fail(rc, std::move(message));
+  }
+  try {
+    auto [rc, message] = run(text);
+    if (rc != SQLITE_DONE) fail(rc, std::move(message));
+  } catch (...) {
+    // A failure to prepare (rejected text) must not leave the transaction open either.
+    if (own_transaction && sqlite3_get_autocommit(db_) == 0) {
+      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    throw;
+  }
+  if (affected != nullptr) *affected = sqlite3_changes64(db_);
+  if (own_transaction) {
+    auto [rc, message] = run("COMMIT");
+    if (rc != SQLITE_DONE) fail(rc, std::move(message));
+  }
+  return nullptr;
+}
+
+// Procedures live in the database: a row of ks_procedures holds the name, the parameter
+// names (comma separated) and one engine statement using them as :name parameters. The
+// call's arguments arrive as text, as the source engine received them.
+std::unique_ptr<Cursor> SqliteSession::RunProcedure(const std::string& name,
+                                                    const std::vector<std::string>& arguments) {
+  if (catalog_->FindTable(kProcedureTable) == nullptr) {
+    throw VbError(err::kDatabaseError, "Could not find stored procedure '" + name + "'.");
+  }
+  std::string params;
+  std::string body;
+  {
+    Lease lease = Prepare("SELECT params, body FROM ks_procedures WHERE name = ?1 COLLATE NOCASE");
+    sqlite3_bind_text(lease.stmt, 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+    int rc = sqlite3_step(lease.stmt);
+    if (rc == SQLITE_ROW) {
+      auto text = [&](int i) {
+        const unsigned char* t = sqlite3_column_text(lease.stmt, i);
+        return std::string(t != nullptr ? reinterpret_cast<const char*>(t) : "");
+      };
+      params = text(0);
+      body = text(1);
+    }
+    std::string message = sqlite3_errmsg(db_);
+    Return(lease);
+    if (rc == SQLITE_DONE) {
+      throw VbError(err::kDatabaseError, "Could not find stored procedure '" + name + "'.");
+    }
+    if (rc != SQLITE_ROW) throw VbError(err::kDatabaseError, message);
+  }
+
+  std::vector<std::string> names;
+  for (std::size_t start = 0; start <= params.size();) {
+    std::size_t comma = params.find(',', start);
+    if (comma == std::string::npos) comma = params.size();
+    std::string piece = params.substr(start, comma - start);
+    piece.erase(0, piece.find_first_not_of(" \t@:"));
+    piece.erase(piece.find_last_not_of(" \t") + 1);
+    if (!piece.empty()) names.push_back(piece);
+    start = comma + 1;
+  }
+  if (arguments.size() > names.size()) {
+    throw VbError(err::kDatabaseError,
+                  "Procedure or function " + name + " has too many arguments specified.");
+  }
+  if (arguments.size() < names.size()) {
+    throw VbError(err::kDatabaseError, "Procedure or function '" + name +
+                                           "' expects parameter '@" + names[arguments.size()] +
+                                           "', which was not supplied.");
+  }
+
+  Lease lease = Prepare(body);
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    int index = sqlite3_bind_parameter_index(lease.stmt, (":" + names[i]).c_str());
+    if (index == 0) index = sqlite3_bind_parameter_index(lease.stmt, (":" + Lower(names[i])).c_str());
+    if (index == 0) continue;  // a parameter the body does not use
+    sqlite3_bind_text(lease.stmt, index, arguments[i].data(),
+                      static_cast<int>(arguments[i].size()), SQLITE_TRANSIENT);
+  }
+  if (sqlite3_column_count(lease.stmt) == 0) {
+    int rc;
+    while ((rc = sqlite3_step(lease.stmt)) == SQLITE_ROW) {
+    }
+    std::string message = rc == SQLITE_DONE ? std::string() : sqlite3_errmsg(db_);
+    Return(lease);
+    if (!message.empty()) throw VbError(err::kDatabaseError, message);
+    return nullptr;
+  }
+  return OpenCursor(*this, lease, nullptr);
+}
+
+std::unique_ptr<Cursor> SqliteSession::ExecuteNative(std::string_view text,
+                                                     std::span<const Variant> params,
+                                                     std::int64_t* affected) {
+  if (affected != nullptr) *affected = -1;
+  Lease lease = Prepare(text);
+  try {
+    for (std::size_t i = 0; i < params.size(); ++i) {
+      BindValue(lease.stmt, static_cast<int>(i) + 1, params[i]);
+    }
+  } catch (...) {
+    Return(lease);
+    throw;
+  }
+  if (sqlite3_column_count(lease.stmt) > 0) return OpenCursor(*this, lease, nullptr);
+  int rc;
+  while ((rc = sqlite3_step(lease.stmt)) == SQLITE_ROW) {
+  }
+  std::string message = rc == SQLITE_DONE ? std::string() : sqlite3_errmsg(db_);
+  Return(lease);
+  if (rc != SQLITE_DONE) throw VbError(err::kDatabaseError, message);
+  if (affected != nullptr) *affected = sqlite3_changes64(db_);
+  return nullptr;
+}
+
+void SqliteSession::ExecuteScript(std::string_view script) {
+  std::string text(script);
+  char* error = nullptr;
+  int rc = sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &error);
+  if (rc != SQLITE_OK) {
+    std::string message = error != nullptr ? error : sqlite3_errstr(rc);
+    sqlite3_free(error);
+    if (sqlite3_get_autocommit(db_) == 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    throw VbError(err::kDatabaseError, message);
+  }
+}
+
+}  // namespace ksmain::data::sqlite

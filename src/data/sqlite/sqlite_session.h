@@ -1,0 +1,75 @@
+// One connection to an embedded database file.
+//
+// A session keeps what makes a repeated member call cheap: its prepared statements (keyed
+// by the engine text, reset before reuse) and the catalogue of declared column types the
+// front end analyses statements against, reloaded whenever the database's schema version
+// moves, so a table added or changed through another connection is seen at the next
+// statement.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "data/driver.h"
+
+namespace ksmain::data::sqlite {
+
+class SqliteSession final : public Session {
+ public:
+  // Takes ownership of an open handle; sets the connection up (journal, timeouts, our SQL
+  // functions) and verifies the file is a database.
+  SqliteSession(sqlite3* db, std::string path, int timeout_seconds);
+  ~SqliteSession() override;
+
+  void SetTimeout(int seconds) override;
+  std::unique_ptr<Cursor> Execute(std::string_view text, sql::Dialect dialect,
+                                  std::int64_t* affected) override;
+  std::unique_ptr<Cursor> ExecuteNative(std::string_view text, std::span<const Variant> params,
+                                        std::int64_t* affected) override;
+  void ExecuteScript(std::string_view script) override;
+  bool Reusable() const override;
+
+  // A statement on loan to a cursor; Return() resets it and puts it back (or finalizes one
+  // that was prepared outside the cache because the cached one was busy).
+  struct Lease {
+    sqlite3_stmt* stmt = nullptr;
+    bool cached = false;
+  };
+  Lease Prepare(std::string_view text);
+  void Return(Lease lease) noexcept;
+
+  sqlite3* db() const { return db_; }
+  // Raises the engine's current error as a database error, marking the session unfit for
+  // reuse when the error says the connection itself is in trouble.
+  [[noreturn]] void Raise(int rc);
+
+ private:
+  struct CachedStatement {
+    sqlite3_stmt* stmt = nullptr;
+    bool in_use = false;
+    std::uint64_t last_use = 0;
+  };
+
+  void RefreshCatalog();
+  void ClearStatements() noexcept;
+  std::unique_ptr<Cursor> RunWrite(std::string_view text, std::int64_t* affected);
+  std::unique_ptr<Cursor> RunProcedure(const std::string& name,
+                                       const std::vector<std::string>& arguments);
+  void ExecSimple(const char* sql);
+
+  sqlite3* db_;
+  std::string path_;
+  bool broken_ = false;
+  std::unordered_map<std::string, CachedStatement> statements_;
+  std::uint64_t use_clock_ = 0;
+  sqlite3_stmt* schema_version_stmt_ = nullptr;
+  std::int64_t schema_version_ = -1;
+  std::shared_ptr<const sql::SchemaCatalog> catalog_;
+};
+
+}  // namespace ksmain::data::sqlite

@@ -1,0 +1,159 @@
+// Value kinds for the embedded engine's columns and parameters.
+#include "data/sqlite/sqlite_values.h"
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <string_view>
+
+#include "frame/vb_runtime.h"
+#include "ksmain/error.h"
+
+namespace ksmain::data::sqlite {
+namespace {
+
+std::string_view TextOf(sqlite3_stmt* stmt, int column) {
+  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+  if (text == nullptr) return {};
+  return std::string_view(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, column)));
+}
+
+// The kind of a value by its storage class alone: integers that fit in 32 bits are Long,
+// larger ones Double (the variant has no 64-bit integer), reals Double, text String.
+Variant ByStorage(sqlite3_stmt* stmt, int column) {
+  switch (sqlite3_column_type(stmt, column)) {
+    case SQLITE_INTEGER: {
+      sqlite3_int64 v = sqlite3_column_int64(stmt, column);
+      if (v >= std::numeric_limits<std::int32_t>::min() &&
+          v <= std::numeric_limits<std::int32_t>::max()) {
+        return Variant(static_cast<std::int32_t>(v));
+      }
+      return Variant(static_cast<double>(v));
+    }
+    case SQLITE_FLOAT:
+      return Variant(sqlite3_column_double(stmt, column));
+    case SQLITE_NULL:
+      return Variant::Null();
+    default:
+      return Variant(std::string(TextOf(stmt, column)));
+  }
+}
+
+bool IsNumericStorage(int storage) { return storage == SQLITE_INTEGER || storage == SQLITE_FLOAT; }
+
+Variant AsDate(sqlite3_stmt* stmt, int column, int storage) {
+  if (IsNumericStorage(storage)) return Variant::FromDate(sqlite3_column_double(stmt, column));
+  std::string_view text = TextOf(stmt, column);
+  if (auto serial = vb::ParseIso(text)) return Variant::FromDate(*serial);
+  if (auto serial = vb::ParseDate(text)) return Variant::FromDate(*serial);
+  return Variant(std::string(text));
+}
+
+Variant AsCurrency(sqlite3_stmt* stmt, int column, int storage) {
+  double value;
+  if (IsNumericStorage(storage)) {
+    value = sqlite3_column_double(stmt, column);
+  } else {
+    auto parsed = vb::ParseNumber(TextOf(stmt, column));
+    if (!parsed) return ByStorage(stmt, column);
+    value = *parsed;
+  }
+  // Currency holds 64-bit ten-thousandths; a value beyond that is left as a Double.
+  double scaled = std::round(value * 10000.0);
+  if (!(std::fabs(scaled) < 9.2e18)) return Variant(value);
+  return Variant::FromCurrency(static_cast<std::int64_t>(scaled));
+}
+
+Variant AsBoolean(sqlite3_stmt* stmt, int column, int storage) {
+  if (IsNumericStorage(storage)) return Variant(sqlite3_column_double(stmt, column) != 0.0);
+  std::string_view text = TextOf(stmt, column);
+  std::string lower = vb::LCase(vb::Trim(text));
+  if (lower == "true") return Variant(true);
+  if (lower == "false") return Variant(false);
+  if (auto number = vb::ParseNumber(text)) return Variant(*number != 0.0);
+  return Variant(std::string(text));
+}
+
+Variant AsInteger(sqlite3_stmt* stmt, int column, int storage, std::int64_t low,
+                  std::int64_t high) {
+  if (storage != SQLITE_INTEGER) return ByStorage(stmt, column);
+  sqlite3_int64 v = sqlite3_column_int64(stmt, column);
+  if (v < low || v > high) return ByStorage(stmt, column);
+  if (high == std::numeric_limits<std::int16_t>::max()) {
+    return Variant(static_cast<std::int16_t>(v));
+  }
+  return Variant(static_cast<std::int32_t>(v));
+}
+
+}  // namespace
+
+Variant ReadColumn(sqlite3_stmt* stmt, int column, sql::ColumnType type) {
+  const int storage = sqlite3_column_type(stmt, column);
+  if (storage == SQLITE_NULL) return Variant::Null();
+  switch (type) {
+    case sql::ColumnType::Unknown:
+      return ByStorage(stmt, column);
+    case sql::ColumnType::Integer:
+      return AsInteger(stmt, column, storage, std::numeric_limits<std::int16_t>::min(),
+                       std::numeric_limits<std::int16_t>::max());
+    case sql::ColumnType::Long:
+      return AsInteger(stmt, column, storage, std::numeric_limits<std::int32_t>::min(),
+                       std::numeric_limits<std::int32_t>::max());
+    case sql::ColumnType::Double:
+      if (IsNumericStorage(storage)) return Variant(sqlite3_column_double(stmt, column));
+      return ByStorage(stmt, column);
+    case sql::ColumnType::Currency:
+      return AsCurrency(stmt, column, storage);
+    case sql::ColumnType::Boolean:
+      return AsBoolean(stmt, column, storage);
+    case sql::ColumnType::Date:
+      return AsDate(stmt, column, storage);
+    case sql::ColumnType::String:
+      return Variant(std::string(TextOf(stmt, column)));
+  }
+  return ByStorage(stmt, column);
+}
+
+void BindValue(sqlite3_stmt* stmt, int index, const Variant& value) {
+  int rc = SQLITE_OK;
+  switch (value.kind()) {
+    case VarKind::Empty:
+    case VarKind::Null:
+      rc = sqlite3_bind_null(stmt, index);
+      break;
+    case VarKind::Integer:
+      rc = sqlite3_bind_int(stmt, index, value.AsInteger());
+      break;
+    case VarKind::Long:
+      rc = sqlite3_bind_int(stmt, index, value.AsLong());
+      break;
+    case VarKind::Double:
+      rc = sqlite3_bind_double(stmt, index, value.AsDouble());
+      break;
+    case VarKind::Currency:
+      rc = sqlite3_bind_double(stmt, index, static_cast<double>(value.AsCurrency()) / 10000.0);
+      break;
+    case VarKind::Boolean:
+      rc = sqlite3_bind_int(stmt, index, value.AsBoolean() ? 1 : 0);
+      break;
+    case VarKind::Date: {
+      std::string iso = vb::ToIso(value.AsDate());
+      rc = sqlite3_bind_text(stmt, index, iso.data(), static_cast<int>(iso.size()),
+                             SQLITE_TRANSIENT);
+      break;
+    }
+    case VarKind::String: {
+      const std::string& s = value.AsString();
+      rc = sqlite3_bind_text(stmt, index, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+      break;
+    }
+    case VarKind::Array:
+      throw VbError(err::kTypeMismatch);
+  }
+  if (rc != SQLITE_OK) {
+    throw VbError(err::kDatabaseError, sqlite3_errmsg(sqlite3_db_handle(stmt)));
+  }
+}
+
+}  // namespace ksmain::data::sqlite

@@ -1,0 +1,250 @@
+// DataLink, Connection and Recordset against the embedded engine: value kinds, field
+// look-up, recordset states and the errors members rely on.
+#include "data/datalink.h"
+
+#include <gtest/gtest.h>
+
+#include "frame/vb_runtime.h"
+#include "scratch_db.h"
+
+namespace ksmain::data {
+namespace {
+
+using ksmain::testing::MakeDatabase;
+using ksmain::testing::ScratchDir;
+
+constexpr std::string_view kKindsDdl = R"sql(
+CREATE TABLE kinds (
+  ID INTEGER PRIMARY KEY, small SMALLINT, big INTEGER, ratio REAL, price MONEY, flag BIT,
+  stamp DATETIME, name VARCHAR(50) COLLATE NOCASE, plain
+);
+INSERT INTO kinds VALUES (1, 7, 70000, 2.5, 12.34, 1, '2026-12-06', 'Alpha', 5);
+INSERT INTO kinds VALUES (2, -3, 5000000000, 0.125, 0, 0, '2026-12-06 14:05:09', 'beta', 2.5);
+INSERT INTO kinds VALUES (3, NULL, NULL, NULL, NULL, NULL, NULL, NULL, 'text');
+INSERT INTO kinds VALUES (4, 40000, 1, 1, 1.5, -1, '12/25/2026', '', NULL);
+INSERT INTO kinds VALUES (5, 1, 1, 1, 'n/a', 'yes', 'not a date', 'x', 9000000000);
+)sql";
+
+class DataLinkTest : public ::testing::Test {
+ protected:
+  void SetUp() override { connect_ = MakeDatabase(dir_.File("kinds.db"), kKindsDdl); }
+  ScratchDir dir_;
+  std::string connect_;
+};
+
+Variant Fetch(const std::string& connect, int id, std::string_view field) {
+  DataLink link(Variant(connect), sql::Dialect::Jet);
+  Recordset& rs = link.Query("SELECT * FROM kinds WHERE ID = " + std::to_string(id));
+  EXPECT_FALSE(rs.AtEof());
+  return rs.Field(field);
+}
+
+// Each declared type gives the kind the platform's recordset gave; values that do not fit
+// their column's type keep the kind of what is stored rather than failing the read.
+TEST_F(DataLinkTest, ValueKindsFollowDeclaredTypes) {
+  struct Case {
+    int id;
+    const char* field;
+    Variant expected;
+  };
+  const Case cases[] = {
+      /* 1 */ {1, "small", Variant(std::int16_t{7})},
+      /* 2 */ {1, "big", Variant(std::int32_t{70000})},
+      /* 3 */ {1, "ratio", Variant(2.5)},
+      /* 4 */ {1, "price", Variant::FromCurrency(123400)},
+      /* 5 */ {1, "flag", Variant(true)},
+      /* 6 */ {1, "stamp", Variant::FromDate(vb::DateSerial({2026, 12, 6}))},
+      /* 7 */ {1, "name", Variant("Alpha")},
+      /* 8 */ {1, "plain", Variant(std::int32_t{5})},
+      /* 9 */ {2, "big", Variant(5000000000.0)},
+      /* 10 */ {2, "flag", Variant(false)},
+      /* 11 */ {2, "stamp", Variant::FromDate(vb::DateSerial({2026, 12, 6, 14, 5, 9}))},
+      /* 12 */ {2, "plain", Variant(2.5)},
+      /* 13 */ {3, "small", Variant::Null()},
+      /* 14 */ {3, "stamp", Variant::Null()},
+      /* 15 */ {3, "name", Variant::Null()},
+      /* 16 */ {3, "plain", Variant("text")},
+      /* 17 */ {4, "small", Variant(std::int32_t{40000})},
+      /* 18 */ {4, "flag", Variant(true)},
+      /* 19 */ {4, "stamp", Variant::FromDate(vb::DateSerial({2026, 12, 25}))},
+      /* 20 */ {4, "name", Variant("")},
+      /* 21 */ {4, "price", Variant::FromCurrency(15000)},
+      /* 22 */ {5, "price", Variant("n/a")},
+      /* 23 */ {5, "flag", Variant("yes")},
+      /* 24 */ {5, "stamp", Variant("not a date")},
+      /* 25 */ {5, "plain", Variant(9000000000.0)},
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE("case " + std::to_string(i + 1));
+    EXPECT_EQ(Fetch(connect_, cases[i].id, cases[i].field), cases[i].expected);
+  }
+}
+
+TEST_F(DataLinkTest, FieldsByNameIgnoreCaseAndByOrdinal) {
+  DataLink link(Variant(connect_), sql::Dialect::Jet);
+  Recordset& rs = link.Query("SELECT ID, name FROM kinds WHERE ID = 1");
+  EXPECT_EQ(rs.Field("NAME"), Variant("Alpha"));
+  EXPECT_EQ(rs.Field("Name"), Variant("Alpha"));
+  EXPECT_EQ(rs.Field("id"), Variant(std::int32_t{1}));
+  EXPECT_EQ(rs.Field(1), Variant("Alpha"));
+  EXPECT_EQ(rs.FieldCount(), 2);
+  try {
+    rs.Field("nosuch");
+    FAIL() << "a field the result lacks must fail";
+  } catch (const VbError& e) {
+    EXPECT_EQ(e.number(), err::kItemNotFound);
+  }
+  EXPECT_THROW(rs.Field(2), VbError);
+}
+
+TEST_F(DataLinkTest, RecordsetWalksForwardToEof) {
+  DataLink link(Variant(connect_), sql::Dialect::Jet);
+  Recordset& rs = link.Query("SELECT ID FROM kinds ORDER BY ID");
+  EXPECT_FALSE(rs.AtBof());
+  int seen = 0;
+  for (; !rs.AtEof(); rs.MoveNext()) EXPECT_EQ(rs.Field("ID"), Variant(++seen));
+  EXPECT_EQ(seen, 5);
+  try {
+    rs.Field("ID");
+    FAIL() << "no current record at EOF";
+  } catch (const VbError& e) {
+    EXPECT_EQ(e.number(), adoerr::kNoCurrentRecord);
+  }
+  link.Close();
+  EXPECT_FALSE(link.connection().IsOpen());
+}
+
+TEST_F(DataLinkTest, EmptyResultIsAtBofAndEof) {
+  DataLink link(Variant(connect_), sql::Dialect::Jet);
+  Recordset& rs = link.Query("SELECT ID FROM kinds WHERE ID = 99");
+  EXPECT_TRUE(rs.AtBof());
+  EXPECT_TRUE(rs.AtEof());
+  rs.Close();  // an empty query result is still an open recordset
+}
+
+TEST_F(DataLinkTest, GetRowsIsFieldByRecord) {
+  DataLink link(Variant(connect_), sql::Dialect::Jet);
+  Recordset& rs = link.Query("SELECT ID, name FROM kinds WHERE ID <= 3 ORDER BY ID");
+  rs.MoveNext();  // GetRows takes the records from the current one on
+  Variant rows = rs.GetRows();
+  const VarArray& a = rows.AsArray();
+  ASSERT_EQ(a.dims(), 2);
+  EXPECT_EQ(a.bound(0), (ArrayBound{0, 1}));
+  EXPECT_EQ(a.bound(1), (ArrayBound{0, 1}));
+  EXPECT_EQ(a.at({0, 0}), Variant(2));
+  EXPECT_EQ(a.at({1, 0}), Variant("beta"));
+  EXPECT_EQ(a.at({0, 1}), Variant(3));
+  EXPECT_EQ(a.at({1, 1}), Variant::Null());
+  EXPECT_TRUE(rs.AtEof());
+
+  try {
+    link.Query("SELECT ID FROM kinds");
+    FAIL() << "the link's recordset is still open";
+  } catch (const VbError& e) {
+    EXPECT_EQ(e.number(), adoerr::kObjectOpen);
+  }
+}
+
+TEST_F(DataLinkTest, WriteLeavesRecordsetClosed) {
+  DataLink link(Variant(connect_), sql::Dialect::Jet);
+  link.Run("UPDATE kinds SET name = 'Gamma' WHERE ID = 1");
+  EXPECT_FALSE(link.recordset().IsOpen());
+  try {
+    link.recordset().Close();
+    FAIL() << "closing a write's recordset must fail";
+  } catch (const VbError& e) {
+    EXPECT_EQ(e.number(), err::kObjectClosed);
+  }
+  EXPECT_THROW(link.recordset().AtEof(), VbError);
+  link.Close();  // closes the connection only
+  EXPECT_EQ(Fetch(connect_, 1, "name"), Variant("Gamma"));
+}
+
+TEST_F(DataLinkTest, ExecuteReportsRowsAffected) {
+  Connection connection(sql::Dialect::TSql);
+  connection.SetCommandTimeout(360);
+  connection.Open(connect_);
+  Variant affected;
+  auto written = connection.Execute("DELETE FROM kinds WHERE ID > 3", &affected);
+  EXPECT_FALSE(written->IsOpen());
+  EXPECT_EQ(affected, Variant(std::int32_t{2}));
+  auto rows = connection.Execute("SELECT count(*) AS n FROM kinds", &affected);
+  ASSERT_TRUE(rows->IsOpen());
+  EXPECT_EQ(rows->Field("n"), Variant(std::int32_t{3}));
+  connection.Close();
+  EXPECT_FALSE(rows->IsOpen()) << "closing the connection closes its recordsets";
+}
+
+TEST_F(DataLinkTest, PreparedStyleOpen) {
+  Connection connection(sql::Dialect::TSql);
+  connection.Open(connect_);
+  Recordset rs;
+  rs.SetSource("SELECT name FROM kinds WHERE ID = 2");
+  rs.SetActiveConnection(connection);
+  rs.SetCursorType(0);
+  rs.SetLockType(1);
+  rs.Open(1);
+  EXPECT_EQ(rs.Field("name"), Variant("beta"));
+  EXPECT_THROW(rs.Open(1), VbError) << "already open";
+}
+
+TEST_F(DataLinkTest, RejectedStatementsRaiseDatabaseErrors) {
+  const char* statements[] = {
+      "SELECT nosuch FROM kinds",
+      "SELECT * FROM nosuch",
+      "",
+      "   ",
+  };
+  for (const char* text : statements) {
+    SCOPED_TRACE(text);
+    DataLink link(Variant(connect_), sql::Dialect::Jet);
+    try {
+      link.Query(text);
+      FAIL() << "accepted";
+    } catch (const VbError& e) {
+      EXPECT_EQ(e.number(), err::kDatabaseError);
+      EXPECT_FALSE(e.description().empty());
+    }
+    // The connection stays usable after a rejected statement.
+    EXPECT_FALSE(link.Query("SELECT ID FROM kinds").AtEof());
+  }
+}
+
+TEST_F(DataLinkTest, ConnectionsThatCannotOpen) {
+  const std::string missing = dir_.File("missing.db");
+  const Variant strings[] = {
+      Variant(""),
+      Variant("Data Source=" + missing),
+      Variant("server=nowhere;Database=veldaSQL"),
+      Variant("uid=sa;pwd="),
+  };
+  for (const Variant& text : strings) {
+    SCOPED_TRACE(vb::CStr(text));
+    try {
+      DataLink link(text, sql::Dialect::Jet);
+      FAIL() << "opened";
+    } catch (const VbError& e) {
+      EXPECT_EQ(e.number(), err::kDatabaseError);
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(missing)) << "opening must never create a database";
+  try {
+    DataLink link(Variant::Null(), sql::Dialect::Jet);
+    FAIL() << "Null connection string";
+  } catch (const VbError& e) {
+    EXPECT_EQ(e.number(), err::kInvalidNull);
+  }
+}
+
+TEST_F(DataLinkTest, NotADatabaseFails) {
+  const std::string path = dir_.File("notes.db");
+  {
+    std::FILE* f = std::fopen(path.c_str(), "w");
+    std::fputs("this is not a database file, just some text that is long enough", f);
+    std::fclose(f);
+  }
+  EXPECT_THROW(DataLink(Variant("Data Source=" + path), sql::Dialect::Jet), VbError);
+}
+
+}  // namespace
+}  // namespace ksmain::data
