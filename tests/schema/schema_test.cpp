@@ -1,0 +1,270 @@
+// Both databases: creation, the demo data's consistency, and the catalogue's listing
+// procedures, read through DataLink as the members read them.
+#include "schema/schema.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+#include "data/datalink.h"
+#include "data/engine_admin.h"
+#include "data/pool.h"
+#include "frame/vb_runtime.h"
+
+namespace ksmain::schema {
+namespace {
+
+class SchemaTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir_ = std::filesystem::temp_directory_path() /
+           ("ksmain_schema_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override {
+    data::ResetPool();
+    std::filesystem::remove_all(dir_);
+  }
+  std::string File(const char* name) const { return (dir_ / name).string(); }
+
+  // All values of one field of a query, through a DataLink in the given dialect.
+  static std::vector<Variant> Column(const std::string& connect, sql::Dialect dialect,
+                                     std::string_view query, std::string_view field) {
+    data::DataLink link(Variant(connect), dialect);
+    std::vector<Variant> values;
+    for (data::Recordset& rs = link.Query(query); !rs.AtEof(); rs.MoveNext()) {
+      values.push_back(rs.Field(field));
+    }
+    return values;
+  }
+  static Variant Scalar(const std::string& connect, sql::Dialect dialect, std::string_view query) {
+    data::DataLink link(Variant(connect), dialect);
+    data::Recordset& rs = link.Query(query);
+    return rs.AtEof() ? Variant() : rs.Field(0);
+  }
+
+  std::filesystem::path dir_;
+};
+
+TEST_F(SchemaTest, CreateRefusesExistingContent) {
+  const std::string path = File("p.db");
+  CreatePortfolioDatabase(path, false);
+  EXPECT_THROW(CreatePortfolioDatabase(path, false), VbError);
+  EXPECT_THROW(CreateCatalogueDatabase(path, false), VbError);
+  const std::string empty = File("empty.db");
+  std::ofstream(empty).close();
+  EXPECT_NO_THROW(CreateCatalogueDatabase(empty, false));
+  EXPECT_EQ(Scalar("Data Source=" + empty, sql::Dialect::TSql, "select count(*) from entries"),
+            Variant(0));
+}
+
+TEST_F(SchemaTest, PortfolioDemo) {
+  const std::string path = File("portfolio.db");
+  CreatePortfolioDatabase(path, true);
+  const std::string connect = "Data Source=" + path;
+  const auto jet = sql::Dialect::Jet;
+  EXPECT_EQ(Scalar(connect, jet, "select count(*) from projectmaster"), Variant(40));
+  EXPECT_EQ(Scalar(connect, jet, "select description from status where id = 2"), Variant("Closed"));
+  EXPECT_EQ(Scalar(connect, jet, "select description from status where id = 6"), Variant("Deleted"));
+  EXPECT_EQ(Scalar(connect, jet, "select count(*) from resource where firstname = 'Unassigned'"),
+            Variant(1));
+  // Every project has steps, and every step and owner refers to an existing row.
+  EXPECT_EQ(Scalar(connect, jet,
+                   "select count(*) from projectmaster where id not in (select projectid from projectsteps)"),
+            Variant(0));
+  EXPECT_EQ(Scalar(connect, jet,
+                   "select count(*) from projectsteps where resourceid not in (select id from resource)"),
+            Variant(0));
+  EXPECT_EQ(Scalar(connect, jet,
+                   "select sum(noofprojects) from resource"), Variant(40));
+  EXPECT_GT(Scalar(connect, jet, "select count(*) from projectsteps where status = 2").AsLong(), 0);
+  EXPECT_GT(Scalar(connect, jet, "select count(*) from kaizenresults").AsLong(), 0);
+  EXPECT_GT(Scalar(connect, jet, "select count(*) from projectreviseddates").AsLong(), 0);
+
+  // The project list's nested outer joins over the demo: one row per project.
+  EXPECT_EQ(Column(connect, jet,
+                   "SELECT ProjectMaster.ID, Resource.FirstName FROM Department RIGHT JOIN "
+                   "(Status RIGHT JOIN (Resource RIGHT JOIN ProjectMaster ON Resource.ID = "
+                   "ProjectMaster.ProjectOwner) ON Status.ID = ProjectMaster.Status) ON "
+                   "Department.ID = ProjectMaster.Department where projectmaster.status like '%'",
+                   "id")
+                .size(),
+            40u);
+
+  // Meetings: eight date pairs in planned-date order, planned dates read as dates, actual
+  // dates as the text the page wrote (the last two meetings not held yet).
+  auto planned = Column(connect, jet,
+                        "SELECT distinct cdate(Attendees.PlannedReviewDate) as PlannedReviewDate, "
+                        "Attendees.ActualReviewDate  FROM Attendees  Order by cdate(PlannedReviewDate) ",
+                        "PlannedReviewDate");
+  ASSERT_EQ(planned.size(), 8u);
+  for (std::size_t i = 1; i < planned.size(); ++i) {
+    ASSERT_EQ(planned[i].kind(), VarKind::Date);
+    EXPECT_LT(planned[i - 1].AsDate(), planned[i].AsDate());
+  }
+  auto actual = Column(connect, jet, "SELECT DISTINCT ActualReviewDate FROM Attendees", "actualreviewdate");
+  for (const Variant& v : actual) EXPECT_EQ(v.kind(), VarKind::String);
+}
+
+TEST_F(SchemaTest, RevisedDateRowsGetTheirTimestampByDefault) {
+  const std::string path = File("portfolio.db");
+  CreatePortfolioDatabase(path, false);
+  const std::string connect = "Data Source=" + path;
+  const double before = vb::Now();
+  {
+    data::DataLink link(Variant(connect), sql::Dialect::Jet);
+    link.Run("insert into projectRevisedDates (projectID,RevisedEstCompDate)   Values(5,'12/6/2026')");
+  }
+  auto stamp = Scalar(connect, sql::Dialect::Jet, "SELECT DateTimeValue FROM projectRevisedDates");
+  ASSERT_EQ(stamp.kind(), VarKind::Date);
+  EXPECT_NEAR(stamp.AsDate(), before, 5.0 / 86400);
+  EXPECT_EQ(Scalar(connect, sql::Dialect::Jet, "SELECT RevisedEstCompDate FROM projectRevisedDates"),
+            Variant::FromDate(vb::DateSerial({2026, 12, 6})));
+}
+
+TEST_F(SchemaTest, DemoIsDeterministicAndGrows) {
+  const std::string a = File("a.db");
+  const std::string b = File("b.db");
+  CreatePortfolioDatabase(a, true);
+  CreatePortfolioDatabase(b, true);
+  AddDemoProjects(a, 60);
+  AddDemoProjects(b, 60);
+  const char* digest =
+      "select count(*) || ':' || total(projectrank) || ':' || group_concat(nameofproject, '|') "
+      "from projectmaster";
+  auto da = data::EngineDatabase::Open(a).Scalar(digest);
+  auto db = data::EngineDatabase::Open(b).Scalar(digest);
+  EXPECT_EQ(da, db);
+  EXPECT_EQ(data::EngineDatabase::Open(a).Scalar("select count(*) from projectmaster"), Variant(100));
+}
+
+class CatalogueTest : public SchemaTest {
+ protected:
+  void SetUp() override {
+    SchemaTest::SetUp();
+    CreateCatalogueDatabase(File("veldaSQL.db"), true);
+    data::SetDataSource("cataloguehost", dir_.string());
+    connect_ = "uid=sa;pwd=;driver={SQL Server};server=cataloguehost;Database=veldaSQL;dsn=,,connection=adConnectAsync";
+  }
+  void TearDown() override {
+    data::ClearDataSources();
+    SchemaTest::TearDown();
+  }
+  std::string connect_;
+};
+
+TEST_F(CatalogueTest, EntryCountsMatchEntries) {
+  const auto tsql = sql::Dialect::TSql;
+  const Variant total = Scalar(connect_, tsql, "select count(*) from entries");
+  EXPECT_GE(total.AsLong(), 300);
+  EXPECT_EQ(Scalar(connect_, tsql, "select sum(entrycnt) as NumEntries from entrycounts"), total);
+  // Per category and per first subcategory, as the category pages sum them.
+  auto places = Column(connect_, tsql, "select distinct subcategoryid1 from entrycounts", "subcategoryid1");
+  for (const Variant& sub1 : places) {
+    const std::string key = vb::CStr(sub1);
+    const Variant cat = Scalar(connect_, tsql, "select linkid from subcategory1 where id = " + key);
+    EXPECT_EQ(Scalar(connect_, tsql,
+                     "select sum(entryCNT) as NumEntries from entrycounts where categoryid = '" +
+                         vb::CStr(cat) + "'  and subcategoryid1 = '" + key + "'"),
+              Scalar(connect_, tsql, "select count(*) from entries where subcategoryid1 = " + key));
+  }
+  // All seven levels are in use.
+  EXPECT_GT(Scalar(connect_, tsql, "select count(*) from entries where subcategoryid6 is not null").AsLong(), 0);
+  EXPECT_GT(Scalar(connect_, tsql, "select count(*) from clients").AsLong(), 0);
+  EXPECT_GT(Scalar(connect_, tsql, "select count(*) from navigation").AsLong(), 0);
+}
+
+TEST_F(CatalogueTest, ListingProceduresFilterByPlaceYearAndLevel) {
+  const auto tsql = sql::Dialect::TSql;
+  auto expected_ids = [&](const std::string& where) {
+    return Column(connect_, tsql,
+                  "select ID from entries where activeind = 'Y' and getdate() <= expiredate " + where +
+                      " order by title, id",
+                  "ID");
+  };
+  struct Case {
+    std::string call;
+    std::string where;
+  };
+  const Case cases[] = {
+      /* 1 */ {"VeldaSQL..ESP_SP_Get_Entries_List '1', '','', '', '', '','',''", "and categoryid = 1"},
+      /* 2 */ {"VeldaSQL..ESP_SP_Get_Entries_List '1', '','', '', '', '','','2005'",
+               "and categoryid = 1 and 2005 between beg_year and end_year"},
+      /* 3 */ {"VeldaSQL..ESP_SP_Get_Entries_List '2', '4','', '', '', '','','2010'",
+               "and categoryid = 2 and subcategoryid1 = 4 and 2010 between beg_year and end_year"},
+      /* 4 */ {"VeldaSQL..ESP_SP_Get_Entries_List_level '1', '','', '', '', '','','2005','1'",
+               "and categoryid = 1 and 2005 between beg_year and end_year and Level1PromotionFlag = 'Y'"},
+      /* 5 */ {"VeldaSQL..ESP_SP_Get_Entries_List_level '1', '','', '', '', '','','2005','2'",
+               "and categoryid = 1 and 2005 between beg_year and end_year"},
+      /* 6 */ {"VeldaSQL..ESP_SP_Get_Entries_List '', '','', '', '', '','',''", ""},
+      /* 7 */ {"VeldaSQL..ESP_SP_Get_Entries_List '999', '','', '', '', '','',''", "and categoryid = 999"},
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE("case " + std::to_string(i + 1));
+    EXPECT_EQ(Column(connect_, tsql, cases[i].call, "id"), expected_ids(cases[i].where));
+  }
+  // The inactive and expired demo entries exist and are left out of the full listing.
+  EXPECT_LT(Column(connect_, tsql, cases[5].call, "id").size(),
+            static_cast<std::size_t>(Scalar(connect_, tsql, "select count(*) from entries").AsLong()));
+}
+
+TEST_F(CatalogueTest, ListingFieldsAndKinds) {
+  data::DataLink link(Variant(connect_), sql::Dialect::TSql);
+  Variant affected;
+  auto rs = link.connection().Execute(
+      "VeldaSQL..ESP_SP_Get_Entries_List '1', '','', '', '', '','','2005'", &affected, -1);
+  ASSERT_TRUE(rs->IsOpen());
+  ASSERT_FALSE(rs->AtEof());
+  const char* fields[] = {"ID",        "title",         "summary",        "bodytext",
+                          "Cost",      "sale_price",    "shipping_cost",  "mfg_part_number",
+                          "cont_part_number", "ImageThumbnail", "image1", "beg_year",
+                          "end_year",  "link1",         "link2",          "miscparm1",
+                          "miscparm2", "miscparm3",     "miscparm4",      "miscparm5",
+                          "clientID",  "datetimevalue"};
+  for (const char* field : fields) EXPECT_NO_THROW(rs->Field(field)) << field;
+  EXPECT_EQ(rs->Field("ID").kind(), VarKind::Long);
+  EXPECT_EQ(rs->Field("Cost").kind(), VarKind::Currency);
+  EXPECT_EQ(rs->Field("beg_year").kind(), VarKind::Integer);
+  EXPECT_EQ(rs->Field("datetimevalue").kind(), VarKind::Date);
+  EXPECT_EQ(rs->Field("title").kind(), VarKind::String);
+}
+
+TEST_F(CatalogueTest, ProcedureCallErrors) {
+  const char* calls[] = {
+      "VeldaSQL..ESP_SP_Nothing_Like_It '1'",
+      "VeldaSQL..ESP_SP_Get_Entries_List '1', '2'",
+      "VeldaSQL..ESP_SP_Get_Entries_List '1', '','', '', '', '','','2005','1','extra'",
+  };
+  for (const char* call : calls) {
+    SCOPED_TRACE(call);
+    data::DataLink link(Variant(connect_), sql::Dialect::TSql);
+    try {
+      link.Query(call);
+      FAIL() << "ran";
+    } catch (const VbError& e) {
+      EXPECT_EQ(e.number(), err::kDatabaseError);
+    }
+  }
+}
+
+TEST_F(CatalogueTest, SponsorCampaigns) {
+  const auto sponsor = [&](int client) {
+    return !Column(connect_, sql::Dialect::TSql,
+                   "select * FROM campaigns where Camplevel = '3' and getdate() between begindate "
+                   "and enddate and activeind = 'Y' and  clientID = " + std::to_string(client),
+                   "clientID")
+                .empty();
+  };
+  EXPECT_TRUE(sponsor(1));
+  EXPECT_FALSE(sponsor(3)) << "campaign over";
+  EXPECT_FALSE(sponsor(4)) << "campaign switched off";
+  EXPECT_FALSE(sponsor(5)) << "lower level";
+  EXPECT_FALSE(sponsor(6)) << "not started";
+}
+
+}  // namespace
+}  // namespace ksmain::schema
