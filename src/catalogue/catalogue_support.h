@@ -1,0 +1,40 @@
+// What several catalogue members share: the cells of a page's input array, the fixed
+// connection string of the listings, the "http://" rule for stored addresses, the
+// date-and-time text the write statements carry, and the cells of a listed entry.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "frame/record_source.h"
+#include "frame/result_grid.h"
+#include "ksmain/variant.h"
+
+namespace ksmain {
+
+class InsertTable_summary;
+
+namespace catalogue {
+
+// Element `index` of the one-dimensional array the page passed, as the caller's own cell.
+// Not an array raises 13; another shape or a missing index raises 9.
+Variant& InputCell(Variant& array, std::int32_t index);
+
+// The listings' own connection string; its host is the deployment's catalogue host.
+std::string FixedConnectionString();
+
+// Addresses are stored without a leading "http://" (exact case); "HTTP://" and the secure
+// scheme's prefix stay.
+std::string WithoutHttpPrefix(std::string text);
+
+// The current local date and time as the write statements carry it (m/d/yyyy h:mm:ss AM).
+std::string NowText();
+
+// Copies one listed entry into `row` in the cells every listing and the entry search use,
+// column 20 holding the sponsor flag of the entry's client.
+void CopyListedEntry(ResultGrid& grid, std::int32_t row, const RecordSource& record,
+                     InsertTable_summary& self);
+
+}  // namespace catalogue
+}  // namespace ksmain
