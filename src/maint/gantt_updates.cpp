@@ -7,16 +7,18 @@
 #include "frame/vb_runtime.h"
 #include "ksmain/ksmaint.h"
 #include "maint/input_array.h"
+#include "maint/statements.h"
 #include "sql/safety.h"
 
 namespace ksmain {
+namespace maint {
 namespace {
 
 struct GanttTarget {
-  const char* update;       // "update <table> set "
-  const char* start;        // the start date's assignment
-  const char* completion;   // the completion date's assignment
-  const char* owner;        // the owner's assignment
+  const char* update;      // "update <table> set "
+  const char* start;       // the start date's assignment
+  const char* completion;  // the completion date's assignment
+  const char* owner;       // the owner's assignment
 };
 
 constexpr GanttTarget kProjectBar{"update projectmaster set ", "EstDateStarted  = '",
@@ -24,31 +26,35 @@ constexpr GanttTarget kProjectBar{"update projectmaster set ", "EstDateStarted  
 constexpr GanttTarget kStepBar{"update projectsteps set ", "EstStartDate  = '",
                                "EstCompletionDate = '", "ResourceID = '"};
 
-void SaveBar(const GanttTarget& target, Variant& arrtest, Variant& strconnect, Variant& RC) {
-  RunTrapped(Trap::Silent, [&] {
-    Variant e[4];
-    for (std::int32_t k = 0; k < 4; ++k) e[k] = maint::Element(arrtest, k);
-    // Without a key there is no statement, and running none fails the save.
-    std::string sql;
-    if (!vb::TextEquals(e[0], "")) {
-      sql = std::string(target.update) + target.start + sql::Quoted(e[1]) + "', " +
-            target.completion + sql::Quoted(e[2]) + "', " + target.owner + sql::Quoted(e[3]) +
-            "'" + " Where ID = " + sql::Bare(e[0]);
-    }
-    maint::RunWrite(strconnect, sql);
-    RC = "OK";
-  });
-}
-
 }  // namespace
 
+std::string GanttStatement(GanttBar bar, const Variant& arrtest) {
+  const GanttTarget& target = bar == GanttBar::Project ? kProjectBar : kStepBar;
+  Variant e[4];
+  for (std::int32_t k = 0; k < 4; ++k) e[k] = Element(arrtest, k);
+  if (vb::TextEquals(e[0], "")) return {};
+  return std::string(target.update) + target.start + sql::Quoted(e[1]) + "', " +
+         target.completion + sql::Quoted(e[2]) + "', " + target.owner + sql::Quoted(e[3]) +
+         "'" + " Where ID = " + sql::Bare(e[0]);
+}
+
+}  // namespace maint
+
+// Without a key there is no statement, and running none fails the save: nothing is
+// written and RC keeps the caller's value.
 Variant KsMaint::UPD_ProjectGanttChart(Variant& arrtest, Variant& strconnect, Variant& RC) {
-  SaveBar(kProjectBar, arrtest, strconnect, RC);
+  RunTrapped(Trap::Silent, [&] {
+    maint::RunWrite(strconnect, maint::GanttStatement(maint::GanttBar::Project, arrtest));
+    RC = "OK";
+  });
   return Variant();
 }
 
 Variant KsMaint::UPD_StepGanttChart(Variant& arrtest, Variant& strconnect, Variant& RC) {
-  SaveBar(kStepBar, arrtest, strconnect, RC);
+  RunTrapped(Trap::Silent, [&] {
+    maint::RunWrite(strconnect, maint::GanttStatement(maint::GanttBar::Step, arrtest));
+    RC = "OK";
+  });
   return Variant();
 }
 

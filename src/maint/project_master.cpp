@@ -13,13 +13,14 @@
 #include "frame/vb_runtime.h"
 #include "ksmain/ksmaint.h"
 #include "maint/input_array.h"
+#include "maint/statements.h"
 #include "sql/safety.h"
 
 namespace ksmain {
 namespace {
 
 // Element k of the form is column k of ProjectMaster for k = 0..29; element 30 the key.
-enum Element : std::int32_t {
+enum FormElement : std::int32_t {
   kName = 0,
   kPriority = 1,
   kEstDateCompleted = 6,
@@ -110,54 +111,62 @@ std::string InsertStatement(const FormValues& v) {
 
 }  // namespace
 
+namespace maint {
+
+ProjectSave PlanProjectSave(Variant& arrtest) {
+  FormValues v;
+  for (std::int32_t k = 0; k < kColumns; ++k) {
+    if (k == kPriority) continue;  // the form's priority is never saved
+    v[k] = IsEncoded(k) ? Variant(EncodeElement(arrtest, k)) : Element(arrtest, k);
+  }
+  v[kPriority] = Variant(std::int32_t{0});
+  ProjectSave plan;
+  plan.id = Element(arrtest, kId);
+  plan.estimate = v[kEstDateCompleted];
+  plan.is_new = vb::TextEquals(plan.id, "");
+
+  // Closing a project without an actual completion date completes it today and, for a
+  // saved project, closes its steps.
+  if (vb::TextEquals(v[kStatus], "2") && vb::TextEquals(v[kActDateCompleted], "")) {
+    v[kPercentCompleted] = Variant("100");
+    v[kActDateCompleted] = Variant(vb::CStr(Variant::FromDate(vb::Today())));
+    if (!plan.is_new) {
+      plan.close_steps = "update projectsteps set status='2' where projectid =" + sql::Bare(plan.id);
+    }
+  }
+  if (vb::TextEquals(v[kProjectType], "22")) {
+    for (std::int32_t k : {kSuccessRank, kCostRank, kTimeRank, kImprCompanyRank,
+                           kImprCustomerRank}) {
+      v[k] = Variant("5");
+    }
+  }
+  // The rank is the sum of the five scores in 16-bit arithmetic, whatever the form sent.
+  std::int16_t rank = 0;
+  for (std::int32_t k : {kTimeRank, kSuccessRank, kCostRank, kImprCompanyRank,
+                         kImprCustomerRank}) {
+    rank = vb::AddInteger(rank, vb::CInt(v[k]));
+  }
+  v[kProjectRank] = Variant(vb::FormatNumber(rank, 1, false, true));
+
+  plan.save = plan.is_new ? InsertStatement(v) : UpdateStatement(v, plan.id);
+  return plan;
+}
+
+}  // namespace maint
+
 Variant KsMaint::UPD_ProjectMasterALL(Variant& arrtest, Variant& strconnect, Variant& RC) {
   RunTrapped(Trap::Silent, [&] {
-    FormValues v;
-    for (std::int32_t k = 0; k < kColumns; ++k) {
-      if (k == kPriority) continue;  // the form's priority is never saved
-      v[k] = IsEncoded(k) ? Variant(maint::EncodeElement(arrtest, k)) : maint::Element(arrtest, k);
-    }
-    v[kPriority] = Variant(std::int32_t{0});
-    const Variant id = maint::Element(arrtest, kId);
-    const bool is_new = vb::TextEquals(id, "");
-
-    // Closing a project without an actual completion date completes it today and, for a
-    // saved project, closes its steps.
-    bool close_steps = false;
-    if (vb::TextEquals(v[kStatus], "2") && vb::TextEquals(v[kActDateCompleted], "")) {
-      v[kPercentCompleted] = Variant("100");
-      v[kActDateCompleted] = Variant(vb::CStr(Variant::FromDate(vb::Today())));
-      close_steps = !is_new;
-    }
-    if (vb::TextEquals(v[kProjectType], "22")) {
-      for (std::int32_t k : {kSuccessRank, kCostRank, kTimeRank, kImprCompanyRank,
-                             kImprCustomerRank}) {
-        v[k] = Variant("5");
-      }
-    }
-    // The rank is the sum of the five scores in 16-bit arithmetic, whatever the form sent.
-    std::int16_t rank = 0;
-    for (std::int32_t k : {kTimeRank, kSuccessRank, kCostRank, kImprCompanyRank,
-                           kImprCustomerRank}) {
-      rank = vb::AddInteger(rank, vb::CInt(v[k]));
-    }
-    v[kProjectRank] = Variant(vb::FormatNumber(rank, 1, false, true));
-
-    const std::string close_sql =
-        close_steps ? "update projectsteps set status='2' where projectid =" + sql::Bare(id)
-                    : std::string();
-    const std::string save_sql = is_new ? InsertStatement(v) : UpdateStatement(v, id);
-
+    const maint::ProjectSave plan = maint::PlanProjectSave(arrtest);
     data::DataLink link(strconnect, sql::Dialect::Jet);
-    if (close_steps) link.connection().Execute(close_sql);
-    if (!is_new) {
+    if (!plan.close_steps.empty()) link.connection().Execute(plan.close_steps);
+    if (!plan.is_new) {
       // Before the row is rewritten, so the history records the estimate being replaced.
-      Variant project = id;
-      Variant estimate = v[kEstDateCompleted];
+      Variant project = plan.id;
+      Variant estimate = plan.estimate;
       Variant record("1");
       Update_ProjectRevisedCompDates(project, estimate, record, strconnect);
     }
-    link.Run(save_sql);
+    link.Run(plan.save);
     RC = "OK";
   });
   return Variant();

@@ -8,6 +8,7 @@
 #include "frame/vb_runtime.h"
 #include "ksmain/ksmaint.h"
 #include "maint/input_array.h"
+#include "maint/statements.h"
 #include "sql/safety.h"
 
 namespace ksmain {
@@ -69,37 +70,45 @@ bool EstimateDiffers(const Variant& estimate, const Variant& stored) {
 
 }  // namespace
 
+namespace maint {
+
+std::string StepSaveStatement(Variant& arrtest) {
+  const Variant action = Element(arrtest, 0);
+  const Variant id = Element(arrtest, 1);
+  std::array<Variant, kStepElements> v;
+  for (const StepColumn& c : kStepColumns) {
+    v[c.element] = c.encoded ? Variant(EncodeElement(arrtest, c.element))
+                             : Element(arrtest, c.element);
+  }
+
+  std::string sql;
+  if (vb::TextEquals(action, "UPD")) {
+    sql = "UPDATE ProjectSteps Set ";
+    for (const StepColumn& c : kStepColumns) {
+      sql += c.assignment;
+      sql += Joined(c, v[c.element]);
+      sql += c.separator;
+    }
+    sql += " Where ID = " + sql::Bare(id);
+  } else if (vb::TextEquals(action, "INS")) {
+    sql = kStepInsertHead;
+    for (const StepColumn& c : kStepColumns) {
+      const bool last = c.element == kStepElements - 1;
+      if (c.bare) {
+        sql += Joined(c, v[c.element]) + ",";
+      } else {
+        sql += " '" + Joined(c, v[c.element]) + (last ? "')" : "',");
+      }
+    }
+  }
+  return sql;
+}
+
+}  // namespace maint
+
 Variant KsMaint::INS_UPD_ProjectSteps(Variant& arrtest, Variant& strconnect, Variant& RC) {
   RunTrapped(Trap::Silent, [&] {
-    const Variant action = maint::Element(arrtest, 0);
-    const Variant id = maint::Element(arrtest, 1);
-    std::array<Variant, kStepElements> v;
-    for (const StepColumn& c : kStepColumns) {
-      v[c.element] = c.encoded ? Variant(maint::EncodeElement(arrtest, c.element))
-                               : maint::Element(arrtest, c.element);
-    }
-
-    std::string sql;
-    if (vb::TextEquals(action, "UPD")) {
-      sql = "UPDATE ProjectSteps Set ";
-      for (const StepColumn& c : kStepColumns) {
-        sql += c.assignment;
-        sql += Joined(c, v[c.element]);
-        sql += c.separator;
-      }
-      sql += " Where ID = " + sql::Bare(id);
-    } else if (vb::TextEquals(action, "INS")) {
-      sql = kStepInsertHead;
-      for (const StepColumn& c : kStepColumns) {
-        const bool last = c.element == kStepElements - 1;
-        if (c.bare) {
-          sql += Joined(c, v[c.element]) + ",";
-        } else {
-          sql += " '" + Joined(c, v[c.element]) + (last ? "')" : "',");
-        }
-      }
-    }
-    maint::RunWrite(strconnect, sql);
+    maint::RunWrite(strconnect, maint::StepSaveStatement(arrtest));
     RC = "OK";
   });
   return Variant();
