@@ -1,0 +1,246 @@
+// The time-period reports and the who-needs-help report against fixture databases.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "frame/vb_runtime.h"
+#include "ksmain/kestrel.h"
+#include "portfolio/odd_arguments.h"
+#include "support/fixture.h"
+
+namespace ksmain {
+namespace {
+
+using testing::RowCell;
+using testing::TempDb;
+
+const Variant kNone;
+
+// The period of every case: March 2026.
+class Reports : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    db.Exec(
+        "INSERT INTO Resource (ID, FirstName, LastName) VALUES (1, 'Ann', 'Young'), (2, 'Bob', 'Abel');"
+        "INSERT INTO Department (id, departmentname) VALUES (1, 'Ops');"
+        "INSERT INTO Type (id, typedescription) VALUES (1, 'Lean'), (3, 'Six Sigma');"
+        "INSERT INTO Status (id, description) VALUES (1, 'Active'), (2, 'Closed'), (3, 'On hold');"
+        "INSERT INTO ProjectMaster (ID, NameOfProject, Department, ProjectOwner, Status, ProjectType,"
+        " EstDateStarted, EstDateCompleted, ActDateCompleted) VALUES"
+        " (1, 'Inside', 1, 1, 1, 1, '2026-03-10', '2026-03-20', NULL),"
+        " (2, 'Enclosing', 1, 1, 1, 3, '2026-02-01', '2026-05-01', NULL),"
+        " (3, 'Before', 1, 1, 1, 1, '2026-01-01', '2026-02-28', NULL),"
+        // Closed projects of type 1 alternate between skipped and reported ones.
+        " (4, 'After', 1, 2, 2, 1, '2026-04-01', '2026-04-30', '2026-04-01'),"
+        " (5, 'EndsOnLastDay', 1, 2, 2, 1, '2026-02-15', '2026-03-31', '2026-03-31'),"
+        " (6, 'NoCompletion', 1, 2, 2, 1, '2026-03-01', '2026-03-02', ''),"
+        " (7, 'StartsOnFirstDay', 1, 2, 2, 1, '2026-03-01', '2026-06-01', '2026-03-01'),"
+        " (8, 'Undated', 1, 2, 2, 3, '2026-03-01', '2026-03-02', 'soon'),"
+        " (9, 'ClosedType3', 1, 2, 2, 3, '2026-03-01', '2026-03-02', '2026-03-15');"
+        // Steps of Bob in Ann's project (active, closed, on hold) and in his own one.
+        "INSERT INTO ProjectSteps (ID, StepName, ProjectID, ResourceID, Status, EstStartDate,"
+        " EstCompletionDate) VALUES"
+        " (11, 'Measure', 1, 2, 1, '2026-03-02', '2026-03-05'),"
+        " (12, 'Analyse', 1, 2, 2, '2026-02-01', '2026-04-05'),"
+        " (13, 'Wait', 1, 2, 3, '2026-03-02', '2026-03-05'),"
+        " (14, 'Own', 5, 2, 1, '2026-03-02', '2026-03-05'),"
+        " (15, 'Later', 1, 2, 1, '2026-05-02', '2026-05-05');"
+        "INSERT INTO Attendees (AttendeeID, PlannedReviewDate, ActualReviewDate) VALUES"
+        " (1, '3/5/2026', '3/6/2026'), (2, '3/5/2026', '3/6/2026'), (2, '3/20/2026', '3/21/2026'),"
+        " (1, '4/20/2026', '4/21/2026');");
+  }
+
+  // Column c of rows 1..(0, 0) as text, sorted when the report leaves the order open.
+  static std::vector<std::string> Column(const Variant& grid, int c, bool sorted = false) {
+    std::vector<std::string> out;
+    const Variant& count = RowCell(grid, 0, 0);
+    if (count.IsEmpty()) return {"<failed>"};
+    for (int r = 1; r <= count.AsInteger(); ++r) out.push_back(vb::ConcatText(RowCell(grid, r, c)));
+    if (sorted) std::sort(out.begin(), out.end());
+    return out;
+  }
+  static bool Contains(const Variant& cell, const std::string& part) {
+    return cell.IsString() && cell.AsString().find(part) != std::string::npos;
+  }
+
+  TempDb db{TempDb::Kind::Portfolio};
+  Kestrel k;
+  Variant grid, connect = db.connect(), beg = "3/1/2026", end = "3/31/2026";
+};
+
+TEST_F(Reports, ProjectsOverlappingThePeriod) {
+  struct Case {
+    const char* name;
+    Variant type;
+    std::vector<std::string> projects;  // sorted
+    const char* clause;
+  };
+  const Case cases[] = {
+      {"1 every type; touching first or last day, enclosing", Variant(""),
+       {"ClosedType3", "Enclosing", "EndsOnLastDay", "Inside", "NoCompletion", "StartsOnFirstDay", "Undated"},
+       " where (ProjectType like '%') "},
+      {"2 Empty is every type", kNone,
+       {"ClosedType3", "Enclosing", "EndsOnLastDay", "Inside", "NoCompletion", "StartsOnFirstDay", "Undated"},
+       " where (ProjectType like '%') "},
+      {"3 type key, bare", Variant(3), {"ClosedType3", "Enclosing", "Undated"}, " where (ProjectType = 3)"},
+      {"4 type not a number", Variant("3 or 1=1"), {"<failed>"}, nullptr},
+  };
+  for (const Case& c : cases) {
+    Variant type = c.type;
+    k.Get_rptProjectsByTimePeriod(grid, connect, type, beg, end);
+    ASSERT_EQ(grid.AsArray().bound(0).upper, 500) << c.name;
+    ASSERT_EQ(grid.AsArray().bound(1).upper, 9) << c.name;
+    EXPECT_EQ(Column(grid, 0, true), c.projects) << c.name;
+    if (c.clause) EXPECT_TRUE(Contains(RowCell(grid, 0, 1), c.clause)) << c.name;
+    else EXPECT_TRUE(RowCell(grid, 0, 1).IsEmpty()) << c.name;
+  }
+  // Grouped by type description: the three Six Sigma rows come last.
+  Variant all = "";
+  k.Get_rptProjectsByTimePeriod(grid, connect, all, beg, end);
+  EXPECT_EQ(RowCell(grid, 7, 8), Variant("Six Sigma"));
+  EXPECT_EQ(RowCell(grid, 1, 8), Variant("Lean"));
+  EXPECT_EQ(RowCell(grid, 1, 5), Variant("Ops"));
+}
+
+TEST_F(Reports, StepsByStatusWord) {
+  struct Case {
+    const char* name;
+    Variant status;
+    std::vector<std::string> steps;  // sorted
+  };
+  const Case cases[] = {
+      {"1 Active exactly", Variant("Active"), {"Measure", "Own"}},
+      {"2 Closed exactly", Variant("Closed"), {"Analyse"}},
+      {"3 wrong case means both", Variant("active"), {"Analyse", "Measure", "Own"}},
+      {"4 Empty means both", kNone, {"Analyse", "Measure", "Own"}},
+      {"5 Null means both", Variant::Null(), {"Analyse", "Measure", "Own"}},
+  };
+  for (const Case& c : cases) {
+    Variant status = c.status, type = "";
+    k.Get_rptActiveClosedStepsByproject(grid, connect, type, beg, end, status);
+    EXPECT_EQ(Column(grid, 7, true), c.steps) << c.name;
+    EXPECT_TRUE(RowCell(grid, 1, 5).IsEmpty()) << c.name;
+  }
+  Variant status = "Closed", type = "";
+  k.Get_rptActiveClosedStepsByproject(grid, connect, type, beg, end, status);
+  EXPECT_EQ(RowCell(grid, 1, 6), Variant("Closed"));
+  EXPECT_EQ(RowCell(grid, 1, 3), Variant("Bob"));  // the step's resource
+}
+
+TEST_F(Reports, StatementStoredFirstOnlyByTheStepAndClosedReports) {
+  Variant bad = "Data Source=/nonexistent-dir/p.db", type = "", status = "";
+  k.Get_rptActiveClosedStepsByproject(grid, bad, type, beg, end, status);
+  EXPECT_TRUE(Contains(RowCell(grid, 0, 1), " where ((ProjectType like '%') and (( status"));
+  EXPECT_TRUE(RowCell(grid, 0, 0).IsEmpty());
+  k.Get_rptClosedProjectsByTimePeriod(grid, bad, type, beg, end);
+  EXPECT_TRUE(Contains(RowCell(grid, 0, 1), " where    status=2 and  (ProjectType like '%') "));
+  EXPECT_TRUE(RowCell(grid, 0, 0).IsEmpty());
+  k.Get_rptProjectsByTimePeriod(grid, bad, type, beg, end);
+  EXPECT_TRUE(RowCell(grid, 0, 1).IsEmpty());
+}
+
+TEST_F(Reports, ClosedProjectsFilteredRecordByRecord) {
+  struct Case {
+    const char* name;
+    Variant type, beg, end;
+    std::vector<std::string> projects;  // in row order (one type at a time)
+  };
+  const Case cases[] = {
+      // Empty and non-date completions and the day after the period take no row.
+      {"1 first and last day included", Variant(1), beg, end, {"EndsOnLastDay", "StartsOnFirstDay"}},
+      {"2 other type", Variant(3), beg, end, {"ClosedType3"}},
+      {"3 other date forms", Variant(1), Variant("2026-03-02"), Variant("March 31, 2026"), {"EndsOnLastDay"}},
+      {"4 period the runtime cannot read", Variant(1), Variant("someday"), end, {"<failed>"}},
+  };
+  for (const Case& c : cases) {
+    Variant type = c.type, b = c.beg, e = c.end;
+    k.Get_rptClosedProjectsByTimePeriod(grid, connect, type, b, e);
+    std::vector<std::string> got = Column(grid, 0);
+    std::sort(got.begin(), got.end());
+    EXPECT_EQ(got, c.projects) << c.name;
+    EXPECT_TRUE(Contains(RowCell(grid, 0, 1), "Order by TypeDescription ")) << c.name;
+  }
+  Variant type = 1;
+  k.Get_rptClosedProjectsByTimePeriod(grid, connect, type, beg, end);
+  EXPECT_TRUE(RowCell(grid, 3, 0).IsEmpty());
+  EXPECT_EQ(RowCell(grid, 1, 2).kind(), VarKind::Date);
+  EXPECT_TRUE(RowCell(grid, 1, 9).IsEmpty());
+}
+
+TEST_F(Reports, MeetingAttendanceAsksPerMeeting) {
+  Variant who = 1;
+  k.Get_rptMeetingAttendance(grid, connect, who, beg, end);
+  ASSERT_EQ(RowCell(grid, 0, 0), Variant(std::int16_t{2}));
+  EXPECT_EQ(RowCell(grid, 1, 0), Variant::FromDate(*vb::ParseIso("2026-03-05")));
+  EXPECT_EQ(RowCell(grid, 1, 1), Variant("3/6/2026"));
+  EXPECT_EQ(RowCell(grid, 1, 2), Variant("Y"));
+  EXPECT_EQ(RowCell(grid, 2, 2), Variant("N"));
+  EXPECT_TRUE(Contains(RowCell(grid, 0, 1), "between cdate('3/1/2026') and cdate('3/31/2026')"));
+
+  Variant b = "1/1/2020", e = "1/31/2020";
+  k.Get_rptMeetingAttendance(grid, connect, who, b, e);
+  EXPECT_EQ(RowCell(grid, 0, 0), Variant(std::int16_t{0}));
+  EXPECT_TRUE(Contains(RowCell(grid, 0, 1), "SELECT distinct"));
+}
+
+TEST_F(Reports, WhoNeedsHelpFrom) {
+  struct Case {
+    const char* name;
+    Variant resource, project_status, step_status;
+    std::vector<std::string> steps;  // sorted
+    Variant project_status_after, step_status_after;
+  };
+  const Case cases[] = {
+      {"1 every status; own project left out", Variant(2), Variant("Z"), Variant("Z"),
+       {"Analyse", "Later", "Measure", "Wait"}, Variant("%"), Variant("%")},
+      {"2 one status key", Variant(2), Variant("z"), Variant("1"), {"Later", "Measure"}, Variant("z"), Variant("1")},
+      {"3 only own projects", Variant(1), kNone, Variant("Z"), {}, kNone, Variant("%")},
+      {"4 no resource", Variant(""), Variant("Z"), Variant("Z"), {"<failed>"}, Variant("%"), Variant("%")},
+      {"5 apostrophe in pattern", Variant(2), kNone, Variant("1' or 'a'='a"), {}, kNone, Variant("1' or 'a'='a")},
+  };
+  for (const Case& c : cases) {
+    Variant resource = c.resource, ps = c.project_status, ss = c.step_status;
+    k.Get_rptWhoNeedsHelpFrom(grid, connect, resource, ps, ss);
+    ASSERT_EQ(grid.AsArray().bound(0).upper, 50) << c.name;
+    ASSERT_EQ(grid.AsArray().bound(1).upper, 8) << c.name;
+    EXPECT_EQ(Column(grid, 1, true), c.steps) << c.name;
+    EXPECT_EQ(ps, c.project_status_after) << c.name;
+    EXPECT_EQ(ss, c.step_status_after) << c.name;
+  }
+  Variant resource = 2, ps = "", ss = "2";
+  k.Get_rptWhoNeedsHelpFrom(grid, connect, resource, ps, ss);
+  ASSERT_EQ(RowCell(grid, 0, 0), Variant(std::int16_t{1}));
+  // The owner's name, last name first; the step's status.
+  EXPECT_EQ(RowCell(grid, 1, 4), Variant("Young"));
+  EXPECT_EQ(RowCell(grid, 1, 5), Variant("Ann"));
+  EXPECT_EQ(RowCell(grid, 1, 6), Variant("Closed"));
+  EXPECT_EQ(RowCell(grid, 1, 2), Variant(12));
+  EXPECT_EQ(RowCell(grid, 1, 3), Variant(1));
+  EXPECT_TRUE(Contains(RowCell(grid, 0, 1), "resourceid = 2  and projectsteps.status like '2'"));
+}
+
+TEST_F(Reports, OddArgumentsNeverEscape) {
+  using testing::ProbeWithOddArguments;
+  const std::vector<Variant> usual{Variant(), connect, Variant(""), beg, end};
+  ProbeWithOddArguments("Get_rptMeetingAttendance", [&](std::vector<Variant>& a) {
+    k.Get_rptMeetingAttendance(a[0], a[1], a[2], a[3], a[4]);
+  }, usual);
+  ProbeWithOddArguments("Get_rptProjectsByTimePeriod", [&](std::vector<Variant>& a) {
+    k.Get_rptProjectsByTimePeriod(a[0], a[1], a[2], a[3], a[4]);
+  }, usual);
+  ProbeWithOddArguments("Get_rptClosedProjectsByTimePeriod", [&](std::vector<Variant>& a) {
+    k.Get_rptClosedProjectsByTimePeriod(a[0], a[1], a[2], a[3], a[4]);
+  }, usual);
+  ProbeWithOddArguments("Get_rptActiveClosedStepsByproject", [&](std::vector<Variant>& a) {
+    k.Get_rptActiveClosedStepsByproject(a[0], a[1], a[2], a[3], a[4], a[5]);
+  }, {Variant(), connect, Variant(""), beg, end, Variant("Active")});
+  ProbeWithOddArguments("Get_rptWhoNeedsHelpFrom", [&](std::vector<Variant>& a) {
+    k.Get_rptWhoNeedsHelpFrom(a[0], a[1], a[2], a[3], a[4]);
+  }, {Variant(), connect, Variant(2), Variant("Z"), Variant("Z")});
+  EXPECT_EQ(db.Scalar("SELECT count(*) FROM Resource"), "2");
+}
+
+}  // namespace
+}  // namespace ksmain
