@@ -49,7 +49,7 @@ TEST(BridgeEncoding, MalformedValuesAreRejected) {
   }
 }
 
-int Run(const std::string& request, json& response, std::string& error) {
+int RunRequest(const std::string& request, json& response, std::string& error) {
   std::istringstream in(request);
   std::ostringstream out, err;
   const int status = RunCall(in, out, err);
@@ -65,7 +65,7 @@ TEST(BridgeCall, MalformedRequestsExitTwoWithAReason) {
   for (const char* bad : {"not json", "[]", R"({"calls":[]})", R"({"object":"KsMain.Kestrel"})",
                           R"({"object":"KsMain.Kestrel","calls":[{"args":[]}]})",
                           R"({"object":"KsMain.Kestrel","calls":[{"member":"x","args":5}]})"}) {
-    EXPECT_EQ(Run(bad, response, error), 2) << bad;
+    EXPECT_EQ(RunRequest(bad, response, error), 2) << bad;
     EXPECT_FALSE(error.empty()) << bad;
   }
 }
@@ -79,7 +79,7 @@ TEST(BridgeCall, CallsRunInOrderWithArgsAndErrorsReported) {
       {"member":1610809365,"args":[null,"Data Source=/nonexistent/p.db",null,""]},
       {"member":"Get_TypeAll","args":[null]},
       {"member":"NoSuchMember","args":[]}]})";
-  ASSERT_EQ(Run(request, response, error), 0) << error;
+  ASSERT_EQ(RunRequest(request, response, error), 0) << error;
   const json& r = response["results"];
   ASSERT_EQ(r.size(), 4u);
   EXPECT_TRUE(r[0]["error"].is_null());
