@@ -1,0 +1,200 @@
+// Saving the project form and the history of revised estimates, against fixture databases.
+#include <gtest/gtest.h>
+
+#include "frame/vb_runtime.h"
+#include "ksmain/ksmaint.h"
+#include "maint/maint_fixture.h"
+#include "maint/statements.h"
+#include "support/fixture.h"
+
+namespace ksmain {
+namespace {
+
+using testing::Cell;
+using testing::ProjectForm;
+using testing::Stored;
+using testing::TempDb;
+
+Variant IsoDate(const char* iso) { return Variant::FromDate(*vb::ParseIso(iso)); }
+std::string TodayText() { return vb::CStr(Variant::FromDate(vb::Today())); }
+
+TEST(ProjectSave, StatementTextsOfTheForm) {
+  Variant form = ProjectForm(Variant(12));
+  EXPECT_EQ(maint::PlanProjectSave(form).save,
+            "UPDATE ProjectMaster Set NameofProject = 'Line 4 &#40;east&#41;', Priority = '0', "
+            "ProjectNo = 'P-17', Department = '2', EstDateStarted  = '1/5/2026', "
+            "ActDateStarted  = '', EstDateCompleted = '6/30/2026', ActDateCompleted = '', "
+            "ProjectOwner = '4', SubmittedBy = '5', Status = '1', PercentCompleted = '40', "
+            "ProjectType = '7', ProjectRank = '15.0', EstProjectCost = '1200.5', "
+            "ActProjectCost = '', ReviewDate = '2/1/2026', SuccessRank = '1', CostRank = '2', "
+            "TimeRank = '3', ImprCompanyRank = '4', ImprCustomerRank = '5', misc1 = 'm1', "
+            "misc2 = 'm2', misc3 = 'm3', misc4 = 'm4', misc5 = 'm5', Comments = 'its late', "
+            "Benefits = 'Cost  and  time', ExpectedResults = 'Less scrap&#46;' Where ID = 12");
+  form = ProjectForm(Variant());
+  EXPECT_EQ(maint::PlanProjectSave(form).save,
+            "INSERT INTO ProjectMaster ( NameOfProject, Priority, ProjectNo, Department, "
+            "EstDateStarted,  ActDateStarted, EstDateCompleted, ActDateCompleted,  ProjectOwner, "
+            "SubmittedBy, Status, PercentCompleted, ProjectType, ProjectRank,  EstProjectCost, "
+            "ActProjectCost, ReviewDate, SuccessRank, CostRank,  TimeRank, ImprCompanyRank, "
+            "ImprCustomerRank, misc1, misc2, misc3, misc4, misc5,  Comments, Benefits, "
+            "ExpectedResults ) VALUES ('Line 4 &#40;east&#41;',0,'P-17',2,'1/5/2026','',"
+            "'6/30/2026','',4,5,1,'40',7,15.0,'1200.5','','2/1/2026',1,2,3,4,5,'m1','m2','m3',"
+            "'m4','m5','its late','Cost  and  time','Less scrap&#46;')");
+}
+
+TEST(ProjectSave, RulesWorkedOutBeforeAnythingRuns) {
+  const std::string close = "update projectsteps set status='2' where projectid =12";
+  const std::string today = "ActDateCompleted = '" + TodayText() + "'";
+  struct Case {
+    const char* name;
+    std::vector<std::pair<int, Variant>> set;
+    bool fails;
+    std::vector<std::string> in_save;
+    std::string close_steps;
+  };
+  const Case cases[] = {
+      {"1 sum of scores", {}, false, {"ProjectRank = '15.0'"}, ""},
+      {"2 type 22 fixes scores", {{12, "22"}, {17, ""}}, false,
+       {"ProjectRank = '25.0'", "SuccessRank = '5', CostRank = '5'"}, ""},
+      {"3 negative score", {{17, "-9"}}, false, {"ProjectRank = '5.0'"}, ""},
+      {"4 empty score", {{19, ""}}, true, {}, ""},
+      {"5 score beyond 16 bits", {{17, "32767"}}, true, {}, ""},
+      {"6 closing a saved project", {{10, "2"}}, false, {"PercentCompleted = '100'", today}, close},
+      {"7 numeric status closes too", {{10, Variant(2)}}, false, {today}, close},
+      {"8 closing with a completion date", {{10, "2"}, {7, "3/1/2026"}}, false,
+       {"PercentCompleted = '40'", "ActDateCompleted = '3/1/2026'"}, ""},
+      {"9 closing with an unconvertible score", {{10, "2"}, {21, "x"}}, true, {}, ""},
+      {"10 closing a new project", {{10, "2"}, {30, ""}}, false, {",'100',7,", TodayText()}, ""},
+      {"11 key that is no number", {{30, "12 or 1=1"}}, true, {}, ""},
+      {"12 apostrophe in a quoted value", {{2, "P'17"}}, false, {"ProjectNo = 'P''17'"}, ""},
+      {"13 apostrophe in a bare value", {{30, ""}, {3, "2'"}}, true, {}, ""},
+  };
+  for (const Case& c : cases) {
+    Variant form = ProjectForm(Variant(12));
+    for (const auto& [i, v] : c.set) form.MutableArray().at({i}) = v;
+    if (c.fails) {
+      EXPECT_THROW(maint::PlanProjectSave(form), std::exception) << c.name;
+      continue;
+    }
+    const maint::ProjectSave plan = maint::PlanProjectSave(form);
+    for (const std::string& part : c.in_save)
+      EXPECT_NE(plan.save.find(part), std::string::npos) << c.name << ": " << part;
+    EXPECT_EQ(plan.close_steps, c.close_steps) << c.name;
+  }
+}
+
+TEST(ProjectSave, NewProjectReadsBackColumnByColumn) {
+  TempDb db{TempDb::Kind::Portfolio};
+  KsMaint m;
+  Variant form = ProjectForm(Variant()), connect = db.connect(), rc = "preset";
+  m.UPD_ProjectMasterALL(form, connect, rc);
+  ASSERT_EQ(rc, Variant("OK"));
+  struct Case {
+    const char* column;
+    Variant value;
+  };
+  const Case cases[] = {
+      {"NameOfProject", Variant("Line 4 &#40;east&#41;")}, {"Priority", Variant(0)},
+      {"Department", Variant(2)},                          {"EstDateStarted", IsoDate("2026-01-05")},
+      {"ActDateStarted", Variant::Null()},                 {"ActDateCompleted", Variant::Null()},
+      {"ProjectRank", Variant(15.0)},                      {"PercentCompleted", Variant(40)},
+      {"EstProjectCost", Variant::FromCurrency(12005000)}, {"SuccessRank", Variant(std::int16_t{1})},
+      {"misc5", Variant("m5")},                            {"Benefits", Variant("Cost  and  time")},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(Stored(connect, std::string("SELECT ") + c.column + " FROM ProjectMaster"), c.value)
+        << c.column;
+  // The encoded cells come back rewritten; the others as the page sent them.
+  EXPECT_EQ(Cell(form, 0), Variant("Line 4 &#40;east&#41;"));
+  EXPECT_EQ(Cell(form, 27), Variant("its late"));
+  EXPECT_EQ(Cell(form, 1), Variant("3"));
+  EXPECT_EQ(Cell(form, 13), Variant("99"));
+}
+
+TEST(ProjectSave, UpdateRecordsReplacedEstimateAndClosesSteps) {
+  TempDb db{TempDb::Kind::Portfolio};
+  db.Exec("INSERT INTO ProjectMaster (ID, NameOfProject, EstDateCompleted) VALUES (12, 'Old', '2026-06-30');"
+          "INSERT INTO ProjectSteps (ID, ProjectID, Status) VALUES (1, 12, 1), (2, 13, 1);");
+  KsMaint m;
+  Variant connect = db.connect(), rc = "preset";
+  Variant form = ProjectForm(Variant("12"));
+  form.MutableArray().at({6}) = "7/31/2026";
+  m.UPD_ProjectMasterALL(form, connect, rc);
+  ASSERT_EQ(rc, Variant("OK"));
+  EXPECT_EQ(Stored(connect, "SELECT RevisedEstCompDate FROM projectRevisedDates"), IsoDate("2026-06-30"));
+  EXPECT_EQ(Stored(connect, "SELECT EstDateCompleted FROM ProjectMaster"), IsoDate("2026-07-31"));
+
+  // The same estimate in another form, and the project closed: no second history row.
+  form = ProjectForm(Variant(12));
+  form.MutableArray().at({6}) = "2026-07-31";
+  form.MutableArray().at({10}) = "2";
+  m.UPD_ProjectMasterALL(form, connect, rc);
+  EXPECT_EQ(db.Scalar("SELECT count(*) FROM projectRevisedDates"), "1");
+  EXPECT_EQ(db.Scalar("SELECT group_concat(Status) FROM ProjectSteps ORDER BY ID"), "2,1");
+  EXPECT_EQ(Stored(connect, "SELECT ActDateCompleted FROM ProjectMaster"), Variant::FromDate(vb::Today()));
+  EXPECT_EQ(Stored(connect, "SELECT PercentCompleted FROM ProjectMaster"), Variant(100));
+}
+
+TEST(ProjectSave, FailureWritesNothingAndKeepsRC) {
+  TempDb db{TempDb::Kind::Portfolio};
+  db.Exec("INSERT INTO ProjectMaster (ID, NameOfProject, EstDateCompleted) VALUES (12, 'Old', '2026-06-30');"
+          "INSERT INTO ProjectSteps (ID, ProjectID, Status) VALUES (1, 12, 1);");
+  struct Case {
+    const char* name;
+    int element;
+    Variant value;
+    Variant connect;
+  };
+  const Case cases[] = {
+      {"1 closing with an empty score", 18, "", db.connect()},
+      {"2 key with a condition", 30, "12 or 1=1", db.connect()},
+      {"3 no database", 0, "x", Variant("Data Source=/nonexistent/dir/p.db")},
+      {"4 date that is no date", 4, "soon", db.connect()},
+  };
+  KsMaint m;
+  for (const Case& c : cases) {
+    Variant form = ProjectForm(Variant(12)), rc = "preset", connect = c.connect;
+    form.MutableArray().at({6}) = "7/31/2026";
+    form.MutableArray().at({10}) = "2";
+    form.MutableArray().at({c.element}) = c.value;
+    m.UPD_ProjectMasterALL(form, connect, rc);
+    EXPECT_EQ(rc, Variant("preset")) << c.name;
+    EXPECT_EQ(db.Scalar("SELECT NameOfProject FROM ProjectMaster"), "Old") << c.name;
+    if (c.element != 4) EXPECT_EQ(db.Scalar("SELECT Status FROM ProjectSteps"), "1") << c.name;
+  }
+  // Only the unconvertible date reaches the engine, after the steps were closed and the
+  // history written (statements that ran stay done).
+  EXPECT_EQ(db.Scalar("SELECT count(*) FROM projectRevisedDates"), "1");
+}
+
+TEST(RevisedDates, RecordsOnlyAChangedEstimate) {
+  TempDb db{TempDb::Kind::Portfolio};
+  db.Exec("INSERT INTO ProjectMaster (ID, EstDateCompleted) VALUES (12, '2026-06-30'), (13, NULL);");
+  struct Case {
+    const char* name;
+    Variant project, estimate, action;
+    bool recorded;
+  };
+  const Case cases[] = {
+      {"1 new estimate", 12, "7/31/2026", "1", true},
+      {"2 numeric action", "12", "7/31/2026", 1, true},
+      {"3 same date as iso text", 12, "2026-06-30", "1", false},
+      {"4 same date as a date", 12, IsoDate("2026-06-30"), "1", false},
+      {"5 other action", 12, "7/31/2026", "2", false},
+      {"6 no stored estimate", 13, "7/31/2026", "1", false},
+      {"7 unknown project", 99, "7/31/2026", "1", false},
+      {"8 key with a condition", "12 or 1=1", "7/31/2026", "1", false},
+  };
+  KsMaint m;
+  Variant connect = db.connect();
+  for (Case c : cases) {
+    db.Exec("DELETE FROM projectRevisedDates");
+    m.Update_ProjectRevisedCompDates(c.project, c.estimate, c.action, connect);
+    EXPECT_EQ(db.Scalar("SELECT count(*) || ' ' || ifnull(max(ProjectID || ' ' || RevisedEstCompDate), '') FROM projectRevisedDates"),
+              c.recorded ? "1 12 2026-06-30" : "0 ")
+        << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace ksmain
