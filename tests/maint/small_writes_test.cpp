@@ -1,0 +1,227 @@
+// The step form, ranks, meetings, step resources and Gantt chart moves, against fixture
+// databases.
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+#include "frame/app_log.h"
+#include "frame/vb_runtime.h"
+#include "ksmain/ksmaint.h"
+#include "maint/maint_fixture.h"
+#include "maint/statements.h"
+#include "support/fixture.h"
+
+namespace ksmain {
+namespace {
+
+using testing::Form;
+using testing::Stored;
+using testing::TempDb;
+
+Variant IsoDate(const char* iso) { return Variant::FromDate(*vb::ParseIso(iso)); }
+
+Variant StepForm(Variant action, Variant id) {
+  return Form({action, id, "Weld (frame)", 12, 4, "8", "", "150", "", "2/1/2026", "", "2/9/2026",
+               "", 1, "a", "", "Use jig/fixture", "25"});
+}
+
+TEST(StepSave, StatementTexts) {
+  Variant form = StepForm("INS", "");
+  EXPECT_EQ(maint::StepSaveStatement(form),
+            "Insert Into ProjectSteps (StepName,  ProjectID, ResourceID, EstTime, ActTime, EstCost, "
+            "ActCost, EstStartDate, ActStartDate, EstCompletionDate, ActCompletionDate, Status, misc1, "
+            "misc2, description, percentcompleted) VALUES ( 'Weld &#40;frame&#41;',12,4, '8', '', "
+            "'150', '', '2/1/2026', '', '2/9/2026', '',1, 'a', '', 'Use jig&#47;fixture', '25')");
+  form = StepForm("UPD", 3);
+  EXPECT_EQ(maint::StepSaveStatement(form),
+            "UPDATE ProjectSteps Set StepName = 'Weld &#40;frame&#41;', ProjectID = 12, "
+            "ResourceID = 4, EstTime  = '8', ActTime = '', EstCost = '150', ActCost = '', "
+            "EstStartDate  = '2/1/2026', ActStartDate = '', EstCompletionDate  = '2/9/2026', "
+            "ActCompletionDate = '', Status= 1, Misc1= 'a', Misc2= '', "
+            "Description= 'Use jig&#47;fixture', PercentCompleted= '25' Where ID = 3");
+  EXPECT_EQ(form.AsArray().at({16}), Variant("Use jig&#47;fixture"));
+}
+
+TEST(StepSave, InsertUpdateAndRefusals) {
+  TempDb db{TempDb::Kind::Portfolio};
+  KsMaint m;
+  Variant connect = db.connect(), rc = "preset", form = StepForm("INS", "");
+  m.INS_UPD_ProjectSteps(form, connect, rc);
+  ASSERT_EQ(rc, Variant("OK"));
+  const std::pair<const char*, Variant> columns[] = {
+      {"StepName", Variant("Weld &#40;frame&#41;")}, {"ProjectID", Variant(12)},
+      {"EstTime", Variant(8.0)},                     {"EstCost", Variant::FromCurrency(1500000)},
+      {"EstStartDate", IsoDate("2026-02-01")},       {"ActStartDate", Variant::Null()},
+      {"Status", Variant(1)},                        {"PercentCompleted", Variant(25)},
+  };
+  for (const auto& [column, value] : columns)
+    EXPECT_EQ(Stored(connect, std::string("SELECT ") + column + " FROM ProjectSteps"), value) << column;
+
+  form = StepForm("UPD", 1);
+  form.MutableArray().at({10}) = "2/3/2026";
+  m.INS_UPD_ProjectSteps(form, connect, rc);
+  EXPECT_EQ(Stored(connect, "SELECT ActStartDate FROM ProjectSteps"), IsoDate("2026-02-03"));
+
+  struct Case {
+    const char* name;
+    Variant action, id;
+    int element;
+    Variant value;
+  };
+  const Case refusals[] = {
+      {"1 lower-case insert", "ins", "", 2, "x"},
+      {"2 mixed-case update", "Upd", 1, 2, "x"},
+      {"3 update without key", "UPD", "", 2, "x"},
+      {"4 insert without project", "INS", "", 3, ""},
+      {"5 status with a condition", "UPD", 1, 13, "1 or 1=1"},
+  };
+  for (const Case& c : refusals) {
+    Variant f = StepForm(c.action, c.id), rc2 = "preset";
+    f.MutableArray().at({c.element}) = c.value;
+    m.INS_UPD_ProjectSteps(f, connect, rc2);
+    EXPECT_EQ(rc2, Variant("preset")) << c.name;
+  }
+  EXPECT_EQ(db.Scalar("SELECT count(*) || StepName FROM ProjectSteps"), "1Weld &#40;frame&#41;");
+}
+
+TEST(ProjectRank, AverageWrittenAndFailuresLogged) {
+  Variant form = Form({"12", 1, 2, 3, 4, 5});
+  EXPECT_EQ(maint::RankStatement(form),
+            "Update ProjectMaster Set ( ProjectRank = 3.0,SuccessRank = 1,TimeRank = 2,"
+            "CostRank = 3,ImprCompanyRank = 4,ImprCustomerRank = 5) where id = 12");
+  form = Form({"12", 1, 1, 1, 1, 0});
+  EXPECT_EQ(maint::RankStatement(form).substr(0, 40), "Update ProjectMaster Set ( ProjectRank = .8,");
+
+  TempDb db{TempDb::Kind::Portfolio};
+  db.Exec("INSERT INTO ProjectMaster (ID, ProjectRank) VALUES (12, 9)");
+  std::mutex guard;
+  std::vector<std::string> log;
+  SetApplicationLogSink([&](std::string_view m) {
+    std::lock_guard lock(guard);
+    log.emplace_back(m);
+  });
+  struct Case {
+    const char* name;
+    std::vector<Variant> form;
+    const char* stored;
+    bool ok;
+  };
+  const Case cases[] = {
+      {"1 scores 1 to 5", {"12", 1, 2, 3, 4, 5}, "3.0", true},
+      {"2 average below one", {12, "1", "1", "1", "1", "0"}, "0.8", true},
+      {"3 score that is no number", {12, "x", 1, 1, 1, 1}, "0.8", false},
+      {"4 key with a second statement", {"12; delete from ProjectMaster", 1, 1, 1, 1, 1}, "0.8", false},
+  };
+  KsMaint m;
+  Variant connect = db.connect();
+  for (const Case& c : cases) {
+    log.clear();
+    Variant f = Form(c.form), rc = "preset";
+    m.UPD_ProjectRank(f, connect, rc);
+    EXPECT_EQ(rc, Variant(c.ok ? "OK" : "preset")) << c.name;
+    EXPECT_EQ(db.Scalar("SELECT printf('%.1f', ProjectRank) FROM ProjectMaster"), c.stored) << c.name;
+    EXPECT_EQ(log.size(), c.ok ? 0u : 1u) << c.name;
+  }
+  SetApplicationLogSink({});
+}
+
+TEST(MeetingDates, ActionsInTurn) {
+  TempDb db{TempDb::Kind::Portfolio};
+  db.Exec("INSERT INTO Attendees (AttendeeID, PlannedReviewDate, ActualReviewDate) VALUES (7, '4/1/2026', '')");
+  struct Case {
+    const char* name;
+    std::vector<Variant> form;
+    Variant action;
+    bool ok;
+    const char* rows;  // AttendeeID:Planned:Actual in ID order
+  };
+  const Case cases[] = {
+      {"1 record attendee", {"3/15/2026", "", 4}, "3", true, "7:4/1/2026:,4:3/15/2026:"},
+      {"2 record second", {"3/15/2026", "", " 5"}, "3", true, "7:4/1/2026:,4:3/15/2026:,5:3/15/2026:"},
+      {"3 no attendee", {"3/15/2026", ""}, "3", false, "7:4/1/2026:,4:3/15/2026:,5:3/15/2026:"},
+      {"4 set actual date", {"3/15/2026", "3/16/2026"}, 1, true, "7:4/1/2026:,4:3/15/2026:3/16/2026,5:3/15/2026:3/16/2026"},
+      {"5 unknown action", {"3/15/2026", ""}, "5", false, "7:4/1/2026:,4:3/15/2026:3/16/2026,5:3/15/2026:3/16/2026"},
+      {"6 delete meeting", {"3/15/2026", ""}, "2", true, "7:4/1/2026:"},
+      {"7 clear all", {"", ""}, "4", true, ""},
+  };
+  KsMaint m;
+  Variant connect = db.connect();
+  for (const Case& c : cases) {
+    Variant f = Form(c.form), rc = "preset", action = c.action;
+    m.UpDateMeetingDates(f, connect, rc, action);
+    EXPECT_EQ(rc, Variant(c.ok ? "OK" : "preset")) << c.name;
+    EXPECT_EQ(db.Scalar("SELECT ifnull(group_concat(AttendeeID || ':' || PlannedReviewDate || ':' || "
+                        "ActualReviewDate), '') FROM (SELECT * FROM Attendees ORDER BY ID)"),
+              c.rows)
+        << c.name;
+  }
+}
+
+TEST(StepResources, TrimmedKeysAndActions) {
+  TempDb db{TempDb::Kind::Portfolio};
+  struct Case {
+    const char* name;
+    std::vector<Variant> form;
+    Variant action;
+    bool ok;
+    const char* rows;  // ProjectStepID:ResourceID in ID order
+  };
+  const Case cases[] = {
+      {"1 assign, blanks around keys", {" 9 ", "junk", " 4 "}, "3", true, "9:4"},
+      {"2 assign another", {9, "", 5}, 3, true, "9:4,9:5"},
+      {"3 no resource", {9, "", ""}, "3", false, "9:4,9:5"},
+      {"4 move to step 10", {" 9", " 10 ", "junk"}, "1", true, "10:4,10:5"},
+      {"5 unknown action", {10, "", 4}, "4", false, "10:4,10:5"},
+      {"6 key with a condition", {"10 or 1=1", "", ""}, "2", false, "10:4,10:5"},
+      {"7 delete the step's", {"10 ", "", ""}, "2", true, ""},
+  };
+  KsMaint m;
+  Variant connect = db.connect();
+  for (const Case& c : cases) {
+    Variant f = Form(c.form), rc = "preset", action = c.action;
+    m.UpDateStepResources(f, connect, rc, action);
+    EXPECT_EQ(rc, Variant(c.ok ? "OK" : "preset")) << c.name;
+    EXPECT_EQ(db.Scalar("SELECT ifnull(group_concat(ProjectStepID || ':' || ResourceID), '') "
+                        "FROM (SELECT * FROM ProjectStepResources ORDER BY ID)"),
+              c.rows)
+        << c.name;
+  }
+}
+
+TEST(GanttChart, ProjectAndStepBars) {
+  Variant form = Form({12, "2/1/2026", "7/31/2026", 4});
+  EXPECT_EQ(maint::GanttStatement(maint::GanttBar::Project, form),
+            "update projectmaster set EstDateStarted  = '2/1/2026', EstDateCompleted = '7/31/2026', "
+            "ProjectOwner = '4' Where ID = 12");
+  EXPECT_EQ(maint::GanttStatement(maint::GanttBar::Step, form),
+            "update projectsteps set EstStartDate  = '2/1/2026', EstCompletionDate = '7/31/2026', "
+            "ResourceID = '4' Where ID = 12");
+
+  TempDb db{TempDb::Kind::Portfolio};
+  db.Exec("INSERT INTO ProjectMaster (ID, EstDateCompleted) VALUES (12, '2026-06-30');"
+          "INSERT INTO ProjectSteps (ID) VALUES (12);");
+  KsMaint m;
+  Variant connect = db.connect();
+  struct Case {
+    const char* name;
+    Variant key;
+    bool ok;
+  };
+  const Case cases[] = {{"1 no key", "", false}, {"2 unknown key", 99, true}, {"3 key", "12", true}};
+  for (const Case& c : cases) {
+    Variant f = Form({c.key, "2/1/2026", "2026-07-31", "4"}), rc = "preset";
+    m.UPD_ProjectGanttChart(f, connect, rc);
+    EXPECT_EQ(rc, Variant(c.ok ? "OK" : "preset")) << c.name;
+    rc = "preset";
+    m.UPD_StepGanttChart(f, connect, rc);
+    EXPECT_EQ(rc, Variant(c.ok ? "OK" : "preset")) << c.name;
+  }
+  EXPECT_EQ(Stored(connect, "SELECT EstDateCompleted FROM ProjectMaster"), IsoDate("2026-07-31"));
+  EXPECT_EQ(Stored(connect, "SELECT ProjectOwner FROM ProjectMaster"), Variant(4));
+  EXPECT_EQ(Stored(connect, "SELECT EstStartDate FROM ProjectSteps"), IsoDate("2026-02-01"));
+  EXPECT_EQ(Stored(connect, "SELECT ResourceID FROM ProjectSteps"), Variant(4));
+  EXPECT_EQ(db.Scalar("SELECT count(*) FROM projectRevisedDates"), "0");
+}
+
+}  // namespace
+}  // namespace ksmain
