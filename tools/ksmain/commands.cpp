@@ -5,11 +5,31 @@
 
 #include "commands.h"
 #include "data/datalink.h"
+#include "data/engine_admin.h"
+#include "sql/describe.h"
 #include "json_variant.h"
 #include "schema/schema.h"
 #include "sql/translate.h"
 
 namespace ksmain::tool {
+namespace {
+
+// The declared column types of every table, as the analyzer sees them.
+sql::MemoryCatalog CatalogOf(const std::string& db) {
+  data::EngineDatabase engine = data::EngineDatabase::Open(db);
+  sql::MemoryCatalog catalog;
+  for (const auto& table : engine.Rows("SELECT name FROM sqlite_master WHERE type = 'table'")) {
+    const std::string name = table.at(0).AsString();
+    sql::TableInfo info{name, {}};
+    for (const auto& column : engine.Rows("SELECT name, type FROM pragma_table_info(?1)", {Variant(name)})) {
+      info.columns.push_back({column.at(0).AsString(), sql::ColumnTypeFromDeclared(column.at(1).AsString())});
+    }
+    catalog.Add(std::move(info));
+  }
+  return catalog;
+}
+
+}  // namespace
 
 int Init(const std::string& kind, const std::string& file, bool demo) {
   if (kind == "portfolio") {
@@ -26,9 +46,9 @@ int Sql(const std::string& dialect_name, const std::string& db, bool run, std::i
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   try {
     if (!run) {
-      sql::MemoryCatalog empty;
-      const sql::Translation t = sql::Translate(text, dialect, empty);
-      out << t.text << "\n";
+      const sql::MemoryCatalog catalog = db.empty() ? sql::MemoryCatalog() : CatalogOf(db);
+      const sql::Translation t = sql::Translate(text, dialect, catalog);
+      out << (db.empty() ? t.text : sql::DescribeTranslation(t)) << "\n";
       return 0;
     }
     if (db.empty()) throw std::runtime_error("--run needs --db FILE");

@@ -1,0 +1,80 @@
+// The tool from outside: creating databases, the SQL command, and the JSON bridge on the
+// demo portfolio.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "tool.h"
+
+namespace ksmain::acceptance {
+namespace {
+
+using nlohmann::json;
+
+class ToolTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new std::filesystem::path(ScratchDir());
+    portfolio_ = (*dir_ / "portfolio.db").string();
+    ASSERT_EQ(RunTool("init portfolio " + portfolio_ + " --demo").status, 0);
+  }
+  static void TearDownTestSuite() {
+    std::filesystem::remove_all(*dir_);
+    delete dir_;
+  }
+  static json Call(const std::string& request) {
+    ToolRun run = RunTool("call", request);
+    EXPECT_EQ(run.status, 0) << run.err;
+    return json::parse(run.out);
+  }
+  static inline std::filesystem::path* dir_ = nullptr;
+  static inline std::string portfolio_;
+};
+
+TEST_F(ToolTest, InitRefusesToOverwriteADatabase) {
+  ToolRun run = RunTool("init portfolio " + portfolio_);
+  EXPECT_NE(run.status, 0);
+  EXPECT_FALSE(run.err.empty());
+}
+
+TEST_F(ToolTest, LookupListsThroughTheBridge) {
+  const json r = Call(R"({"object":"KsMain.Kestrel","calls":[
+      {"member":"Get_StatusAll","args":[null,"Data Source=)" + portfolio_ + R"(",null,"ignored"]},
+      {"member":"get_typeall","args":[null,"Data Source=)" + portfolio_ + R"(",null,null]}]})")["results"];
+  ASSERT_EQ(r.size(), 2u);
+  const json& statuses = r[0]["args"][0];
+  EXPECT_EQ(statuses["ubound"], json::parse("[50,3]"));
+  const int count = statuses["v"][0][0]["v"].get<int>();
+  EXPECT_GT(count, 0);
+  EXPECT_TRUE(statuses["v"][count][1].is_string());
+  EXPECT_TRUE(statuses["v"][count + 1][0].is_null()) << "rows after the last stay Empty";
+  EXPECT_EQ(r[0]["args"][3], "ignored");
+  EXPECT_EQ(r[1]["args"][3], "typedescription asc");
+  // Descriptions come back in ascending order.
+  const json& types = r[1]["args"][0]["v"];
+  for (int i = 2; i <= types[0][0]["v"].get<int>(); ++i) {
+    EXPECT_LE(types[i - 1][2].get<std::string>(), types[i][2].get<std::string>());
+  }
+}
+
+TEST_F(ToolTest, MalformedRequestExitsTwo) {
+  ToolRun run = RunTool("call", "{\"object\": 5}");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("object"), std::string::npos);
+}
+
+TEST_F(ToolTest, SqlShowsTheEngineTextOrThePositionOfAnError) {
+  ToolRun ok = RunTool("sql --dialect tsql", "SELECT isnull(a, 'x') FROM t");
+  EXPECT_EQ(ok.status, 0);
+  EXPECT_NE(ok.out.find("coalesce"), std::string::npos) << ok.out;
+  ToolRun bad = RunTool("sql --dialect jet", "SELECT a FROM t WHERE (b = 1");
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.out.find("error at"), std::string::npos) << bad.out;
+  ToolRun rows = RunTool("sql --dialect jet --db " + portfolio_ + " --run",
+                         "SELECT count(*) AS n FROM status");
+  EXPECT_EQ(rows.status, 0);
+  EXPECT_GT(json::parse(rows.out)[0]["n"].get<int>(), 0);
+}
+
+}  // namespace
+}  // namespace ksmain::acceptance
