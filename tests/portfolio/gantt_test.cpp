@@ -1,0 +1,165 @@
+// The Gantt views against fixture databases: range conditions, filters, defaults, text.
+#include <gtest/gtest.h>
+
+#include "frame/vb_runtime.h"
+#include "ksmain/kestrel.h"
+#include "portfolio/odd_arguments.h"
+#include "portfolio/project_rows.h"
+
+namespace ksmain {
+namespace {
+
+using testing::ColCell;
+using testing::TempDb;
+
+class Gantt : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing::AddProjects(db);
+    // Steps of project 10 (5: its resource row is missing) and one of project 11.
+    db.Exec(
+        "INSERT INTO ProjectSteps (ID, StepName, ProjectID, ResourceID, Status, EstStartDate,"
+        " EstCompletionDate) VALUES"
+        " (1, 'Measure', 10, 1, 1, '2020-01-05', '2020-01-20'),"
+        " (2, 'Enclose', 10, 2, 1, '2019-12-01', '2020-03-01'),"
+        " (3, 'Other',   11, 1, 1, '2020-01-05', '2020-01-20'),"
+        " (4, 'Later',   10, 1, 1, '2021-01-01', '2021-02-01'),"
+        " (5, 'Nobody',  10, 99, 1, '2020-01-05', '2020-01-20');");
+  }
+  std::vector<Variant> Column(int c) {
+    std::vector<Variant> out;
+    for (int r = 1; !ColCell(grid, r, c).IsEmpty(); ++r) out.push_back(ColCell(grid, r, c));
+    return out;
+  }
+  TempDb db{TempDb::Kind::Portfolio};
+  Kestrel k;
+  Variant grid, connect = db.connect(), count;
+};
+
+TEST_F(Gantt, ProjectViewRanges) {
+  struct Case {
+    const char* name;
+    Variant status, start, end;
+    std::vector<Variant> ids;
+  };
+  const Case cases[] = {
+      {"1 four years", "Z", "1/1/2020", "12/31/2023", {10, 11, 12, 13}},
+      {"2 empty status matches nothing", "", "1/1/2020", "12/31/2023", {}},
+      {"3 period encloses the range", "Z", "2/1/2030", "3/1/2030", {15}},
+      {"4 ends on the range's first day", "Z", "4/11/2030", "5/1/2030", {15}},
+      {"5 starts on the range's last day", "Z", "12/1/2029", "1/1/2030", {15}},
+      {"6 closed: newest first", "2", "1/1/2020", "12/31/2023", {12, 11}},
+  };
+  for (const Case& c : cases) {
+    Variant sortby = "ID", status = c.status, start = c.start, end = c.end, f;
+    k.Get_ProjectListAllGanttChartView(grid, connect, count, sortby, status, f, f, f, f, start, end);
+    EXPECT_EQ(Column(4), c.ids) << c.name;
+    EXPECT_EQ(ColCell(grid, 0, 0), Variant(static_cast<std::int16_t>(c.ids.size()))) << c.name;
+  }
+}
+
+TEST_F(Gantt, ProjectViewDefaultsColumnsAndText) {
+  Variant sortby, status = "Z", dept, owner, priority, type, start = "1/1/2020", end = "4/10/2020";
+  k.Get_ProjectListAllGanttChartView(grid, connect, count, sortby, status, dept, owner, priority,
+                                     type, start, end);
+  EXPECT_EQ(sortby, Variant("lastname, firstname, cdate(EstDateCompleted)"));
+  for (const Variant* v : {&status, &dept, &owner, &priority, &type}) EXPECT_EQ(*v, Variant("%"));
+  EXPECT_EQ(grid.AsArray().bounds(), (std::vector<ArrayBound>{{0, 10}, {0, 700}}));
+  ASSERT_EQ(ColCell(grid, 0, 0), Variant(std::int16_t{1}));
+  const std::vector<Variant> row{"Alpha", Variant::FromDate(*vb::ParseIso("2020-01-01")),
+                                 Variant::FromDate(*vb::ParseIso("2020-04-10")), 1, 10, Variant(),
+                                 "Ann", "Baker", 3, "Ops", "Open"};
+  for (int c = 0; c <= 10; ++c) EXPECT_EQ(ColCell(grid, 1, c), row[c]) << c;
+  const std::string text = vb::CStr(ColCell(grid, 0, 1));
+  EXPECT_TRUE(text.find("Department.DepartmentName, projectmaster.projectowner, "
+                        "resource.noofprojects  FROM") != std::string::npos);
+  EXPECT_TRUE(text.ends_with(
+      "projecttype like '%' and (cdate(EstDateStarted) between cdate('1/1/2020') and"
+      " cdate('4/10/2020') or cdate(EstDateCompleted) between cdate('1/1/2020') and"
+      " cdate('4/10/2020') OR ((cdate(EstDateStarted) < cdate('1/1/2020')) and"
+      " (cdate(EstDateCompleted) > cdate('4/10/2020')))) Order by lastname, firstname,"
+      " cdate(EstDateCompleted)"));
+
+  status = "2";
+  k.Get_ProjectListAllGanttChartView(grid, connect, count, sortby, status, dept, owner, priority,
+                                     type, start, end);
+  EXPECT_TRUE(vb::CStr(ColCell(grid, 0, 1)).find("DepartmentName,projectmaster.projectowner, "
+                                                  "resource.Noofprojects  FROM") != std::string::npos);
+}
+
+TEST_F(Gantt, StepView) {
+  struct Case {
+    const char* name;
+    Variant id, start, end;
+    std::vector<Variant> steps;
+  };
+  const Case cases[] = {
+      {"1 inside and enclosing, own project only", 10, "1/10/2020", "1/15/2020", {1, 2}},
+      {"2 touching the range's first day", "10", "1/20/2020", "1/25/2020", {1, 2}},
+      {"3 no steps in range", 10, "6/1/2020", "7/1/2020", {}},
+      {"4 other project", 11, "1/10/2020", "1/15/2020", {3}},
+  };
+  for (const Case& c : cases) {
+    Variant id = c.id, start = c.start, end = c.end;
+    k.Get_StepsListAllGanttChartView(grid, connect, id, start, end);
+    EXPECT_EQ(Column(11), c.steps) << c.name;
+    EXPECT_EQ(ColCell(grid, 0, 0), Variant(static_cast<std::int16_t>(c.steps.size()))) << c.name;
+  }
+  Variant id = 10, start = "1/10/2020", end = "1/15/2020";
+  k.Get_StepsListAllGanttChartView(grid, connect, id, start, end);
+  EXPECT_EQ(ColCell(grid, 1, 5), Variant("Alpha"));
+  EXPECT_EQ(ColCell(grid, 1, 9), Variant::FromDate(*vb::ParseIso("2020-04-10")));
+  EXPECT_EQ(ColCell(grid, 2, 7), Variant("Chen"));
+  EXPECT_EQ(ColCell(grid, 0, 1),
+            Variant("SELECT projectsteps.id as stepid, ProjectSteps.StepName, ProjectSteps.EstStartDate,"
+                    " ProjectSteps.EstCompletionDate, ProjectSteps.ProjectID, Resource.FirstName,"
+                    " Resource.LastName,  Status.Description, ProjectSteps.ResourceID,"
+                    " Resource.NoOfProjects, (select EstDateCompleted from projectmaster where id"
+                    " = 10) as PRJEstDateCompleted,   (select NameOfProject from projectmaster"
+                    " where id = 10) as NameofProject FROM (ProjectSteps INNER JOIN Resource ON"
+                    " ProjectSteps.ResourceID = Resource.ID) INNER JOIN Status ON"
+                    " ProjectSteps.Status = Status.ID where projectsteps.projectid = 10 and"
+                    " ((cdate(EstStartDate) between cdate('1/10/2020') and cdate('1/15/2020')) or"
+                    " (cdate(EstCompletionDate) between cdate('1/10/2020') and"
+                    " cdate('1/15/2020')) OR ((cdate(EstStartDate) < cdate('1/10/2020') and"
+                    " cdate(EstCompletionDate) > cdate('1/15/2020')))) Order by"
+                    " cdate(EstCompletionDate)"));
+}
+
+TEST_F(Gantt, RejectedValuesKeepTheTextAndLeaveTheCountEmpty) {
+  struct Case {
+    const char* name;
+    Variant id, start;
+    const char* text_part;
+  };
+  const Case cases[] = {
+      {"1 id not a number", "10 or 1=1", "1/1/2020", "projectid = 10 or 1=1 and"},
+      {"2 empty id", "", "1/1/2020", "projectid =  and"},
+      {"3 range not a date", 10, "someday", "cdate('someday')"},
+      {"4 range with an apostrophe", 10, "1/1/2020'", "cdate('1/1/2020''')"},
+  };
+  for (const Case& c : cases) {
+    Variant id = c.id, start = c.start, end = "12/31/2020";
+    k.Get_StepsListAllGanttChartView(grid, connect, id, start, end);
+    EXPECT_TRUE(ColCell(grid, 0, 0).IsEmpty()) << c.name;
+    EXPECT_NE(vb::CStr(ColCell(grid, 0, 1)).find(c.text_part), std::string::npos) << c.name;
+  }
+}
+
+TEST_F(Gantt, OddArguments) {
+  testing::ProbeWithOddArguments(
+      "Get_ProjectListAllGanttChartView",
+      [&](std::vector<Variant>& a) {
+        k.Get_ProjectListAllGanttChartView(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8],
+                                           a[9], a[10]);
+      },
+      {Variant(), connect, Variant(), "ID", "Z", "", "", "", "", "1/1/2020", "1/1/2021"});
+  testing::ProbeWithOddArguments(
+      "Get_StepsListAllGanttChartView",
+      [&](std::vector<Variant>& a) { k.Get_StepsListAllGanttChartView(a[0], a[1], a[2], a[3], a[4]); },
+      {Variant(), connect, 10, "1/1/2020", "1/1/2021"});
+  EXPECT_EQ(db.Scalar("SELECT count(*) FROM Resource"), "2");
+}
+
+}  // namespace
+}  // namespace ksmain

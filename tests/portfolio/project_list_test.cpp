@@ -1,0 +1,165 @@
+// The project list against fixture databases: SQL text, filters, order, bars, failures.
+#include <gtest/gtest.h>
+
+#include "frame/vb_runtime.h"
+#include "ksmain/kestrel.h"
+#include "portfolio/odd_arguments.h"
+#include "portfolio/project_rows.h"
+
+namespace ksmain {
+namespace {
+
+using testing::RowCell;
+using testing::TempDb;
+
+const char* const kDefaultSql =
+    " SELECT ProjectMaster.ProjectNo, ProjectMaster.NameOfProject, ProjectMaster.PercentCompleted,"
+    " ProjectMaster.EstDateCompleted, ProjectMaster.EstDateStarted,  ProjectMaster.ActDateStarted,"
+    " ProjectMaster.ActDateCompleted, ProjectMaster.ProjectRank, ProjectMaster.ID,"
+    " Resource.FirstName, Resource.LastName, Type.TypeDescription,  Priority.PriorityDescription,"
+    " Status.Description, Department.DepartmentName  FROM Department RIGHT JOIN (Status RIGHT"
+    " JOIN (Priority RIGHT JOIN (Type RIGHT JOIN (Resource RIGHT JOIN ProjectMaster ON"
+    " Resource.ID = ProjectMaster.ProjectOwner) ON Type.ID = ProjectMaster.ProjectType) ON"
+    " Priority.ID = ProjectMaster.Priority) ON Status.ID = ProjectMaster.Status) ON"
+    " Department.ID = ProjectMaster.Department where projectmaster.status like '%' and"
+    " projectmaster.department like '%' and projectmaster.ProjectOwner like '%' and"
+    " projectmaster.Priority like '%' and projectmaster.projecttype like '%' Order by"
+    " projectrank desc, datevalue(EstDateStarted)";
+
+class ProjectList : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing::AddProjects(db);
+    k.setProgressBarTarget("T");
+    k.setProgressBarActual("A");
+  }
+  void List(Variant sortby, Variant status = {}, Variant dept = {}, Variant owner = {},
+            Variant priority = {}, Variant type = {}) {
+    sort = std::move(sortby);
+    Variant count;
+    k.Get_ProjectListAll(grid, connect, count, sort, status, dept, owner, priority, type);
+  }
+  std::vector<Variant> Ids() {
+    std::vector<Variant> ids;
+    for (int r = 1; r <= 500 && !RowCell(grid, r, 15).IsEmpty(); ++r) ids.push_back(RowCell(grid, r, 15));
+    return ids;
+  }
+  TempDb db{TempDb::Kind::Portfolio};
+  Kestrel k;
+  Variant grid, sort, connect = db.connect();
+};
+
+TEST_F(ProjectList, DefaultsTextAndRows) {
+  List(Variant());
+  EXPECT_EQ(sort, Variant("projectrank desc, datevalue(EstDateStarted)"));
+  EXPECT_EQ(RowCell(grid, 0, 1), Variant(kDefaultSql));
+  ASSERT_EQ(RowCell(grid, 0, 0), Variant(std::int16_t{5}));
+  EXPECT_EQ(grid.AsArray().bounds(), (std::vector<ArrayBound>{{0, 500}, {0, 19}}));
+  EXPECT_EQ(Ids(), (std::vector<Variant>{10, 11, 12, 13, 15}));
+  // Open and overdue: target 100; completion 40 over it.
+  EXPECT_EQ(RowCell(grid, 1, 12), Variant(",A,A,A,A,T,T,T,T,T,T"));
+  EXPECT_EQ(RowCell(grid, 1, 13), Variant(std::int16_t{100}));
+  EXPECT_EQ(RowCell(grid, 1, 7), Variant::FromDate(*vb::ParseIso("2020-04-10")));
+  EXPECT_EQ(RowCell(grid, 1, 16), Variant("Ann"));
+  EXPECT_EQ(RowCell(grid, 1, 14), Variant(6.0));
+  // Finished after its estimate: target 100.
+  EXPECT_EQ(RowCell(grid, 2, 13), Variant(std::int16_t{100}));
+  // Every join missing: listed with Nulls, no completion cells.
+  for (int c : {2, 3, 4, 5, 6, 11, 16}) EXPECT_TRUE(RowCell(grid, 4, c).IsNull()) << c;
+  EXPECT_EQ(RowCell(grid, 4, 12), Variant(",T,T,T,T,T,T,T,T,T,T"));
+  // Finished with 50 of 100 planned days left: target "50".
+  EXPECT_EQ(RowCell(grid, 5, 13), Variant("50"));
+  EXPECT_EQ(RowCell(grid, 5, 12), Variant(",A,A,T,T,T,,,,,"));
+  for (int c : {17, 18, 19}) EXPECT_TRUE(RowCell(grid, 1, c).IsEmpty());
+}
+
+TEST_F(ProjectList, Filters) {
+  struct Case {
+    const char* name;
+    Variant sortby, status, dept, owner;
+    std::vector<Variant> ids;
+    Variant sortby_after;
+  };
+  const Case cases[] = {
+      {"1 Z for all", "ID", "Z", "Z", "Z", {10, 11, 12, 13, 15}, "ID"},
+      {"2 closed: newest first whatever the sort", "ID", "2", "", "", {12, 11}, "ID"},
+      {"3 closed with empty sort still writes the default", "", "2", "", "", {12, 11},
+       "projectrank desc, datevalue(EstDateStarted)"},
+      {"4 status and department", "ID", "1", "1", "", {10, 15}, "ID"},
+      {"5 owner as a number", "ID", "", "", 2, {11, 15}, "ID"},
+      {"6 pattern of the page's own", "nameofproject", "%", "", "", {10, 11, 12, 15, 13},
+       "nameofproject"},
+      {"7 Null status matches nothing", "ID", Variant::Null(), "", "", {}, "ID"},
+      {"8 apostrophe matches nothing, no failure", "ID", "x'y", "", "", {}, "ID"},
+  };
+  for (const Case& c : cases) {
+    List(c.sortby, c.status, c.dept, c.owner);
+    EXPECT_EQ(Ids(), c.ids) << c.name;
+    EXPECT_EQ(RowCell(grid, 0, 0), Variant(static_cast<std::int16_t>(c.ids.size()))) << c.name;
+    EXPECT_EQ(sort, c.sortby_after) << c.name;
+  }
+  EXPECT_NE(vb::CStr(RowCell(grid, 0, 1)).find("status like 'x''y' and"), std::string::npos);
+}
+
+TEST_F(ProjectList, FailuresKeepTheTextAndLeaveTheCountEmpty) {
+  struct Case {
+    const char* name;
+    Variant sortby, connect;
+    const char* text_end;
+  };
+  const Case cases[] = {
+      {"1 unknown sort column", "nosuchcol", connect, " Order by nosuchcol"},
+      {"2 second statement", "ID; DELETE FROM ProjectMaster", connect, "DELETE FROM ProjectMaster"},
+      {"3 subquery as sort", "(select 1)", connect, " Order by (select 1)"},
+      {"4 Null sort", Variant::Null(), connect, " Order by "},
+      {"5 database missing", "ID", "Data Source=/nonexistent/dir/p.db", " Order by ID"},
+  };
+  for (const Case& c : cases) {
+    Variant count, sortby = c.sortby, connect_string = c.connect, f;
+    k.Get_ProjectListAll(grid, connect_string, count, sortby, f, f, f, f, f);
+    EXPECT_TRUE(RowCell(grid, 0, 0).IsEmpty()) << c.name;
+    EXPECT_TRUE(vb::CStr(RowCell(grid, 0, 1)).ends_with(c.text_end)) << c.name;
+    EXPECT_TRUE(RowCell(grid, 1, 0).IsEmpty()) << c.name;
+  }
+  EXPECT_EQ(db.Scalar("SELECT count(*) FROM ProjectMaster"), "6");
+}
+
+TEST_F(ProjectList, BarFailureEndsTheListAtThatRow) {
+  // Days left but no planned start: the bar cannot be worked out.
+  db.Exec("INSERT INTO ProjectMaster (ID, ProjectNo, Priority, Department, ProjectOwner, Status,"
+          " ProjectType, EstDateCompleted) VALUES (16, 'P-16', 1, 1, 1, 1, 1, '2099-01-01')");
+  List("ID");
+  EXPECT_TRUE(RowCell(grid, 0, 0).IsEmpty());
+  EXPECT_EQ(RowCell(grid, 5, 15), Variant(15));
+  EXPECT_EQ(RowCell(grid, 6, 0), Variant("P-16"));
+  EXPECT_TRUE(RowCell(grid, 6, 12).IsEmpty());
+}
+
+TEST(ProjectListCapacity, FiveHundredRowsFit) {
+  for (int projects : {500, 501}) {
+    TempDb db{TempDb::Kind::Portfolio};
+    db.Exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+            std::to_string(projects) +
+            ") INSERT INTO ProjectMaster (ID, Status, Department, ProjectOwner, Priority,"
+            " ProjectType, EstDateStarted, EstDateCompleted)"
+            " SELECT i, 1, 1, 1, 1, 1, '2020-01-01', '2020-02-01' FROM n");
+    Kestrel k;
+    Variant grid, connect = db.connect(), count, sortby = "ID", f;
+    k.Get_ProjectListAll(grid, connect, count, sortby, f, f, f, f, f);
+    EXPECT_EQ(RowCell(grid, 0, 0), projects == 500 ? Variant(std::int16_t{500}) : Variant());
+    EXPECT_EQ(RowCell(grid, 500, 15), Variant(500));
+  }
+}
+
+TEST_F(ProjectList, OddArguments) {
+  testing::ProbeWithOddArguments(
+      "Get_ProjectListAll",
+      [&](std::vector<Variant>& a) {
+        k.Get_ProjectListAll(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8]);
+      },
+      {Variant(), connect, Variant(), "ID", "", "", "", "", ""});
+  EXPECT_EQ(db.Scalar("SELECT count(*) FROM Resource"), "2");
+}
+
+}  // namespace
+}  // namespace ksmain
