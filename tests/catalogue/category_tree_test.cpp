@@ -1,0 +1,143 @@
+// The category tree: which level is listed, which children are hidden, where the counts
+// come from, the grid's capacity, and node names.
+#include "catalogue/catalogue_fixture.h"
+
+namespace ksmain::testing {
+namespace {
+
+class CategoryTreeTest : public CatalogueTest {
+ protected:
+  void SetUp() override {
+    db_.Exec(
+        "INSERT INTO category VALUES (1, 'Brakes'), (2, 'Axles'), (3, 'Clutch'), (4, 'Doors');"
+        "INSERT INTO subcategory1 VALUES (10, 'Pads', 1), (11, 'Discs', 1), (12, 'Drums', 1);"
+        "INSERT INTO subcategory2 VALUES (20, 'Front', 10), (21, 'Rear', 10);"
+        "INSERT INTO subcategory3 VALUES (30, 'Left', 20);"
+        // Axles hold nothing; Clutch's row has a NULL count.
+        "INSERT INTO entrycounts (entrycnt, categoryid, subcategoryid1, subcategoryid2) VALUES "
+        "(5, 1, 10, 20), (2, 1, 10, 21), (4, 1, 12, NULL), (0, 2, NULL, NULL), "
+        "(NULL, 3, NULL, NULL), (1, 4, NULL, NULL), (6, 1, 10, NULL)");
+  }
+  Variant List(std::vector<std::string> k, Variant* count = nullptr) {
+    k.resize(7);
+    Variant grid, conn = db_.connect(), local("preset");
+    Variant& c = count ? *count : local;
+    cat_.Get_Categories(grid, conn, c, k[0], k[1], k[2], k[3], k[4], k[5], k[6]);
+    return grid;
+  }
+  static std::vector<std::string> Listed(const Variant& grid) {
+    std::vector<std::string> out;
+    const Variant& n = RowCell(grid, 0, 0);
+    if (n.IsEmpty()) return {"<unfinished>"};
+    for (int r = 1; r <= n.AsInteger(); ++r) {
+      out.push_back(vb::CStr(RowCell(grid, r, 1)) + "=" + vb::CStr(RowCell(grid, r, 2)));
+    }
+    return out;
+  }
+};
+
+TEST_F(CategoryTreeTest, TheDeepestCompletePathIsListedAndEmptyChildrenAreHidden) {
+  struct Case {
+    std::vector<std::string> keys;
+    std::vector<std::string> listed;
+  } cases[] = {
+      {{}, {"Brakes=17", "Doors=1"}},
+      {{"%"}, {"Brakes=17", "Doors=1"}},
+      // sub1 still narrows the counts of every category.
+      {{"%", "10"}, {"Brakes=13"}},
+      {{"1"}, {"Drums=4", "Pads=13"}},
+      // A key below an unchosen level does not choose a deeper level, but it still
+      // narrows the counts.
+      {{"1", "", "20"}, {"Pads=5"}},
+      {{"1", "10"}, {"Front=5", "Rear=2"}},
+      {{"1", "10", "20"}, {}},  // Left holds no count row at all
+      {{"2"}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.keys));
+    EXPECT_EQ(Listed(List(c.keys)), c.listed);
+  }
+}
+
+TEST_F(CategoryTreeTest, IntCountEndsWithTheLastChildReadAndAFullPathTouchesNothing) {
+  Variant count;
+  List({}, &count);
+  EXPECT_EQ(vb::CStr(count), "1");  // Doors, the last category by name
+  Variant full("preset");
+  const Variant grid = List({"1", "10", "20", "30", "40", "50"}, &full);
+  EXPECT_EQ(full, Variant("preset"));
+  for (const Variant& cell : grid.AsArray().cells()) EXPECT_TRUE(cell.IsEmpty());
+  EXPECT_EQ(grid.AsArray().bound(0).upper, 100);
+  EXPECT_EQ(grid.AsArray().bound(1).upper, 3);
+}
+
+TEST_F(CategoryTreeTest, AHundredAndFirstListedChildEndsTheCallUnfinished) {
+  for (int rows : {100, 101}) {
+    SCOPED_TRACE(rows);
+    db_.Exec("DELETE FROM subcategory1; DELETE FROM entrycounts");
+    db_.Exec("BEGIN");
+    for (int i = 0; i < rows; ++i) {
+      db_.Exec("INSERT INTO subcategory1 VALUES (" + std::to_string(100 + i) + ", 'n" +
+               std::to_string(100 + i) + "', 1); INSERT INTO entrycounts (entrycnt, categoryid, "
+               "subcategoryid1) VALUES (1, 1, " + std::to_string(100 + i) + ")");
+    }
+    db_.Exec("COMMIT");
+    const Variant grid = List({"1"});
+    EXPECT_EQ(RowCell(grid, 0, 0), rows == 100 ? Variant(std::int16_t{100}) : Variant());
+    EXPECT_EQ(RowCell(grid, 100, 1), Variant("n199"));
+  }
+}
+
+TEST_F(CategoryTreeTest, KeysThatAreNotNumbersListNothing) {
+  for (const char* key : {"1 or 1=1", "1; DELETE FROM category", "x"}) {
+    SCOPED_TRACE(key);
+    EXPECT_TRUE(RowCell(List({key}), 0, 0).IsEmpty());
+  }
+  EXPECT_EQ(db_.Scalar("SELECT count(*) FROM category"), "4");
+}
+
+TEST_F(CategoryTreeTest, CountsOfAPlace) {
+  struct Case {
+    std::vector<std::string> keys;
+    Variant count;
+  } cases[] = {
+      {{"", "10"}, Variant(std::int32_t{18})},  // no category: every row, sub1 ignored
+      {{"1", "10"}, Variant(std::int32_t{13})},
+      {{"1", "10", "21"}, Variant(std::int32_t{2})},
+      {{"9"}, Variant::Null()},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> k = c.keys;
+    k.resize(7);
+    Variant conn = db_.connect(), count;
+    cat_.Count_entries_Per_Categories(conn, count, k[0], k[1], k[2], k[3], k[4], k[5], k[6]);
+    EXPECT_EQ(vb::ConcatText(count), vb::ConcatText(c.count)) << ::testing::PrintToString(c.keys);
+    EXPECT_EQ(count.IsNull(), c.count.IsNull());
+  }
+}
+
+TEST_F(CategoryTreeTest, NodeNamesByKeyword) {
+  struct Case {
+    const char* keyword;
+    Variant id;
+    Variant name;
+  } cases[] = {
+      {"cat", Variant(std::int32_t{2}), Variant("Axles")},
+      {"sub1", Variant("11"), Variant("Discs")},
+      {"model", Variant("21"), Variant("Rear")},
+      {"sub3", Variant("31"), Variant("Not Found")},
+  };
+  for (const Case& c : cases) {
+    Variant name(c.keyword), id = c.id, conn = db_.connect();
+    cat_.GetCategoryName(name, id, conn);
+    EXPECT_EQ(name, c.name) << c.keyword;
+  }
+  for (const char* keyword : {"Cat", "sub7", ""}) {
+    Variant name(keyword), id("1"), conn = db_.connect();
+    EXPECT_THROW(cat_.GetCategoryName(name, id, conn), VbError) << keyword;
+    EXPECT_EQ(name, Variant(keyword));
+  }
+}
+
+}  // namespace
+}  // namespace ksmain::testing
