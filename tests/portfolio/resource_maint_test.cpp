@@ -1,0 +1,82 @@
+// Resource maintenance: adding, changing and deleting people, against fixture databases.
+#include <gtest/gtest.h>
+
+#include "ksmain/kestrel.h"
+#include "portfolio/odd_arguments.h"
+#include "support/fixture.h"
+
+namespace ksmain {
+namespace {
+
+using testing::TempDb;
+
+Variant ResourceForm(Variant id, Variant first, Variant last, Variant title, Variant action) {
+  return Variant(VarArray::Of({"unread'", id, "a.b", "", first, last, title, "3", "x/y", action}));
+}
+
+TEST(ResourceMaint, ActionsEncodingAndRC) {
+  TempDb db{TempDb::Kind::Portfolio};
+  db.Exec("INSERT INTO Resource (ID, FirstName, LastName, Department) VALUES (4, 'Ann', 'Lee', 2)");
+  struct Case {
+    const char* name;
+    Variant form;
+    Variant connect;
+    bool ok;
+    const char* rows;  // ID:FirstName:LastName:Title:NoOfProjects in ID order
+  };
+  const Variant c = db.connect();
+  const Case cases[] = {
+      {"1 add with apostrophe", ResourceForm("", "Sean", "O'Neil", "Eng. lead", "add"), c, true,
+       "4:Ann:Lee::0,5:Sean:ONeil:Eng&#46; lead:3"},
+      {"2 update", ResourceForm(5, "Sean", "O Neil", "Dr. (PhD)", "update"), c, true,
+       "4:Ann:Lee::0,5:Sean:O Neil:Dr&#46; &#40;PhD&#41;:3"},
+      {"3 action word in other case", ResourceForm(4, "X", "X", "X", "Add"), c, false,
+       "4:Ann:Lee::0,5:Sean:O Neil:Dr&#46; &#40;PhD&#41;:3"},
+      {"4 delete in capitals", ResourceForm(4, "", "", "", "DELETE"), c, false,
+       "4:Ann:Lee::0,5:Sean:O Neil:Dr&#46; &#40;PhD&#41;:3"},
+      {"5 update without key", ResourceForm("", "X", "X", "X", "update"), c, false,
+       "4:Ann:Lee::0,5:Sean:O Neil:Dr&#46; &#40;PhD&#41;:3"},
+      {"6 key with a condition", ResourceForm("4 or 1=1", "", "", "", "delete"), c, false,
+       "4:Ann:Lee::0,5:Sean:O Neil:Dr&#46; &#40;PhD&#41;:3"},
+      {"7 no database", ResourceForm(4, "", "", "", "delete"), Variant("Data Source=/no/such/dir/p.db"),
+       false, "4:Ann:Lee::0,5:Sean:O Neil:Dr&#46; &#40;PhD&#41;:3"},
+      {"8 delete", ResourceForm("4", "", "", "", "delete"), c, true,
+       "5:Sean:O Neil:Dr&#46; &#40;PhD&#41;:3"},
+  };
+  Kestrel k;
+  for (const Case& cs : cases) {
+    Variant form = cs.form, connect = cs.connect, rc = "preset";
+    EXPECT_TRUE(k.Upd_ResourceAll(form, connect, rc).IsEmpty()) << cs.name;
+    EXPECT_EQ(rc, Variant(cs.ok ? "OK" : "preset")) << cs.name;
+    EXPECT_EQ(db.Scalar("SELECT group_concat(ID || ':' || FirstName || ':' || LastName || ':' || "
+                        "ifnull(Title, '') || ':' || NoOfProjects) FROM (SELECT * FROM Resource ORDER BY ID)"),
+              cs.rows)
+        << cs.name;
+    // Elements 1 to 9 come back encoded, element 0 as it was, whatever the outcome.
+    EXPECT_EQ(form.AsArray().at({0}), Variant("unread'")) << cs.name;
+    EXPECT_EQ(form.AsArray().at({2}), Variant("a&#46;b")) << cs.name;
+    EXPECT_EQ(form.AsArray().at({8}), Variant("x&#47;y")) << cs.name;
+  }
+  EXPECT_EQ(db.Scalar("SELECT typeof(NoOfProjects) FROM Resource"), "integer");
+}
+
+TEST(ResourceMaint, OddArguments) {
+  TempDb db{TempDb::Kind::Portfolio};
+  db.Exec("INSERT INTO Resource (ID, FirstName) VALUES (4, 'Ann'), (5, 'Bob')");
+  Kestrel k;
+  const Variant usual = ResourceForm(4, "Ann", "Lee", "T", "update");
+  testing::ProbeWithOddArguments(
+      "Upd_ResourceAll", [&](std::vector<Variant>& a) { k.Upd_ResourceAll(a[0], a[1], a[2]); },
+      {usual, db.connect(), Variant("rc")});
+  for (const Variant& odd : testing::OddArguments()) {
+    for (std::int32_t i = 0; i <= 9; ++i) {
+      Variant form = usual, connect = db.connect(), rc;
+      form.MutableArray().at({i}) = odd;
+      EXPECT_NO_THROW(k.Upd_ResourceAll(form, connect, rc)) << "element " << i;
+    }
+  }
+  EXPECT_EQ(db.Scalar("SELECT count(*) || FirstName FROM Resource WHERE ID = 5"), "1Bob");
+}
+
+}  // namespace
+}  // namespace ksmain
