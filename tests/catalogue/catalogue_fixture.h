@@ -31,13 +31,13 @@ class CatalogueTest : public ::testing::Test {
   // `columns` and `values` name further columns and their values, each starting ", ".
   void AddEntry(int id, const std::string& title, int cat, int sub1 = 0, int sub2 = 0,
                 const std::string& columns = "", const std::string& values = "") {
-    db_.Exec("INSERT INTO entries (ID, Title, CategoryId, SubcategoryId1, SubcategoryId2, "
-             "SubcategoryId3, SubcategoryId4, SubcategoryId5, SubcategoryId6, Image1, "
-             "ExpireDate, ActiveInd, clientID, beg_year, end_year" +
-             columns + ") VALUES (" + std::to_string(id) + ", '" + title + "', " +
-             std::to_string(cat) + ", " + std::to_string(sub1) + ", " + std::to_string(sub2) +
-             ", 0, 0, 0, 0, 'pic" + std::to_string(id) + ".jpg', '2099-12-31', 'Y', 1, 1990, 2030" +
-             values + ")");
+    db_.Exec(
+        "INSERT INTO entries (ID, Title, CategoryId, SubcategoryId1, SubcategoryId2, "
+        "SubcategoryId3, SubcategoryId4, SubcategoryId5, SubcategoryId6, Image1, "
+        "ExpireDate, ActiveInd, clientID, beg_year, end_year" +
+        columns + ") VALUES (" + std::to_string(id) + ", '" + title + "', " + std::to_string(cat) +
+        ", " + std::to_string(sub1) + ", " + std::to_string(sub2) + ", 0, 0, 0, 0, 'pic" +
+        std::to_string(id) + ".jpg', '2099-12-31', 'Y', 1, 1990, 2030" + values + ")");
   }
   void AddEntries(int first, int count, const std::string& title, int cat, int sub1 = 0) {
     db_.Exec("BEGIN");

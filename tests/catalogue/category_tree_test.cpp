@@ -78,8 +78,10 @@ TEST_F(CategoryTreeTest, AHundredAndFirstListedChildEndsTheCallUnfinished) {
     db_.Exec("BEGIN");
     for (int i = 0; i < rows; ++i) {
       db_.Exec("INSERT INTO subcategory1 VALUES (" + std::to_string(100 + i) + ", 'n" +
-               std::to_string(100 + i) + "', 1); INSERT INTO entrycounts (entrycnt, categoryid, "
-               "subcategoryid1) VALUES (1, 1, " + std::to_string(100 + i) + ")");
+               std::to_string(100 + i) +
+               "', 1); INSERT INTO entrycounts (entrycnt, categoryid, "
+               "subcategoryid1) VALUES (1, 1, " +
+               std::to_string(100 + i) + ")");
     }
     db_.Exec("COMMIT");
     const Variant grid = List({"1"});

@@ -38,7 +38,8 @@ TEST_F(ClientDisplayTest, SampleSizeFollowsTheRoundedStepAndRowsFollowTheStride)
       // Row i shows record i * s of the query (the entries in key order here).
       for (int row = 0; row <= c.n; ++row) {
         EXPECT_EQ(ColCell(grid, row, 1), Variant(first + row * s));
-        EXPECT_EQ(ColCell(grid, row, 12), Variant("pic" + std::to_string(first + row * s) + ".jpg"));
+        EXPECT_EQ(ColCell(grid, row, 12),
+                  Variant("pic" + std::to_string(first + row * s) + ".jpg"));
       }
       if (c.n < 12) EXPECT_TRUE(ColCell(grid, c.n + 1, 1).IsEmpty());
       for (int row = 2; row <= 12; ++row) EXPECT_TRUE(ColCell(grid, row, 0).IsEmpty());
@@ -81,8 +82,9 @@ TEST_F(ClientDisplayTest, PlaceConditionsAndTheYearOfAnEarlierListing) {
 }
 
 TEST_F(ClientDisplayTest, ClientDetailsAndLogo) {
-  db_.Exec("INSERT INTO clients (ID, surname, companyname, State, weburl, image) VALUES "
-           "(1, 'Ng', 'Ng Parts', 'WA', 'ng.example', 'ng.gif'), (2, 'Bo', NULL, NULL, NULL, '')");
+  db_.Exec(
+      "INSERT INTO clients (ID, surname, companyname, State, weburl, image) VALUES "
+      "(1, 'Ng', 'Ng Parts', 'WA', 'ng.example', 'ng.gif'), (2, 'Bo', NULL, NULL, NULL, '')");
   Variant grid, id(std::int32_t{1}), conn = db_.connect();
   cat_.GetClientInfo(grid, id, conn);
   EXPECT_EQ(RowCell(grid, 0, 0), Variant(std::int16_t{1}));

@@ -14,8 +14,8 @@ class ListingsTest : public CatalogueTest {
                 const std::string& year = "") {
     Listing l{Variant(), Variant("page's own")};
     Variant count;
-    cat_.Get_entriesList_LEVEL(l.grid, l.strconnect, count, cat, "", "", "", "", "", "",
-                               levelind, year);
+    cat_.Get_entriesList_LEVEL(l.grid, l.strconnect, count, cat, "", "", "", "", "", "", levelind,
+                               year);
     return l;
   }
   Listing All(const std::string& cat = "1", const std::string& year = "") {
@@ -76,8 +76,9 @@ TEST_F(ListingsTest, ARowCarriesTheEntryAndItsClientsSponsorFlag) {
            "MiscParm5, clientID",
            ", 'sum', 'body', 12.5, 10, 'M-1', 'C-1', 'l1', 'm5', 7");
   db_.Exec("UPDATE entries SET clientID = 7");
-  db_.Exec("INSERT INTO campaigns (clientID, Camplevel, begindate, enddate, activeind) VALUES (7, 3, '" +
-           Day(-10) + "', '" + Day(10) + "', 'Y')");
+  db_.Exec(
+      "INSERT INTO campaigns (clientID, Camplevel, begindate, enddate, activeind) VALUES (7, 3, '" +
+      Day(-10) + "', '" + Day(10) + "', 'Y')");
   const Listing l = All();
   const Variant& g = l.grid;
   EXPECT_EQ(RowCell(g, 1, 0), Variant(std::int32_t{1}));

@@ -9,9 +9,10 @@ class LoginTest : public CatalogueTest {
  protected:
   void AddClient(const std::string& user, const std::string& expiry, const std::string& active,
                  const std::string& answer = "'Rex'") {
-    db_.Exec("INSERT INTO clients (username, password, passwordhint, passwordanswer, expiredate, "
-             "activeind) VALUES ('" + user + "', 'Secret', 'Your dog', " + answer + ", " + expiry +
-             ", " + active + ")");
+    db_.Exec(
+        "INSERT INTO clients (username, password, passwordhint, passwordanswer, expiredate, "
+        "activeind) VALUES ('" +
+        user + "', 'Secret', 'Your dog', " + answer + ", " + expiry + ", " + active + ")");
   }
   Variant Login(const std::string& user, const std::string& password, const std::string& answer) {
     Variant arr = Row({"zero", user, password, "", answer, "", ""});
@@ -37,9 +38,8 @@ TEST_F(LoginTest, EachModeAnswersWithItsOwnText) {
   AddClient("noflag", "NULL", "NULL");
   AddClient("noanswer", "NULL", "'Y'", "NULL");
   AddClient("blankexpiry", "''", "'Y'");
-  const std::string expired_on =
-      "We found your submission, however your registration expired on " +
-      vb::CStr(Variant::FromDate(vb::Today() - 1));
+  const std::string expired_on = "We found your submission, however your registration expired on " +
+                                 vb::CStr(Variant::FromDate(vb::Today() - 1));
   struct Case {
     const char* user;
     const char* password;
@@ -48,7 +48,7 @@ TEST_F(LoginTest, EachModeAnswersWithItsOwnText) {
   } cases[] = {
       // Password check.
       {"ok", "Secret", "", Variant("OK")},
-      {"OK", "Secret", "", Variant("OK")},  // the user name compares without regard to case
+      {"OK", "Secret", "", Variant("OK")},      // the user name compares without regard to case
       {"ok", "secret", "", Variant(kInvalid)},  // the password compares exactly
       {"ok", "Wrong", "", Variant(kInvalid)},
       {"today", "Secret", "", Variant("OK")},
@@ -60,7 +60,8 @@ TEST_F(LoginTest, EachModeAnswersWithItsOwnText) {
       {"ok", "", "rEX", Variant("PASSWORDANSWEROK")},
       {"ok", "", "Max", Variant(kMismatch)},
       {"noanswer", "", "anything", Variant(kMismatch)},
-      {"nobody", "", "Rex", Variant("Your UserName and Password Answer was not found in our database.")},
+      {"nobody", "", "Rex",
+       Variant("Your UserName and Password Answer was not found in our database.")},
       // Hint.
       {"ok", "", "", Variant("Your dog")},
       {"nobody", "", "", Variant("Your UserName and Password Hint was not found in our database.")},

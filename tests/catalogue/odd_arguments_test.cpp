@@ -31,7 +31,8 @@ std::vector<std::pair<std::string, Variant>> OddValues() {
       {"row", Variant(VarArray::Of({"1", "2", "3"}))},
       {"grid", Variant(VarArray::Grid(2, 2))},
       {"shifted bounds", Variant(std::move(shifted))},
-      {"nested arrays", Variant(VarArray::Of(std::vector<Variant>(30, Variant(VarArray::Grid(1, 1)))))},
+      {"nested arrays",
+       Variant(VarArray::Of(std::vector<Variant>(30, Variant(VarArray::Grid(1, 1)))))},
   };
 }
 

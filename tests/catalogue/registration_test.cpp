@@ -40,8 +40,9 @@ TEST_F(RegistrationTest, EntryLinksLoseOnlyAnExactLowerCaseHttpPrefix) {
     Variant arr = Row(form), rc;
     cat_.Insertentries(arr, db_.connect().AsString(), rc);
     ++id;
-    EXPECT_EQ(db_.Scalar("SELECT Link1 || '|' || Link2 FROM entries WHERE ID = " + std::to_string(id)),
-              std::string(c.stored) + "|" + c.stored);
+    EXPECT_EQ(
+        db_.Scalar("SELECT Link1 || '|' || Link2 FROM entries WHERE ID = " + std::to_string(id)),
+        std::string(c.stored) + "|" + c.stored);
     // The page's array holds the encoded text, the prefix still on it.
     EXPECT_EQ(arr.AsArray().at({17}), Variant(c.link));
   }
@@ -134,8 +135,10 @@ TEST_F(RegistrationTest, NavigationAndScoresAreRecorded) {
 TEST_F(RegistrationTest, EntryDetailCountsTodaysViewsAndAllViews) {
   AddEntry(7, "Pump", 1);
   AddEntry(8, "Seal", 1);
-  db_.Exec("INSERT INTO navigation (address, pagename, articleID, DateTimeValue) VALUES "
-           "('a', 'p', 7, '" + Day(-1) + " 23:59:00'), ('a', 'p', 7, '" + Day(0) + " 00:00:01')");
+  db_.Exec(
+      "INSERT INTO navigation (address, pagename, articleID, DateTimeValue) VALUES "
+      "('a', 'p', 7, '" +
+      Day(-1) + " 23:59:00'), ('a', 'p', 7, '" + Day(0) + " 00:00:01')");
   struct Case {
     const char* id;
     Variant today, all;

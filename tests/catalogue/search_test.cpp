@@ -8,9 +8,10 @@ namespace {
 class SearchTest : public CatalogueTest {
  protected:
   void SetUp() override {
-    db_.Exec("INSERT INTO category VALUES (1, 'Cars'), (2, 'Boats');"
-             "INSERT INTO subcategory1 VALUES (10, 'Red things', 1), (11, 'Other', 1), "
-             "(20, 'Hulls', 2)");
+    db_.Exec(
+        "INSERT INTO category VALUES (1, 'Cars'), (2, 'Boats');"
+        "INSERT INTO subcategory1 VALUES (10, 'Red things', 1), (11, 'Other', 1), "
+        "(20, 'Hulls', 2)");
     AddEntry(1, "red car", 1, 10);
     AddEntry(2, "red boat", 2, 20);
     AddEntry(3, "blue car", 1, 11);
@@ -28,14 +29,16 @@ class SearchTest : public CatalogueTest {
                      const std::string& cat = "", const std::string& year = "",
                      const std::string& sortby = "ID") {
     Variant grid(VarArray::Grid(250, 25)), conn = db_.connect(), count;
-    cat_.Get_SimpleSearch(grid, conn, count, cat, "", "", "", "", "", criteria, year, specs, sortby);
+    cat_.Get_SimpleSearch(grid, conn, count, cat, "", "", "", "", "", criteria, year, specs,
+                          sortby);
     return Ids(grid);
   }
   static std::string Ids(const Variant& grid) {
     const Variant& n = RowCell(grid, 0, 0);
     if (n.IsEmpty()) return "<unfinished>";
     std::string out;
-    for (int r = 1; r <= n.AsInteger(); ++r) out += (r > 1 ? "," : "") + vb::CStr(RowCell(grid, r, 0));
+    for (int r = 1; r <= n.AsInteger(); ++r)
+      out += (r > 1 ? "," : "") + vb::CStr(RowCell(grid, r, 0));
     return out.empty() ? vb::CStr(n) : out;
   }
 };
@@ -48,26 +51,26 @@ TEST_F(SearchTest, ModesWordsPlaceAndAvailability) {
     const char* year;
     const char* found;
   } cases[] = {
-      {"red car", "1", "", "", "1,2,3,4,5,8"}, // any word
-      {"red car", "2", "", "", "1,4,5,8"},     // all words
-      {"red car", "3", "", "", "1,8"},         // the phrase, blank included
-      {"red car", "1", "2", "", "2"},          // the place holds for every word
-      {"red car", "2", "", "1952", "8"},       // the year's range
+      {"red car", "1", "", "", "1,2,3,4,5,8"},  // any word
+      {"red car", "2", "", "", "1,4,5,8"},      // all words
+      {"red car", "3", "", "", "1,8"},          // the phrase, blank included
+      {"red car", "1", "2", "", "2"},           // the place holds for every word
+      {"red car", "2", "", "1952", "8"},        // the year's range
       {"red car", "3", "", "1952", "8"},
-      {"", "1", "", "", "1,2,3,4,5,8"},        // one empty word matches every title
-      {"red  car", "2", "", "", "1,4,5,8"},    // a double blank adds an empty word
-      {" boat", "2", "", "", "2"},             // a leading blank too
+      {"", "1", "", "", "1,2,3,4,5,8"},      // one empty word matches every title
+      {"red  car", "2", "", "", "1,4,5,8"},  // a double blank adds an empty word
+      {" boat", "2", "", "", "2"},           // a leading blank too
       {" boat", "1", "", "", "1,2,3,4,5,8"},
       {"red car", "1.0", "", "", "1,2,3,4,5,8"},  // the mode is read as a number
       {"nothing", "1", "", "", "-1"},
-      {"red", "7", "", "", "1,2,4,5,8"},       // no connector: one word still works
+      {"red", "7", "", "", "1,2,4,5,8"},  // no connector: one word still works
       {"red car", "7", "", "", "<unfinished>"},
       {"red", "", "", "", "<unfinished>"},
       {"red", "one", "", "", "<unfinished>"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string("'") + c.criteria + "' specs " + c.specs + " cat " + c.cat +
-                 " year " + c.year);
+    SCOPED_TRACE(std::string("'") + c.criteria + "' specs " + c.specs + " cat " + c.cat + " year " +
+                 c.year);
     EXPECT_EQ(Search(c.criteria, c.specs, c.cat, c.year), c.found);
   }
 }
@@ -125,7 +128,7 @@ TEST_F(SearchTest, PlacesOfTheMatchesAreListedOnceByName) {
 
   cat_.Get_SimpleSearchCategories(grid, conn, count, "", "", "", "", "red car", "", "3", "");
   EXPECT_EQ(RowCell(grid, 0, 0), Variant(std::int16_t{2})) << "no phrase mode: the empty "
-                                                             "connector fails";
+                                                              "connector fails";
   EXPECT_EQ(log_.size(), 1u);
 }
 
