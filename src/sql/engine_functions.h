@@ -4,6 +4,28 @@
 // midnight value, "YYYY-MM-DD HH:MM:SS" otherwise, so that text order is date order and a
 // date-only value sorts as its midnight. Every function converts with the runtime's rules
 // (frame/vb_runtime.h), the same rules the members use.
+//
+// How the analyzer maps the source dialects' functions (names match without regard to
+// case; a function not listed passes through under its own name, so the engine rejects
+// one it does not have):
+//   cdate(x) -> ks_cdate(x)          datevalue(x) -> ks_datevalue(x)
+//     (with a literal text argument both are converted at translate time instead; a text
+//      that is no date fails the statement with "Data type mismatch in criteria expression.")
+//   getdate(), now() -> ks_now()     date() -> ks_date()
+//   isnull(a, b) (T-SQL) -> coalesce(a, b)       isnull(a) (Jet) -> (a IS NULL)
+//   nz(a) -> coalesce(a, '')         nz(a, b) -> coalesce(a, b)
+//   len(s): Jet -> length(s); T-SQL -> length(rtrim(s, ' ')) (trailing blanks not counted)
+//   year/month/day(x) -> ks_year/ks_month/ks_day(x)
+//   ucase, upper -> upper            lcase, lower -> lower
+//   trim/ltrim/rtrim(s) -> trim/ltrim/rtrim(s, ' ') (blanks only)
+//   left(s, n) -> substr(s, 1, n)    right(s, n) -> ks_right(s, n)
+//   mid(s, a[, n]), substring(s, a, n) -> substr(s, a[, n])
+//   iif(c, a, b) -> CASE WHEN c THEN a ELSE b END
+//   count, sum, avg, min, max -> themselves
+// Operators: `a + b` stays `+` when both are known numbers (numeric columns, number
+// literals, arithmetic of those), else ks_add(a, b); Jet `&` (and `||`) -> ks_concat(a, b).
+// Values written into a DATETIME column: a literal text is converted at translate time
+// ("" -> NULL), anything else not already a date goes through ks_todate(x).
 #pragma once
 
 namespace ksmain::sql::fn {

@@ -24,9 +24,9 @@ constexpr std::array<std::string_view, 44> kReserved = {
     "THEN",   "ELSE",  "END",    "ASC",    "DESC",   "EXEC",   "EXECUTE", "LIMIT"};
 
 bool IsReserved(const Token& t) {
-  if (t.kind != TokenKind::Identifier) return false;
+  if (t.kind != TokenKind::Identifier || t.text.size() < 2 || t.text.size() > 8) return false;
   for (std::string_view w : kReserved) {
-    if (EqualsNoCase(t.text, w)) return true;
+    if (w.size() == t.text.size() && EqualsNoCase(t.text, w)) return true;
   }
   return false;
 }

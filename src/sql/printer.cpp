@@ -11,7 +11,9 @@
 //   - an inner join with an all-inner nested chain joins its tables in sequence, the outer
 //     condition added to the last one (inner joins only filter the cross product);
 //   - anything else (an outer join whose right operand is itself a join) stays nested.
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <string>
 
 #include "sql/ast.h"
@@ -48,11 +50,14 @@ bool NeedsQuotes(std::string_view name) {
     const auto c = static_cast<unsigned char>(ch);
     if (!(std::isalnum(c) || c == '_')) return true;
   }
-  const std::string upper = Upper(name);
-  for (std::string_view k : kSqliteKeywords) {
-    if (upper == k) return true;
-  }
-  return false;
+  // Keywords are at most 17 characters; the list is sorted, so a binary search of the
+  // upper-cased name decides without allocating.
+  if (name.size() > 17) return false;
+  char buffer[17];
+  for (std::size_t i = 0; i < name.size(); ++i)
+    buffer[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[i])));
+  return std::binary_search(kSqliteKeywords.begin(), kSqliteKeywords.end(),
+                            std::string_view(buffer, name.size()));
 }
 
 void AppendQuoted(std::string& out, std::string_view text, char quote) {

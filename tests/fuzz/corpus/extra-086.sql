@@ -1,0 +1,1 @@
+lastname, firstname asc

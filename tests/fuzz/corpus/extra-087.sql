@@ -1,0 +1,1 @@
+cdate(EstDateCompleted) desc

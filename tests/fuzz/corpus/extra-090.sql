@@ -1,0 +1,1 @@
+select case when a then 1 else 2 end, iif(a,b,c), nz(x), isnull(x), mid(a,1,2), left(a,1), right(a,2) from t

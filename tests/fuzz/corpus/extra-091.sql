@@ -1,0 +1,1 @@
+EXEC dbo.proc 'a', -1, NULL

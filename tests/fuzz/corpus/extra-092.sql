@@ -1,0 +1,1 @@
+select * from (select a as b from t) as d where exists (select t.* from t)

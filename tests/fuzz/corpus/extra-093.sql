@@ -1,0 +1,1 @@
+insert into ProjectMaster select * from ProjectMaster

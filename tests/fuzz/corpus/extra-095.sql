@@ -1,0 +1,1 @@
+update t as x set (a = 1, b = 2)

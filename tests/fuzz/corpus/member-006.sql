@@ -1,0 +1,1 @@
+SELECT id, statuscode, description FROM status Order by description 

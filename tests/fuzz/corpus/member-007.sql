@@ -1,0 +1,1 @@
+SELECT id, rankno, rankdescription FROM rank Order by id 

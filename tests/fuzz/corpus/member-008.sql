@@ -1,0 +1,1 @@
+SELECT id, departmentno, departmentname FROM department Order by departmentname asc

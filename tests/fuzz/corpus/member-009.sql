@@ -1,0 +1,1 @@
+SELECT id, priorityno, prioritydescription FROM priority Order by prioritydescription asc

@@ -1,0 +1,1 @@
+SELECT id, typeno, typedescription FROM type Order by typedescription desc

@@ -1,0 +1,1 @@
+SELECT distinct  Resource.ID, Resource.ResourceNo, Resource.Department, Resource.FirstName, Resource.LastName, Resource.Title, resource.NoOfProjects, (select  Attendees.ActualReviewDate from attendees where attendees.id = resource.id) as Attended FROM resource where firstname = 'Unassigned' Order by lastname, firstname asc

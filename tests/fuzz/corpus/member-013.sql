@@ -1,0 +1,1 @@
+SELECT distinct Resource.ID, Resource.ResourceNo, Resource.Department, Resource.FirstName, Resource.LastName, Resource.Title, resource.NoOfProjects  FROM resource where firstname <> 'Unassigned' Order by lastname

@@ -1,0 +1,1 @@
+ SELECT   distinct Resource.id, Resource.FirstName, Resource.title, Resource.ResourceNO, Resource.LastName, Resource.Department, Department.DepartmentName FROM (Resource LEFT JOIN ProjectStepResources ON Resource.ID = ProjectStepResources.ResourceID) INNER JOIN Department ON Resource.Department = Department.ID Order by lastname

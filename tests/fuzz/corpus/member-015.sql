@@ -1,0 +1,1 @@
+SELECT distinct Resource.ID  FROM resource inner jOIN Attendees ON resource.ID = Attendees.AttendeeID where  resource.id=4 and actualreviewdate = '3/15/2026'

@@ -1,0 +1,1 @@
+SELECT distinct Resource.ID  FROM resource inner jOIN ProjectStepResources ON resource.ID = ProjectStepResources.ResourceID where  resource.id=4 and ProjectStepResources.ProjectStepID = 9

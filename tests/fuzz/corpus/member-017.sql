@@ -1,0 +1,1 @@
+select Resource.FirstName, Resource.LastName, Resource.ID as RID, resource.department FROM Attendees inner JOIN Resource ON Attendees.AttendeeID = Resource.ID  where  actualreviewdate = '3/15/2026' Order by PlannedReviewDate, lastname

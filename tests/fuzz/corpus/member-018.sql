@@ -1,0 +1,1 @@
+SELECT distinct cdate(Attendees.PlannedReviewDate) as PlannedReviewDate, Attendees.ActualReviewDate  FROM Attendees  Order by cdate(PlannedReviewDate) 

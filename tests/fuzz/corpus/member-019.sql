@@ -1,0 +1,1 @@
+SELECT ID, StepName, ProjectID, ResourceID, EstTime, ActTime, EstCost, ActCost, datevalue(eststartdate)  as eststartdate, ActStartDate, EstCompletionDate, ActCompletionDate, Status, Misc1, Misc2, Description, PercentCompleted FROM ProjectSteps where projectid = 3 and id like '%'  and not status like '6'  order by datevalue(eststartdate)

@@ -1,0 +1,1 @@
+SELECT id, RevisedEstCompDate, DateTimeValue FROM projectRevisedDates where ProjectID = 5 Order by RevisedEstCompDate desc

@@ -1,0 +1,1 @@
+SELECT maintitle, SecurityEnabled,DefaultSecuritySettings from globalvars

@@ -1,0 +1,1 @@
+insert into Resource ( FirstName, LastName, Title, noofprojects) values ('Ann' , 'Smith' , 'Engineer','3')

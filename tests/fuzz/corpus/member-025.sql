@@ -1,0 +1,1 @@
+update Resource set FirstName = 'Ann', LastName = 'Smith', Title = 'Lead', NoOfProjects = '4' where id = 4

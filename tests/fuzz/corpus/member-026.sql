@@ -1,0 +1,1 @@
+delete from Resource  where id = 4

@@ -1,0 +1,1 @@
+update projectsteps set status='2' where projectid =12

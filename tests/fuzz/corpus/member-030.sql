@@ -1,0 +1,1 @@
+UPDATE ProjectSteps Set StepName = 'Measure', ProjectID = 3, ResourceID = 4, EstTime  = '10', ActTime = '', EstCost = '100', ActCost = '', EstStartDate  = '1/5/2026', ActStartDate = '', EstCompletionDate  = '1/20/2026', ActCompletionDate = '', Status= 1, Misc1= '', Misc2= '', Description= 'measure it', PercentCompleted= '0' Where ID = 15

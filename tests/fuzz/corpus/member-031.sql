@@ -1,0 +1,1 @@
+Insert Into ProjectSteps (StepName,  ProjectID, ResourceID, EstTime, ActTime, EstCost, ActCost, EstStartDate, ActStartDate, EstCompletionDate, ActCompletionDate, Status, misc1, misc2, description, percentcompleted) VALUES ( 'Measure',3,4, '10', '', '100', '', '1/5/2026', '', '1/20/2026', '',1, '', '', 'measure it', '0')

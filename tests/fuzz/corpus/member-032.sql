@@ -1,0 +1,1 @@
+select EstDateCompleted from projectmaster where id = 12

@@ -1,0 +1,1 @@
+insert into projectRevisedDates (projectID,RevisedEstCompDate)   Values(12,'6/30/2026')

@@ -1,0 +1,1 @@
+Update ProjectMaster Set ( ProjectRank = 3,SuccessRank = 1,TimeRank = 2,CostRank = 3,ImprCompanyRank = 4,ImprCustomerRank = 5) where id = 12

@@ -1,0 +1,1 @@
+Update Attendees Set ActualReviewDate = '3/16/2026' where PlannedReviewDate = '3/15/2026'

@@ -1,0 +1,1 @@
+delete from attendees where PlannedReviewDate = '3/15/2026'

@@ -1,0 +1,1 @@
+insert into attendees (plannedreviewdate, actualreviewdate, attendeeid) VALUES ('3/15/2026','3/16/2026',4)

@@ -1,0 +1,1 @@
+Update ProjectStepResources Set ProjectStepID = 10 where ProjectStepID = '9'

@@ -1,0 +1,1 @@
+DELETE FROM ProjectStepResources WHERE (((ProjectStepResources.ProjectStepID)=9));

@@ -1,0 +1,1 @@
+insert into ProjectStepResources  (ProjectStepID, ResourceID) VALUES (9,4)

@@ -1,0 +1,1 @@
+update projectmaster set EstDateStarted  = '2/1/2026', EstDateCompleted = '7/31/2026', ProjectOwner = '4' Where ID = 12

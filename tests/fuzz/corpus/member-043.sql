@@ -1,0 +1,1 @@
+update projectsteps set EstStartDate  = '2/1/2026', EstCompletionDate = '2/28/2026', ResourceID = '4' Where ID = 15

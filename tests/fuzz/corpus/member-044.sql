@@ -1,0 +1,1 @@
+SELECT distinct  cdate(Attendees.PlannedReviewDate) as plannedreviewdate, attendees.actualreviewdate fROM Attendees where cdate(plannedreviewdate) between cdate('1/1/2026') and cdate('12/31/2026') order by cdate(plannedreviewdate)

@@ -1,0 +1,1 @@
+SELECT id, kaizenevent, units from kaizenevents  where  NOT id  in (select distinct KaizenEventID from kaizenresults where projectid=12) order by kaizenevent

@@ -1,0 +1,1 @@
+SELECT id, kaizenevent, units from kaizenevents  order by kaizenevent

@@ -1,0 +1,1 @@
+insert into kaizenresults (projectid, kaizenEventid, datetimevalue) values (12,3,'12/6/2026')

@@ -1,0 +1,1 @@
+SELECT count(id) as KCount from KaizenResults where projectID=12

@@ -1,0 +1,1 @@
+SELECT projectID, (select count(id) from ProjectSteps where projectID=12) as TotCount,   (select count(id) from ProjectSteps where projectID=12 and status=1) as ActiveCount  from ProjectSteps where projectID=12

@@ -1,0 +1,1 @@
+select username, password, passwordhint, passwordanswer, expiredate, activeind from clients where username = 'ann'

@@ -1,0 +1,1 @@
+INSERT INTO navigation ( address, pagename, articleID, DateTimeValue ) VALUES ('10.0.0.1', 'detail.asp', '42', '12/6/2026 2:05:09 PM') 

@@ -1,0 +1,1 @@
+INSERT INTO effectiveness ( articleID, Score, DateTimeValue ) VALUES ('42', '5', '12/6/2026 2:05:09 PM') 

@@ -1,0 +1,1 @@
+select Count(id) from navigation where articleID = '42'

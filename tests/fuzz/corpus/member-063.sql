@@ -1,0 +1,1 @@
+select Count(id) from navigation where articleID = '42' AND datevalue(DateTimeValue) = '12/6/2026'

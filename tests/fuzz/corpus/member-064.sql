@@ -1,0 +1,1 @@
+select   ID, category from category order by category

@@ -1,0 +1,1 @@
+select   ID, subcategory1 from subcategory1 where linkid = 3 order by subcategory1

@@ -1,0 +1,1 @@
+SELECT subcategory2.ID, subcategory2.subcategory2  FROM subcategory2 INNER JOIN (subcategory1 INNER JOIN category ON subcategory1.LinkID = category.ID) ON subcategory2.LinkID = subcategory1.ID WHERE (((subcategory2.LinkID)= 5) AND ((subcategory1.LinkID)=3)) Order by subcategory2.subcategory2;

@@ -1,0 +1,1 @@
+select subcategory2 from subcategory2 where ID = 5

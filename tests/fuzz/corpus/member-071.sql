@@ -1,0 +1,1 @@
+VeldaSQL..ESP_SP_Get_Entries_List_level '3', '5','', '', '', '','','2005','1'

@@ -1,0 +1,1 @@
+VeldaSQL..ESP_SP_Get_Entries_List '3', '','', '', '', '','',''

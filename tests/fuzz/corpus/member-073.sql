@@ -1,0 +1,1 @@
+select * FROM campaigns where Camplevel = '3' and getdate() between begindate and enddate and activeind = 'Y' and  clientID = 7

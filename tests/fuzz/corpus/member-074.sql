@@ -1,0 +1,1 @@
+select * from entries where ID = 42

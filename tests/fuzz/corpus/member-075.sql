@@ -1,0 +1,1 @@
+select sum(entryCNT) as NumEntries from entrycounts where categoryid = '3'  and subcategoryid1 = '5'  and subcategoryid2 = '8'

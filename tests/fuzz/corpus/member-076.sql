@@ -1,0 +1,1 @@
+select sum(entrycnt) as NumEntries from entrycounts

@@ -1,0 +1,1 @@
+SELECT * from entries where  categoryID like '3' and subcategoryID1 like '%' and subcategoryID2 like '%' and subcategoryID3 like '%' and subcategoryID4 like '%' and subcategoryID5 like '%' and entries.activeInd = 'Y' And getdate() <= expiredate  and (title Like '%brake%' or title like '%pad%') order by title

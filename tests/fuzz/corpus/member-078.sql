@@ -1,0 +1,1 @@
+SELECT * from entries where  categoryID like '%' and subcategoryID1 like '%' and subcategoryID2 like '%' and subcategoryID3 like '%' and subcategoryID4 like '%' and subcategoryID5 like '%' And getdate() <= expiredate and entries.activeInd = 'Y' and '2005' between beg_year and end_year  and (title Like '%brake%' and title like '%%' and title like '%pad%') order by sale_price desc

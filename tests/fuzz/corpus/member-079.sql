@@ -1,0 +1,1 @@
+SELECT * from entries where  categoryID like '%' and subcategoryID1 like '%' and subcategoryID2 like '%' and subcategoryID3 like '%' and subcategoryID4 like '%' and subcategoryID5 like '%' and getdate() <= expiredate and entries.activeInd = 'Y' and title like '%brake pad%' order by title

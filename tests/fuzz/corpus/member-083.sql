@@ -1,0 +1,1 @@
+select image from clients where ID = 7

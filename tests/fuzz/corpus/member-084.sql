@@ -1,0 +1,1 @@
+select ID, TITLE, CONT_PART_NUMBER, LINK1, LINK2, MISCPARM1, MISCPARM2, MISCPARM3, CLIENTID, BEG_YEAR, END_YEAR, IMAGE1, SALE_PRICE, SUBCATEGORYid2 FROM entries WHERE len(image1) > 4 and  getdate() <= expiredate and entries.activeInd = 'Y' and categoryID = '3' And '2005' BETWEEN entries.beg_year and entries.end_year  and subcategoryID1 = '5' and subcategoryID2 = ''

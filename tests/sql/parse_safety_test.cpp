@@ -1,0 +1,178 @@
+// What the front end refuses, where it says the fault is, and the value checks members
+// apply before joining page values into SQL.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "sql/ast.h"
+#include "sql/safety.h"
+#include "sql_fixture.h"
+
+namespace ksmain::sql::testing {
+namespace {
+
+std::size_t ErrorPosition(std::string_view text) {
+  try {
+    Translate(text, Dialect::Jet, PortfolioCatalog());
+  } catch (const SqlError& e) {
+    return e.position();
+  }
+  return 0;
+}
+
+TEST(Rejections, ErrorsCarryTheOneBasedPosition) {
+  struct Case {
+    const char* n;
+    const char* text;
+    std::size_t position;
+  } cases[] = {
+      {"lex-1.1 unterminated text", "select id from status where description = 'abc", 43},
+      {"lex-1.2 unterminated bracket", "select [id from status", 8},
+      {"lex-1.3 unterminated quoted name", "select \"id from status", 8},
+      {"lex-1.4 unterminated date", "select #1/1/2026 from status", 8},
+      {"lex-1.5 unterminated comment", "select id /* from status", 11},
+      {"lex-1.6 stray character", "select id from status where id = ?", 34},
+      {"lex-1.7 number glued to a word", "select 12abc from status", 8},
+      {"parse-2.1 second statement", "select id from status; drop table status", 24},
+      {"parse-2.2 second statement after a comment", "delete from status; -- x\n delete from rank", 27},
+      {"parse-2.3 missing FROM table", "select id from where id = 1", 16},
+      {"parse-2.4 unclosed parenthesis", "select id from status where (id = 1", 36},
+      {"parse-2.5 join without ON", "select id from status inner join rank where id = 1", 39},
+      {"parse-2.6 UNION", "select id from status union select id from rank", 23},
+      {"parse-2.7 dangling operator", "select id from status where id =", 33},
+      {"parse-2.8 CASE without WHEN", "select case end from status", 13},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.n);
+    EXPECT_EQ(ErrorPosition(c.text), c.position);
+  }
+}
+
+TEST(Rejections, DeepNestingFailsAsAStatementError) {
+  const std::string deep = "select " + std::string(5000, '(') + "1" + std::string(5000, ')');
+  EXPECT_THROW(Translate(deep, Dialect::Jet, PortfolioCatalog()), SqlError);
+  const std::string nots = "select id from status where " + [] {
+    std::string s;
+    for (int i = 0; i < 5000; ++i) s += "not ";
+    return s;
+  }() + "1 = 1";
+  EXPECT_THROW(Translate(nots, Dialect::Jet, PortfolioCatalog()), SqlError);
+}
+
+TEST(Accepted, CommentsKeywordCaseAndATrailingSemicolon) {
+  for (const char* text : {"SeLeCt id FROM status;", "select id -- trailing\nfrom status",
+                           "select /* c */ id from status ;  ", "select 'a;b' from status",
+                           "select id from status where description like '--x'"}) {
+    SCOPED_TRACE(text);
+    EXPECT_NO_THROW(Translate(text, Dialect::Jet, PortfolioCatalog()));
+  }
+}
+
+TEST(Safety, QuotedDoublesApostrophes) {
+  EXPECT_EQ(Quoted(Variant("O'Neil's")), "O''Neil''s");
+  EXPECT_EQ(Quoted(Variant("plain %")), "plain %");
+  EXPECT_EQ(Quoted(Variant::Null()), "");
+  EXPECT_EQ(Quoted(Variant()), "");
+  EXPECT_EQ(Quoted(Variant(std::int32_t{42})), "42");
+}
+
+TEST(Safety, BareAcceptsOnlyOneNumber) {
+  for (const Variant& ok : {Variant("12"), Variant(" 12 "), Variant("-3.5"), Variant("+7"), Variant("1E+20"),
+                            Variant(".5"), Variant(std::int32_t{5}), Variant(2.5)}) {
+    EXPECT_NO_THROW(Bare(ok)) << ok;
+  }
+  for (const Variant& bad : {Variant("1; DROP TABLE x"), Variant(""), Variant("%"), Variant("1 or 1=1"),
+                             Variant("1 -- x"), Variant("1/*x*/"), Variant("0x10"), Variant("1,000"),
+                             Variant("'1'"), Variant("- -1"), Variant::Null(), Variant()}) {
+    EXPECT_THROW(Bare(bad), SqlError) << bad;
+  }
+  EXPECT_EQ(Bare(Variant(" 12 ")), " 12 ");  // the text goes in unchanged
+}
+
+TEST(Safety, OrderListAcceptsNamesAndCallsOfNames) {
+  for (const char* ok : {"", "lastname, firstname asc", "projectrank desc, datevalue(EstDateStarted)",
+                         "[status.Description] DESC", "resource.lastname", "cdate(EstDateCompleted)"}) {
+    EXPECT_NO_THROW(OrderList(Variant(ok))) << ok;
+  }
+  for (const char* bad : {"(select 1)", "name; drop table x", "name -- x", "name /* x */", "1",
+                          "lastname,", "name desc asc", "len('x')", "a = 1", "id in (select id from x)",
+                          "name'"}) {
+    EXPECT_THROW(OrderList(Variant(bad)), SqlError) << bad;
+  }
+  EXPECT_EQ(OrderList(Variant("lastname, firstname asc")), "lastname, firstname asc");
+}
+
+TEST(Safety, RequireSingleStatement) {
+  EXPECT_NO_THROW(RequireSingleStatement("select 1;"));
+  EXPECT_NO_THROW(RequireSingleStatement("select ';' from x"));
+  EXPECT_THROW(RequireSingleStatement("select 1; delete from x"), SqlError);
+  EXPECT_THROW(RequireSingleStatement("select 1;;"), SqlError);
+  EXPECT_THROW(RequireSingleStatement("select 'a"), SqlError);
+}
+
+TEST(Cache, KeyedByDialectTextAndSchemaVersion) {
+  const std::string text = "select len(Title) from entries where ID = 1";
+  auto a = TranslateCached(text, Dialect::TSql, CatalogueCatalog());
+  auto b = TranslateCached(text, Dialect::TSql, CatalogueCatalog());
+  EXPECT_EQ(a.get(), b.get());
+  auto jet = TranslateCached(text, Dialect::Jet, CatalogueCatalog());
+  EXPECT_NE(jet->text, a->text);  // len() differs between the dialects
+  MemoryCatalog changed(999);
+  changed.Add({"entries", {{"ID", ColumnType::Long}, {"Title", ColumnType::String}}});
+  auto other = TranslateCached(text, Dialect::TSql, changed);
+  EXPECT_NE(other.get(), a.get());
+  EXPECT_THROW(TranslateCached("select from", Dialect::TSql, changed), SqlError);
+}
+
+TEST(Cache, BoundedAndSafeAcrossThreads) {
+  const std::string first = "select ID from entries where ID = -1";
+  auto kept = TranslateCached(first, Dialect::TSql, CatalogueCatalog());
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([t] {
+      for (int i = 0; i < 600; ++i) {
+        const std::string s = "select ID from entries where ID = " + std::to_string(t * 1000 + i);
+        auto r = TranslateCached(s, Dialect::TSql, CatalogueCatalog());
+        if (r->text.find(std::to_string(t * 1000 + i)) == std::string::npos) ADD_FAILURE() << r->text;
+      }
+    });
+  }
+  for (auto& th : threads) th.join();
+  // 2400 other statements later the first has been evicted: a fresh translation comes back.
+  auto again = TranslateCached(first, Dialect::TSql, CatalogueCatalog());
+  EXPECT_NE(again.get(), kept.get());
+  EXPECT_EQ(again->text, kept->text);
+}
+
+// The fuzzing corpus replayed through the front end, so every build checks that none of
+// the inputs found so far crashes it.
+TEST(FuzzCorpus, ReplaysWithoutCrashing) {
+  namespace fs = std::filesystem;
+  const fs::path dir = KSMAIN_FUZZ_CORPUS;
+  if (!fs::exists(dir)) GTEST_SKIP() << "no corpus at " << dir;
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    const std::string text = buffer.str();
+    for (Dialect d : {Dialect::Jet, Dialect::TSql}) {
+      try {
+        Translate(text, d, d == Dialect::Jet ? PortfolioCatalog() : CatalogueCatalog());
+      } catch (const SqlError&) {
+      }
+    }
+    try {
+      OrderList(Variant(text));
+    } catch (const SqlError&) {
+    }
+    ++files;
+  }
+  EXPECT_GT(files, 0);
+}
+
+}  // namespace
+}  // namespace ksmain::sql::testing
