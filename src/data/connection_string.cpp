@@ -40,6 +40,13 @@ bool IsRegularFile(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// Device and inode of a regular file; nullopt when the path names none.
+std::optional<std::string> IdentityOf(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+}
+
 [[noreturn]] void Fail(const std::string& why) { throw VbError(err::kDatabaseError, why); }
 
 // The deployment's settings: which directory a server name stands for, and the host that
@@ -99,7 +106,7 @@ ConnectTarget ResolveUncached(std::string_view text) {
     std::string value = value_of(key);
     if (value.empty() || !LooksLikePath(value)) continue;
     if (!IsRegularFile(value)) Fail("Could not find file '" + value + "'.");
-    return ConnectTarget{value};
+    return ConnectTarget{value, {}};
   }
 
   // A server and a database on it. OLE DB strings write "Data Source" for the server and
@@ -121,7 +128,7 @@ ConnectTarget ResolveUncached(std::string_view text) {
   }
   auto path = FindDatabase(directory, database);
   if (!path) Fail("Cannot open database \"" + database + "\" requested by the login.");
-  return ConnectTarget{*path};
+  return ConnectTarget{*path, {}};
 }
 
 }  // namespace
@@ -190,12 +197,19 @@ ConnectTarget ResolveConnectionString(std::string_view text) {
     }
     auto it = cache.entries.find(key);
     if (it != cache.entries.end()) {
-      // A cached file that has since gone away must fail as an uncached one would.
-      if (IsRegularFile(it->second.path)) return it->second;
+      // A cached file that has since gone away must fail as an uncached one would; one
+      // made anew at the same path gets its new identity.
+      if (auto identity = IdentityOf(it->second.path)) {
+        it->second.identity = std::move(*identity);
+        return it->second;
+      }
       cache.entries.erase(it);
     }
   }
   ConnectTarget target = ResolveUncached(text);
+  auto identity = IdentityOf(target.path);
+  if (!identity) Fail("Could not find file '" + target.path + "'.");
+  target.identity = std::move(*identity);
   std::lock_guard lock(cache.mutex);
   if (cache.generation == generation) {
     if (cache.entries.size() >= kMaxEntries) cache.entries.clear();

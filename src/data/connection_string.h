@@ -21,6 +21,10 @@ std::map<std::string, std::string> ParseConnectionString(std::string_view text);
 // Where a connection string leads: today always an embedded database file.
 struct ConnectTarget {
   std::string path;  // the database file, as it will be opened
+  // Which file the path names right now (device and inode): a database deleted and made
+  // anew at the same path is another database, and pooled sessions on the old one must
+  // not serve it.
+  std::string identity;
 };
 
 // Resolves a connection string; a string that leads nowhere (empty, no database named, a

@@ -12,9 +12,12 @@ namespace {
 // returned session is closed rather than kept open for nothing.
 constexpr std::size_t kMaxIdlePerLocation = 8;
 
+using IdleList = std::vector<std::unique_ptr<Session>>;
+
 struct Pool {
   std::mutex mutex;
-  std::unordered_map<std::string, std::vector<std::unique_ptr<Session>>> idle;
+  std::unordered_map<std::string, IdleList> idle;  // by location + "\n" + identity
+  std::unordered_map<std::string, std::string> current_identity;  // by location
   PoolStatistics stats;
 };
 
@@ -27,25 +30,41 @@ Pool& ThePool() {
 
 }  // namespace
 
-PooledSession AcquireSession(Driver& driver, const std::string& location, int timeout_seconds) {
+PooledSession AcquireSession(Driver& driver, const std::string& location,
+                             const std::string& identity, int timeout_seconds) {
   Pool& pool = ThePool();
+  const std::string key = location + "\n" + identity;
+  IdleList stale;
   {
     std::lock_guard lock(pool.mutex);
-    auto it = pool.idle.find(location);
+    std::string& current = pool.current_identity[location];
+    if (current != identity) {
+      if (!current.empty()) {
+        auto old = pool.idle.find(location + "\n" + current);
+        if (old != pool.idle.end()) {
+          pool.stats.idle -= old->second.size();
+          pool.stats.discarded += old->second.size();
+          stale = std::move(old->second);
+          pool.idle.erase(old);
+        }
+      }
+      current = identity;
+    }
+    auto it = pool.idle.find(key);
     if (it != pool.idle.end() && !it->second.empty()) {
       std::unique_ptr<Session> session = std::move(it->second.back());
       it->second.pop_back();
       --pool.stats.idle;
       ++pool.stats.reused;
       session->SetTimeout(timeout_seconds);
-      return PooledSession{location, std::move(session)};
+      return PooledSession{key, std::move(session)};
     }
   }
   // Opening happens outside the lock: it touches the disk and may wait on other writers.
   std::unique_ptr<Session> session = driver.Open(location, timeout_seconds);
   std::lock_guard lock(pool.mutex);
   ++pool.stats.opened;
-  return PooledSession{location, std::move(session)};
+  return PooledSession{key, std::move(session)};
 }
 
 void ReleaseSession(PooledSession pooled) {
@@ -54,8 +73,14 @@ void ReleaseSession(PooledSession pooled) {
   std::unique_ptr<Session> discard;
   {
     std::lock_guard lock(pool.mutex);
+    // A session on a location's earlier file is not kept once a newer file was seen there.
+    const std::size_t split = pooled.key.rfind('\n');
+    const std::string location = pooled.key.substr(0, split);
+    auto current = pool.current_identity.find(location);
+    const bool current_file =
+        current != pool.current_identity.end() && current->second == pooled.key.substr(split + 1);
     auto& list = pool.idle[pooled.key];
-    if (pooled.session->Reusable() && list.size() < kMaxIdlePerLocation) {
+    if (current_file && pooled.session->Reusable() && list.size() < kMaxIdlePerLocation) {
       list.push_back(std::move(pooled.session));
       ++pool.stats.idle;
       return;
@@ -74,10 +99,11 @@ PoolStatistics GetPoolStatistics() {
 
 void ResetPool() {
   Pool& pool = ThePool();
-  std::unordered_map<std::string, std::vector<std::unique_ptr<Session>>> closing;
+  std::unordered_map<std::string, IdleList> closing;
   {
     std::lock_guard lock(pool.mutex);
     closing.swap(pool.idle);
+    pool.current_identity.clear();
     pool.stats = PoolStatistics{};
   }
 }

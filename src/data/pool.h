@@ -24,7 +24,11 @@ struct PooledSession {
   std::unique_ptr<Session> session;
 };
 
-PooledSession AcquireSession(Driver& driver, const std::string& location, int timeout_seconds);
+// `identity` tells apart successive files at one location (see ConnectTarget): sessions
+// are pooled per location and identity, and idle sessions on a location's earlier file are
+// closed once a newer one is seen.
+PooledSession AcquireSession(Driver& driver, const std::string& location,
+                             const std::string& identity, int timeout_seconds);
 void ReleaseSession(PooledSession pooled);
 
 PoolStatistics GetPoolStatistics();

@@ -81,6 +81,23 @@ TEST(PoolTest, SchemaChangeByAnotherConnectionIsSeen) {
   EXPECT_EQ(GetPoolStatistics().opened, 2u) << "the pooled session was reused, not reopened";
 }
 
+// A database deleted and made anew at the same path is a new database: pooled sessions on
+// the old file must not answer for it, and a deleted one must fail to open.
+TEST(PoolTest, ReplacedDatabaseFileIsNotServedFromThePool) {
+  ScratchDir dir;
+  const std::string path = dir.File("p.db");
+  const std::string connect = MakeDatabase(path, "CREATE TABLE t (v); INSERT INTO t VALUES ('old');");
+  {
+    DataLink link(Variant(connect), sql::Dialect::Jet);
+    EXPECT_EQ(link.Query("SELECT v FROM t").Field("v"), Variant("old"));
+  }
+  for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path + suffix);
+  EXPECT_THROW(DataLink(Variant(connect), sql::Dialect::Jet), VbError);
+  MakeDatabase(path, "CREATE TABLE t (v); INSERT INTO t VALUES ('new');");
+  DataLink link(Variant(connect), sql::Dialect::Jet);
+  EXPECT_EQ(link.Query("SELECT v FROM t").Field("v"), Variant("new"));
+}
+
 // Four threads, each opening its own links as members do, insert and read back at once.
 // Every insert must land (none lost to a concurrent writer) and none may fail busy.
 TEST(PoolTest, ConcurrentWritersAndReaders) {

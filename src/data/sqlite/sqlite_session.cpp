@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <mutex>
 
 #include "data/sqlite/functions.h"
 #include "data/sqlite/sqlite_values.h"
@@ -227,7 +228,27 @@ void SqliteSession::ClearStatements() noexcept {
   }
 }
 
-void SqliteSession::RefreshCatalog() {
+// Sessions on databases with the same schema share one catalogue object, so the front
+// end's translation cache (keyed by catalogue and version) serves them all.
+static std::shared_ptr<const sql::SchemaCatalog> InternCatalog(std::uint64_t hash,
+                                                               std::vector<sql::TableInfo> tables) {
+  static std::mutex mutex;
+  static std::unordered_map<std::uint64_t, std::weak_ptr<const sql::SchemaCatalog>> catalogs;
+  std::lock_guard lock(mutex);
+  auto it = catalogs.find(hash);
+  if (it != catalogs.end()) {
+    if (auto shared = it->second.lock()) return shared;
+  }
+  auto catalog = std::make_shared<sql::MemoryCatalog>(hash);
+  for (auto& table : tables) catalog->Add(std::move(table));
+  if (catalogs.size() > 64) {
+    std::erase_if(catalogs, [](const auto& entry) { return entry.second.expired(); });
+  }
+  catalogs[hash] = catalog;
+  return catalog;
+}
+
+bool SqliteSession::RefreshCatalog() {
   sqlite3_reset(schema_version_stmt_);
   int rc = sqlite3_step(schema_version_stmt_);
   if (rc != SQLITE_ROW) {
@@ -236,7 +257,7 @@ void SqliteSession::RefreshCatalog() {
   }
   const std::int64_t version = sqlite3_column_int64(schema_version_stmt_, 0);
   sqlite3_reset(schema_version_stmt_);
-  if (version == schema_version_ && catalog_) return;
+  if (version == schema_version_ && catalog_) return false;
 
   // The declared type of every column of every table and view. The catalogue's version is
   // a hash of its content, not the file's schema counter: two files with the same schema
@@ -269,38 +290,54 @@ void SqliteSession::RefreshCatalog() {
   sqlite3_finalize(stmt);
   if (rc != SQLITE_DONE) Raise(rc);
 
-  auto catalog = std::make_shared<sql::MemoryCatalog>(hash);
-  for (auto& table : tables) catalog->Add(std::move(table));
-  catalog_ = std::move(catalog);
+  const bool changed = !catalog_ || catalog_->version() != hash;
+  catalog_ = InternCatalog(hash, std::move(tables));
   schema_version_ = version;
   // Cached texts were translated against the old catalogue; the engine would re-prepare
   // them itself, but the translations they came from may differ now.
-  ClearStatements();
+  if (changed) ClearStatements();
+  return changed;
 }
 
+// The schema check reads the file header, which needs a read transaction. It is made inside
+// the statement's own transaction (after a query's first row, after a write has its lock),
+// so a member's call pays for one transaction, not two. A query that ran against a
+// catalogue gone stale meanwhile is run again against the current one.
 std::unique_ptr<Cursor> SqliteSession::Execute(std::string_view text, sql::Dialect dialect,
                                                std::int64_t* affected) {
   if (affected != nullptr) *affected = -1;
-  RefreshCatalog();
-  std::shared_ptr<const sql::Translation> translation =
-      sql::TranslateCached(text, dialect, *catalog_);
-  switch (translation->kind) {
-    case sql::StatementKind::Select:
-      return OpenCursor(*this, Prepare(translation->text), translation);
-    case sql::StatementKind::Insert:
-    case sql::StatementKind::Update:
-    case sql::StatementKind::Delete:
-      return RunWrite(translation->text, affected);
-    case sql::StatementKind::ProcedureCall:
-      return RunProcedure(translation->procedure, translation->arguments);
+  for (int attempt = 0;; ++attempt) {
+    std::shared_ptr<const sql::Translation> translation;
+    std::unique_ptr<Cursor> cursor;
+    try {
+      translation = sql::TranslateCached(text, dialect, *catalog_);
+      switch (translation->kind) {
+        case sql::StatementKind::Select:
+          cursor = OpenCursor(*this, Prepare(translation->text), translation);
+          break;
+        case sql::StatementKind::Insert:
+        case sql::StatementKind::Update:
+        case sql::StatementKind::Delete:
+          return RunWrite(text, dialect, std::move(translation), affected);
+        case sql::StatementKind::ProcedureCall:
+          RefreshCatalog();
+          return RunProcedure(translation->procedure, translation->arguments);
+      }
+    } catch (const VbError&) {
+      if (attempt == 0 && RefreshCatalog()) continue;
+      throw;
+    }
+    if (RefreshCatalog() && attempt == 0) continue;
+    return cursor;
   }
-  return nullptr;
 }
 
 // A write runs in its own immediate transaction: the write lock is taken (waiting up to the
 // command time-out) before the statement reads anything, so two members writing at once
 // queue up instead of one failing on a snapshot the other has moved past.
-std::unique_ptr<Cursor> SqliteSession::RunWrite(std::string_view text, std::int64_t* affected) {
+std::unique_ptr<Cursor> SqliteSession::RunWrite(std::string_view text, sql::Dialect dialect,
+                                                std::shared_ptr<const sql::Translation> translation,
+                                                std::int64_t* affected) {
   const bool own_transaction = sqlite3_get_autocommit(db_) != 0;
   auto run = [&](std::string_view sql) {
     Lease lease = Prepare(sql);
@@ -324,7 +361,8 @@ std::unique_ptr<Cursor> SqliteSession::RunWrite(std::string_view text, std::int6
     if (rc != SQLITE_DONE) fail(rc, std::move(message));
   }
   try {
-    auto [rc, message] = run(text);
+    if (RefreshCatalog()) translation = sql::TranslateCached(text, dialect, *catalog_);
+    auto [rc, message] = run(translation->text);
     if (rc != SQLITE_DONE) fail(rc, std::move(message));
   } catch (...) {
     // A failure to prepare (rejected text) must not leave the transaction open either.

@@ -55,9 +55,12 @@ class SqliteSession final : public Session {
     std::uint64_t last_use = 0;
   };
 
-  void RefreshCatalog();
+  // Reloads the catalogue when the schema version moved; true when its content changed.
+  bool RefreshCatalog();
   void ClearStatements() noexcept;
-  std::unique_ptr<Cursor> RunWrite(std::string_view text, std::int64_t* affected);
+  std::unique_ptr<Cursor> RunWrite(std::string_view text, sql::Dialect dialect,
+                                   std::shared_ptr<const sql::Translation> translation,
+                                   std::int64_t* affected);
   std::unique_ptr<Cursor> RunProcedure(const std::string& name,
                                        const std::vector<std::string>& arguments);
   void ExecSimple(const char* sql);
