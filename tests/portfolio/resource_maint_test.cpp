@@ -25,23 +25,17 @@ TEST(ResourceMaint, ActionsEncodingAndRC) {
     const char* rows;  // ID:FirstName:LastName:Title:NoOfProjects in ID order
   };
   const Variant c = db.connect();
+  const char* const kAdded = "4:Ann:Lee::0,5:Sean:ONeil:Eng&#46; lead:3";
   const Case cases[] = {
-      {"1 add with apostrophe", ResourceForm("", "Sean", "O'Neil", "Eng. lead", "add"), c, true,
-       "4:Ann:Lee::0,5:Sean:ONeil:Eng&#46; lead:3"},
-      {"2 update", ResourceForm(5, "Sean", "O Neil", "Dr. (PhD)", "update"), c, true,
+      {"1 add with apostrophe", ResourceForm("", "Sean", "O'Neil", "Eng. lead", "add"), c, true, kAdded},
+      {"2 action word in other case", ResourceForm(4, "X", "X", "X", "Add"), c, false, kAdded},
+      {"3 delete in capitals", ResourceForm(4, "", "", "", "DELETE"), c, false, kAdded},
+      {"4 update without key", ResourceForm("", "X", "X", "X", "update"), c, false, kAdded},
+      {"5 key with a condition", ResourceForm("4 or 1=1", "", "", "", "delete"), c, false, kAdded},
+      {"6 no database", ResourceForm(4, "", "", "", "delete"), Variant("Data Source=/no/such/p.db"), false, kAdded},
+      {"7 update", ResourceForm(5, "Sean", "O Neil", "Dr. (PhD)", "update"), c, true,
        "4:Ann:Lee::0,5:Sean:O Neil:Dr&#46; &#40;PhD&#41;:3"},
-      {"3 action word in other case", ResourceForm(4, "X", "X", "X", "Add"), c, false,
-       "4:Ann:Lee::0,5:Sean:O Neil:Dr&#46; &#40;PhD&#41;:3"},
-      {"4 delete in capitals", ResourceForm(4, "", "", "", "DELETE"), c, false,
-       "4:Ann:Lee::0,5:Sean:O Neil:Dr&#46; &#40;PhD&#41;:3"},
-      {"5 update without key", ResourceForm("", "X", "X", "X", "update"), c, false,
-       "4:Ann:Lee::0,5:Sean:O Neil:Dr&#46; &#40;PhD&#41;:3"},
-      {"6 key with a condition", ResourceForm("4 or 1=1", "", "", "", "delete"), c, false,
-       "4:Ann:Lee::0,5:Sean:O Neil:Dr&#46; &#40;PhD&#41;:3"},
-      {"7 no database", ResourceForm(4, "", "", "", "delete"), Variant("Data Source=/no/such/dir/p.db"),
-       false, "4:Ann:Lee::0,5:Sean:O Neil:Dr&#46; &#40;PhD&#41;:3"},
-      {"8 delete", ResourceForm("4", "", "", "", "delete"), c, true,
-       "5:Sean:O Neil:Dr&#46; &#40;PhD&#41;:3"},
+      {"8 delete", ResourceForm("4", "", "", "", "delete"), c, true, "5:Sean:O Neil:Dr&#46; &#40;PhD&#41;:3"},
   };
   Kestrel k;
   for (const Case& cs : cases) {
