@@ -8,6 +8,7 @@
 // the page leaves an improvement without a numeric after-figure blank and shows "0" for
 // such a verification, the report shows "0" for both; only the page falls back to "100%".
 #include <array>
+#include <optional>
 #include <string>
 
 #include "data/datalink.h"
