@@ -16,6 +16,9 @@
 
 namespace ksmain::testing {
 
+// A one-dimensional input array as a page fills it.
+inline Variant Row(std::vector<Variant> cells) { return Variant(VarArray::Of(std::move(cells))); }
+
 class CatalogueTest : public ::testing::Test {
  protected:
   CatalogueTest() : db_(TempDb::Kind::Catalogue) {
@@ -48,7 +51,6 @@ class CatalogueTest : public ::testing::Test {
   // Local date `days` from today as the engine stores it.
   static std::string Day(int days) { return vb::ToIso(vb::Today() + days); }
 
-  static Variant Row(std::vector<Variant> cells) { return Variant(VarArray::Of(std::move(cells))); }
 
   TempDb db_;
   InsertTable_summary cat_;
