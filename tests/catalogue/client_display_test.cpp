@@ -41,7 +41,9 @@ TEST_F(ClientDisplayTest, SampleSizeFollowsTheRoundedStepAndRowsFollowTheStride)
         EXPECT_EQ(ColCell(grid, row, 12),
                   Variant("pic" + std::to_string(first + row * s) + ".jpg"));
       }
-      if (c.n < 12) EXPECT_TRUE(ColCell(grid, c.n + 1, 1).IsEmpty());
+      if (c.n < 12) {
+        EXPECT_TRUE(ColCell(grid, c.n + 1, 1).IsEmpty());
+      }
       for (int row = 2; row <= 12; ++row) EXPECT_TRUE(ColCell(grid, row, 0).IsEmpty());
     }
     first += c.matches;

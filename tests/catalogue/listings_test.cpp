@@ -47,8 +47,12 @@ TEST_F(ListingsTest, EachLevelStopsAtItsCapAndTheHeaderKeepsTheFinalCounter) {
     EXPECT_EQ(l.grid.AsArray().bound(1).upper, 30);
     EXPECT_EQ(RowCell(l.grid, 0, 0), Variant(c.header));
     const int rows = c.header > 0 ? c.header - 1 : 0;
-    if (rows > 0) EXPECT_FALSE(RowCell(l.grid, rows, 0).IsEmpty());
-    if (rows + 1 <= c.row_bound) EXPECT_TRUE(RowCell(l.grid, rows + 1, 0).IsEmpty());
+    if (rows > 0) {
+      EXPECT_FALSE(RowCell(l.grid, rows, 0).IsEmpty());
+    }
+    if (rows + 1 <= c.row_bound) {
+      EXPECT_TRUE(RowCell(l.grid, rows + 1, 0).IsEmpty());
+    }
   }
   const std::string fixed = "uid=sa;pwd=;driver={SQL Server};server=" + data::CatalogueHost() +
                             ";Database=veldaSQL;dsn=,,connection=adConnectAsync";
