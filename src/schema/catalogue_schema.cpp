@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "data/engine_admin.h"
+#include "schema/database_file.h"
 #include "schema/schema.h"
 
 namespace ksmain::schema {
@@ -202,11 +203,9 @@ std::string_view CatalogueDdl() { return FullCatalogueDdl(); }
 void FillCatalogueDemo(data::EngineDatabase& db);  // catalogue_demo.cpp
 
 void CreateCatalogueDatabase(const std::string& path, bool demo) {
-  data::EngineDatabase db = data::EngineDatabase::Create(path);
-  db.Script("BEGIN");
-  db.Script(FullCatalogueDdl());
-  if (demo) FillCatalogueDemo(db);
-  db.Script("COMMIT");
+  CreateDatabaseFile(path, FullCatalogueDdl(), [demo](data::EngineDatabase& db) {
+    if (demo) FillCatalogueDemo(db);
+  });
 }
 
 }  // namespace ksmain::schema

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "data/engine_admin.h"
+#include "schema/database_file.h"
 #include "schema/schema.h"
 
 namespace ksmain::schema {
@@ -184,11 +185,9 @@ std::string_view PortfolioDdl() { return kPortfolioDdl; }
 void FillPortfolioDemo(data::EngineDatabase& db);  // portfolio_demo.cpp
 
 void CreatePortfolioDatabase(const std::string& path, bool demo) {
-  data::EngineDatabase db = data::EngineDatabase::Create(path);
-  db.Script("BEGIN");
-  db.Script(kPortfolioDdl);
-  if (demo) FillPortfolioDemo(db);
-  db.Script("COMMIT");
+  CreateDatabaseFile(path, kPortfolioDdl, [demo](data::EngineDatabase& db) {
+    if (demo) FillPortfolioDemo(db);
+  });
 }
 
 }  // namespace ksmain::schema
