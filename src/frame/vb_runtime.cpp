@@ -943,7 +943,15 @@ std::optional<int> Compare(const Variant& a, const Variant& b) {
     const std::string_view y = b.IsString() ? std::string_view(b.AsString()) : std::string_view();
     return sign(x.compare(y), 0);  // byte order of UTF-8 is character-code order
   }
-  if (a_text) return 1;  // a text is always greater than a number
+  // A date against a text that holds a date compares as two dates (a saved estimate
+  // against the page's text of it); any other text is greater than a number or date.
+  if (a.kind() == VarKind::Date && b.IsString()) {
+    if (auto d = ParseDate(b.AsString())) return sign(a.AsDate(), *d);
+  }
+  if (b.kind() == VarKind::Date && a.IsString()) {
+    if (auto d = ParseDate(a.AsString())) return sign(*d, b.AsDate());
+  }
+  if (a_text) return 1;
   if (b_text) return -1;
   if (a.kind() == VarKind::Currency && b.kind() == VarKind::Currency) {
     return sign(a.AsCurrency(), b.AsCurrency());

@@ -142,8 +142,9 @@ bool TextEquals(const Variant& v, std::string_view text);
 // Variant comparison of two values (the `=`, `<`, `>` of two variants): -1, 0, 1, or
 // nullopt when either is Null. Numbers (Booleans and dates included) compare
 // numerically, texts by character codes (case-sensitive), and a number against a text is
-// always the lesser, even when the text is numeric (2 < "1"); Empty is 0 against a number
-// and "" against a text. An array raises 13.
+// always the lesser, even when the text is numeric (2 < "1"), except that a date against a
+// text that holds a date compares as two dates; Empty is 0 against a number and "" against
+// a text. An array raises 13.
 std::optional<int> Compare(const Variant& a, const Variant& b);
 
 // The greater-than that the array sort uses: Compare(a, b) > 0, Null never greater.

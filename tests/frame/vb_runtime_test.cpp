@@ -342,6 +342,8 @@ TEST(VbCompare, VariantOrder) {
       {Variant(), Variant(), 0},           {Variant(true), Variant(0), -1},
       {Cy(10000), Variant(1), 0},          {Dt(2), Variant(2.0), 0},
       {Dt(2), Variant("1"), -1},           {Variant::Null(), Variant(1), std::nullopt},
+      {Dt(46203), Variant("6/30/2026"), 0}, {Dt(46203), Variant("7/1/2026"), -1},
+      {Variant("2026-07-01"), Dt(46203), 1}, {Dt(46203), Variant("soon"), -1},
       {Variant(), Variant::Null(), std::nullopt},
   };
   int n = 0;
