@@ -7,6 +7,7 @@
 // into an explicit engine form while it walks the tree: date texts become canonical ISO
 // literals at translate time, everything decided only by the stored values goes through
 // the ks_* functions of engine_functions.h, which follow the same runtime rules.
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -30,14 +31,6 @@ ColumnType ArithmeticType(ColumnType a, ColumnType b) {
   const auto integral = [](ColumnType t) { return t == ColumnType::Integer || t == ColumnType::Long; };
   if (integral(a) && integral(b)) return ColumnType::Long;
   if (a == ColumnType::Currency && b == ColumnType::Currency) return ColumnType::Currency;
-  return ColumnType::Double;
-}
-
-ColumnType NumberLiteralType(const std::string& text) {
-  std::int64_t value = 0;
-  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec == std::errc() && ptr == text.data() + text.size() && value <= 2147483647)
-    return ColumnType::Long;
   return ColumnType::Double;
 }
 
@@ -338,13 +331,16 @@ class Analyzer {
   // text is no date (NULL), a date text is stored in canonical form, other text fails.
   void ToDateValue(ExprPtr& e) {
     switch (e->kind) {
-      case ExprKind::String:
+      case ExprKind::String: {
+        const int literal = e->literal;
         if (e->text.empty()) {
           e = MakeExpr(ExprKind::Null, e->pos);
-          return;
+        } else {
+          e = MakeDate(IsoOrFail(e->text, e->pos), e->pos);
         }
-        e = MakeDate(IsoOrFail(e->text, e->pos), e->pos);
+        Mark(*e, literal, LiteralConversion::DateWrite);
         return;
+      }
       case ExprKind::Null:
         return;
       default:
@@ -371,6 +367,7 @@ class Analyzer {
           if (!iso) throw SqlError("Syntax error in date in query expression '#" + e->text + "#'.", e->pos);
           e->text = *iso;
           e->engine = true;
+          Mark(*e, e->literal, LiteralConversion::HashDate);
         }
         e->type = ColumnType::Date;
         return;
@@ -469,7 +466,19 @@ class Analyzer {
 
   // A text literal compared with a date is read as a date at translate time.
   void ToDateOperand(ExprPtr& e) {
-    if (e->kind == ExprKind::String) e = MakeDate(IsoOrFail(e->text, e->pos), e->pos);
+    if (e->kind != ExprKind::String) return;
+    const int literal = e->literal;
+    e = MakeDate(IsoOrFail(e->text, e->pos), e->pos);
+    Mark(*e, literal, LiteralConversion::DateText);
+  }
+
+  // A literal node now carries a converted source value: the translation cache converts
+  // each later text's value the same way instead of translating it again.
+  void Mark(Expr& e, int literal, LiteralConversion conversion) {
+    e.literal = literal;
+    if (literal < 0) return;
+    e.conversion = conversion;
+    e.check = ++checks_;
   }
 
   void AnalyzeBinary(ExprPtr& e, const Scope& scope) {
@@ -536,10 +545,20 @@ class Analyzer {
       // A literal date is converted once here; a text that is no date fails the statement
       // as the source engines rejected it.
       if (args[0]->kind == ExprKind::String || args[0]->kind == ExprKind::Date) {
-        std::string iso = args[0]->kind == ExprKind::String ? IsoOrFail(args[0]->text, args[0]->pos)
-                                                            : args[0]->text;
+        const bool text = args[0]->kind == ExprKind::String;
+        std::string iso = text ? IsoOrFail(args[0]->text, args[0]->pos) : args[0]->text;
         if (date_only) iso = iso.substr(0, 10);
+        const int literal = args[0]->literal;
+        // A #date# was checked where it was read; its check keeps that place.
+        const std::size_t checked = args[0]->check;
         e = MakeDate(std::move(iso), pos);
+        if (text) {
+          Mark(*e, literal, date_only ? LiteralConversion::DateTextDateOnly : LiteralConversion::DateText);
+        } else if (literal >= 0) {
+          e->literal = literal;
+          e->conversion = date_only ? LiteralConversion::HashDateDateOnly : LiteralConversion::HashDate;
+          e->check = checked;
+        }
         return;
       }
       Rename(*e, date_only ? fn::kDateValue : fn::kCDate, ColumnType::Date);
@@ -653,6 +672,7 @@ class Analyzer {
 
   Dialect dialect_;
   const SchemaCatalog& catalog_;
+  std::size_t checks_ = 0;
   std::vector<std::unique_ptr<std::vector<ResultColumn>>> derived_columns_;
 
  public:
@@ -660,6 +680,49 @@ class Analyzer {
 };
 
 }  // namespace
+
+ColumnType NumberLiteralType(std::string_view text) {
+  std::int64_t value = 0;
+  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec == std::errc() && ptr == text.data() + text.size() && value <= 2147483647)
+    return ColumnType::Long;
+  return ColumnType::Double;
+}
+
+BoundValue LiteralValue(TokenKind kind, std::string value, std::size_t pos,
+                        LiteralConversion conversion) {
+  if (kind == TokenKind::Date && conversion == LiteralConversion::None)
+    conversion = LiteralConversion::HashDate;
+  switch (conversion) {
+    case LiteralConversion::None:
+      break;
+    case LiteralConversion::DateText:
+      return IsoOrFail(value, pos);
+    case LiteralConversion::DateTextDateOnly:
+      return IsoOrFail(value, pos).substr(0, 10);
+    case LiteralConversion::DateWrite:
+      if (value.empty()) return std::monostate{};
+      return IsoOrFail(value, pos);
+    case LiteralConversion::HashDate:
+    case LiteralConversion::HashDateDateOnly: {
+      auto iso = IsoOfText(value);
+      if (!iso) throw SqlError("Syntax error in date in query expression '#" + value + "#'.", pos);
+      if (conversion == LiteralConversion::HashDateDateOnly) iso->resize(std::min<std::size_t>(iso->size(), 10));
+      return std::move(*iso);
+    }
+  }
+  if (kind != TokenKind::Number) return value;
+  // The value the engine would have read from the literal: digits that fit 64 bits are an
+  // integer, anything else (a fraction, an exponent, a larger number) a real.
+  const char* begin = value.data();
+  const char* end = begin + value.size();
+  std::int64_t integer = 0;
+  if (auto [ptr, ec] = std::from_chars(begin, end, integer); ec == std::errc() && ptr == end)
+    return integer;
+  double real = 0;
+  std::from_chars(begin, end, real);
+  return real;
+}
 
 void Analyze(Statement& statement, Dialect dialect, const SchemaCatalog& catalog) {
   Analyzer(dialect, catalog).Run(statement);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "sql/lexer.h"
 #include "sql/translate.h"
 
 namespace ksmain::sql {
@@ -51,6 +52,11 @@ struct Expr {
   bool case_operand = false;  // args[0] is the CASE operand
   bool case_else = false;     // the last arg is the ELSE value
   bool engine = false;        // a function already in engine form (not to be mapped again)
+  // A literal written in the source: its ordinal among the statement's literals (-1 for
+  // values the analyzer made up), and how the source value becomes the engine value.
+  int literal = -1;
+  LiteralConversion conversion = LiteralConversion::None;
+  std::size_t check = 0;  // when the conversion can fail: its place in the analysis order
   std::vector<ExprPtr> args;
   std::unique_ptr<Select> subquery;
   ColumnType type = ColumnType::Unknown;  // set by the analyzer
@@ -149,7 +155,23 @@ std::vector<OrderItem> ParseOrderList(std::string_view text);
 // cannot be converted.
 void Analyze(Statement& statement, Dialect dialect, const SchemaCatalog& catalog);
 
-// Writes an analysed statement in SQLite's dialect.
+// The kind the analyzer gives a number literal: Long when it is an integer that fits 32
+// bits, else Double.
+ColumnType NumberLiteralType(std::string_view text);
+
+// A source literal's value (as TokenValue gives it) converted for its parameter. Raises
+// the SqlError the analysis raises for the same value: a text that is no date where a
+// date is needed, a #date# that is none. `pos` is the literal's 1-based position.
+BoundValue LiteralValue(TokenKind kind, std::string value, std::size_t pos,
+                        LiteralConversion conversion);
+
+// Writes an analysed statement in SQLite's dialect, literal values inline.
 std::string Print(const Statement& statement);
+
+// The same with parameters ?1, ?2, ... in place of the source literals whose values do not
+// shape the statement; `parameters` receives what each parameter takes, in order, and
+// `checks` each one's Expr::check.
+std::string PrintParameterised(const Statement& statement, std::vector<Parameter>& parameters,
+                               std::vector<std::size_t>& checks);
 
 }  // namespace ksmain::sql

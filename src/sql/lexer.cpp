@@ -35,16 +35,15 @@ bool Token::IsWord(std::string_view word) const {
   return kind == TokenKind::Identifier && EqualsNoCase(text, word);
 }
 
-std::vector<Token> Lex(std::string_view text) {
-  std::vector<Token> tokens;
+TokenSpan ScanToken(std::string_view text, std::size_t& i) {
   const std::size_t n = text.size();
-  std::size_t i = 0;
-  auto add = [&](TokenKind kind, std::string value, std::size_t start) {
-    tokens.push_back(Token{kind, std::move(value), start + 1});
-  };
   while (i < n) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
     const std::size_t start = i;
+    auto span = [&](TokenKind kind, std::size_t length) {
+      i = start + length;
+      return TokenSpan{kind, start, i};
+    };
     if (std::isspace(c)) {
       ++i;
       continue;
@@ -62,40 +61,30 @@ std::vector<Token> Lex(std::string_view text) {
     if (c == '\'' || c == '"') {
       // Texts and double-quoted names both double their delimiter to contain it.
       const char quote = static_cast<char>(c);
-      std::string value;
-      ++i;
+      std::size_t j = i + 1;
       for (;;) {
-        if (i >= n) {
+        const std::size_t close = text.find(quote, j);
+        if (close == std::string_view::npos) {
           throw SqlError(quote == '\'' ? "Unterminated string" : "Unterminated quoted name",
                          start + 1);
         }
-        if (text[i] == quote) {
-          if (i + 1 < n && text[i + 1] == quote) {
-            value += quote;
-            i += 2;
-            continue;
-          }
-          ++i;
-          break;
+        if (close + 1 < n && text[close + 1] == quote) {
+          j = close + 2;
+          continue;
         }
-        value += text[i++];
+        return span(quote == '\'' ? TokenKind::String : TokenKind::QuotedIdentifier,
+                    close + 1 - start);
       }
-      add(quote == '\'' ? TokenKind::String : TokenKind::QuotedIdentifier, std::move(value), start);
-      continue;
     }
     if (c == '[') {
       const std::size_t close = text.find(']', i + 1);
       if (close == std::string_view::npos) throw SqlError("Unterminated bracketed name", start + 1);
-      add(TokenKind::QuotedIdentifier, std::string(text.substr(i + 1, close - i - 1)), start);
-      i = close + 1;
-      continue;
+      return span(TokenKind::QuotedIdentifier, close + 1 - start);
     }
     if (c == '#') {
       const std::size_t close = text.find('#', i + 1);
       if (close == std::string_view::npos) throw SqlError("Unterminated date literal", start + 1);
-      add(TokenKind::Date, std::string(text.substr(i + 1, close - i - 1)), start);
-      i = close + 1;
-      continue;
+      return span(TokenKind::Date, close + 1 - start);
     }
     if (std::isdigit(c) || (c == '.' && i + 1 < n && std::isdigit(static_cast<unsigned char>(text[i + 1])))) {
       while (i < n && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
@@ -114,36 +103,60 @@ std::vector<Token> Lex(std::string_view text) {
       // "12abc" is no number and no name in either dialect.
       if (i < n && IsWordStart(static_cast<unsigned char>(text[i])))
         throw SqlError("Malformed number", start + 1);
-      add(TokenKind::Number, std::string(text.substr(start, i - start)), start);
-      continue;
+      return TokenSpan{TokenKind::Number, start, i};
     }
     if (IsWordStart(c)) {
       while (i < n && IsWordChar(static_cast<unsigned char>(text[i]))) ++i;
-      add(TokenKind::Identifier, std::string(text.substr(start, i - start)), start);
-      continue;
+      return TokenSpan{TokenKind::Identifier, start, i};
     }
     auto two = [&](std::string_view op) { return text.substr(i, 2) == op; };
-    if (two("<>") || two("!=") || two("<=") || two(">=") || two("||")) {
-      add(TokenKind::Operator, std::string(text.substr(i, 2)), start);
-      i += 2;
-      continue;
-    }
+    if (two("<>") || two("!=") || two("<=") || two(">=") || two("||")) return span(TokenKind::Operator, 2);
     switch (c) {
       case '=': case '<': case '>': case '+': case '-': case '*': case '/': case '&': case '%':
-        add(TokenKind::Operator, std::string(1, static_cast<char>(c)), start);
-        ++i;
-        continue;
-      case ',': add(TokenKind::Comma, ",", start); ++i; continue;
-      case '(': add(TokenKind::LParen, "(", start); ++i; continue;
-      case ')': add(TokenKind::RParen, ")", start); ++i; continue;
-      case '.': add(TokenKind::Dot, ".", start); ++i; continue;
-      case ';': add(TokenKind::Semicolon, ";", start); ++i; continue;
+        return span(TokenKind::Operator, 1);
+      case ',': return span(TokenKind::Comma, 1);
+      case '(': return span(TokenKind::LParen, 1);
+      case ')': return span(TokenKind::RParen, 1);
+      case '.': return span(TokenKind::Dot, 1);
+      case ';': return span(TokenKind::Semicolon, 1);
       default:
         throw SqlError("Unexpected character '" + std::string(1, static_cast<char>(c)) + "'",
                        start + 1);
     }
   }
-  tokens.push_back(Token{TokenKind::End, "", n + 1});
+  return TokenSpan{TokenKind::End, n, n};
+}
+
+std::string TokenValue(std::string_view text, const TokenSpan& token) {
+  const std::string_view raw = text.substr(token.begin, token.end - token.begin);
+  switch (token.kind) {
+    case TokenKind::String:
+    case TokenKind::QuotedIdentifier:
+    case TokenKind::Date: {
+      const std::string_view inner = raw.substr(1, raw.size() - 2);
+      if (raw[0] == '[' || raw[0] == '#') return std::string(inner);
+      const char quote = raw[0];
+      std::string value;
+      value.reserve(inner.size());
+      for (std::size_t k = 0; k < inner.size(); ++k) {
+        value += inner[k];
+        if (inner[k] == quote) ++k;  // the second of a doubled delimiter
+      }
+      return value;
+    }
+    default: return std::string(raw);
+  }
+}
+
+std::vector<Token> Lex(std::string_view text) {
+  std::vector<Token> tokens;
+  std::size_t i = 0;
+  for (;;) {
+    const TokenSpan span = ScanToken(text, i);
+    if (span.kind == TokenKind::End) break;
+    tokens.push_back(Token{span.kind, TokenValue(text, span), span.begin + 1});
+  }
+  tokens.push_back(Token{TokenKind::End, "", text.size() + 1});
   return tokens;
 }
 

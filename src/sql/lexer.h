@@ -39,6 +39,21 @@ struct Token {
   bool IsWord(std::string_view word) const;
 };
 
+// Where one token stands in the text: [begin, end), 0-based, delimiters included.
+struct TokenSpan {
+  TokenKind kind = TokenKind::End;
+  std::size_t begin = 0;
+  std::size_t end = 0;
+};
+
+// Reads the next token at or after `i` and moves `i` past it; End at the end of the text.
+// The one tokenizer behind Lex() and the literal scan of the translation cache, so both
+// always agree on where each literal stands. Raises SqlError as Lex() does.
+TokenSpan ScanToken(std::string_view text, std::size_t& i);
+
+// The token's text as Lex() gives it: delimiters dropped and doubled quotes undone.
+std::string TokenValue(std::string_view text, const TokenSpan& token);
+
 // Splits a statement into tokens, ending with one End token. Raises SqlError with the
 // 1-based position of an unterminated quote, bracket, date or comment, or of a character
 // that belongs to no token.

@@ -33,7 +33,16 @@ bool IsReserved(const Token& t) {
 
 class Parser {
  public:
-  explicit Parser(std::string_view text) : tokens_(Lex(text)) {}
+  explicit Parser(std::string_view text) : tokens_(Lex(text)) {
+    // Each literal's place among the statement's literals, counted as the translation
+    // cache's literal scan counts them, so a literal node knows which value it carries.
+    int count = 0;
+    literal_of_.reserve(tokens_.size());
+    for (const Token& t : tokens_) {
+      const bool literal = t.Is(TokenKind::String) || t.Is(TokenKind::Number) || t.Is(TokenKind::Date);
+      literal_of_.push_back(literal ? count++ : -1);
+    }
+  }
 
   Statement ParseStatement() {
     Statement st;
@@ -521,12 +530,11 @@ class Parser {
     const Token& t = Peek();
     const std::size_t pos = t.pos;
     switch (t.kind) {
-      case TokenKind::Number: return Make(ExprKind::Number, pos, Next().text);
-      case TokenKind::String: return Make(ExprKind::String, pos, Next().text);
-      case TokenKind::Date: {
+      case TokenKind::Number: return MakeLiteral(ExprKind::Number);
+      case TokenKind::String: return MakeLiteral(ExprKind::String);
+      case TokenKind::Date:
         // Kept as written until the analyzer converts it with the runtime's date rules.
-        return Make(ExprKind::Date, pos, Next().text);
-      }
+        return MakeLiteral(ExprKind::Date);
       case TokenKind::LParen: {
         Next();
         if (Peek().IsWord("SELECT")) {
@@ -567,6 +575,14 @@ class Parser {
       case TokenKind::QuotedIdentifier: return ParseNameOrCall();
       default: FailSyntax();
     }
+  }
+
+  ExprPtr MakeLiteral(ExprKind kind) {
+    const int literal = literal_of_[pos_];
+    const Token& t = Next();
+    auto e = Make(kind, t.pos, t.text);
+    e->literal = literal;
+    return e;
   }
 
   ExprPtr ParseFunction() {
@@ -625,6 +641,7 @@ class Parser {
 
   static constexpr int kMaxDepth = 200;
   std::vector<Token> tokens_;
+  std::vector<int> literal_of_;  // per token: its ordinal among the literals, or -1
   std::size_t pos_ = 0;
   int depth_ = 0;
 };

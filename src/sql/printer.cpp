@@ -170,6 +170,12 @@ JoinChain BuildChain(const TableRef& ref) {
 
 class Printer {
  public:
+  // With `parameters`, source literals print as ?N (and are listed there) wherever a value
+  // may stand; without, every literal prints inline.
+  Printer() = default;
+  Printer(std::vector<Parameter>* parameters, std::vector<std::size_t>* checks)
+      : parameters_(parameters), checks_(checks) {}
+
   std::string Take() { return std::move(out_); }
 
   void Statement(const ::ksmain::sql::Statement& st) {
@@ -192,6 +198,11 @@ class Printer {
   void Select(const ::ksmain::sql::Select& sel) {
     out_ += "SELECT ";
     if (sel.distinct) out_ += "DISTINCT ";
+    // Behind a star the engine names the columns itself, from the expression's text: a
+    // literal there stays written out, so its column keeps the name it always had.
+    const bool engine_names = std::any_of(sel.items.begin(), sel.items.end(),
+                                          [](const SelectItem& item) { return !item.result; });
+    if (engine_names) ++inline_;
     for (std::size_t i = 0; i < sel.items.size(); ++i) {
       if (i) out_ += ", ";
       const SelectItem& item = sel.items[i];
@@ -201,6 +212,7 @@ class Printer {
         AppendQuoted(out_, item.result->name, '"');
       }
     }
+    if (engine_names) --inline_;
     if (!sel.from.empty()) {
       out_ += " FROM ";
       for (std::size_t i = 0; i < sel.from.size(); ++i) {
@@ -212,9 +224,13 @@ class Printer {
       out_ += " WHERE ";
       Expr(*sel.where);
     }
+    // A number in GROUP BY or ORDER BY is a column's position, a parameter would be a
+    // constant: literals there stay written out (and their values part of the cache key).
     if (!sel.group_by.empty()) {
       out_ += " GROUP BY ";
+      ++inline_;
       List(sel.group_by);
+      --inline_;
     }
     if (sel.having) {
       out_ += " HAVING ";
@@ -222,12 +238,14 @@ class Printer {
     }
     if (!sel.order_by.empty()) {
       out_ += " ORDER BY ";
+      ++inline_;
       for (std::size_t i = 0; i < sel.order_by.size(); ++i) {
         if (i) out_ += ", ";
         Expr(*sel.order_by[i].expr);
         if (sel.order_by[i].direction == OrderItem::Direction::Asc) out_ += " ASC";
         if (sel.order_by[i].direction == OrderItem::Direction::Desc) out_ += " DESC";
       }
+      --inline_;
     }
     if (sel.top) {
       out_ += " LIMIT ";
@@ -349,7 +367,26 @@ class Printer {
     Expr(e);
   }
 
+  // A source literal as the next parameter, when parameters are wanted here.
+  bool AsParameter(const ::ksmain::sql::Expr& e) {
+    if (parameters_ == nullptr || inline_ > 0 || e.literal < 0) return false;
+    parameters_->push_back(Parameter{e.literal, e.conversion});
+    checks_->push_back(e.check);
+    out_ += '?';
+    out_ += std::to_string(parameters_->size());
+    return true;
+  }
+
   void Expr(const ::ksmain::sql::Expr& e) {
+    switch (e.kind) {
+      case ExprKind::Number:
+      case ExprKind::String:
+      case ExprKind::Date:
+      case ExprKind::Null:
+        if (AsParameter(e)) return;
+        break;
+      default: break;
+    }
     switch (e.kind) {
       case ExprKind::Number: out_ += e.text; return;
       case ExprKind::String:
@@ -469,12 +506,24 @@ class Printer {
   }
 
   std::string out_;
+  std::vector<Parameter>* parameters_ = nullptr;
+  std::vector<std::size_t>* checks_ = nullptr;  // per parameter: Expr::check
+  int inline_ = 0;  // inside a clause whose literals stay written out
 };
 
 }  // namespace
 
 std::string Print(const Statement& statement) {
   Printer p;
+  p.Statement(statement);
+  return p.Take();
+}
+
+std::string PrintParameterised(const Statement& statement, std::vector<Parameter>& parameters,
+                               std::vector<std::size_t>& checks) {
+  parameters.clear();
+  checks.clear();
+  Printer p(&parameters, &checks);
   p.Statement(statement);
   return p.Take();
 }

@@ -1,6 +1,7 @@
 // Translate(): parse, analyse, print; the schema catalogue; the translation cache.
 #include "sql/translate.h"
 
+#include <algorithm>
 #include <list>
 #include <mutex>
 #include <unordered_map>
@@ -87,6 +88,13 @@ Translation Translate(std::string_view text, Dialect dialect, const SchemaCatalo
   }
   Analyze(st, dialect, catalog);
   out.text = Print(st);
+  std::vector<std::size_t> checks;
+  out.parameterised_text = PrintParameterised(st, out.parameters, checks);
+  for (std::size_t i = 0; i < checks.size(); ++i) {
+    if (checks[i] != 0) out.check_order.push_back(i);
+  }
+  std::sort(out.check_order.begin(), out.check_order.end(),
+            [&](std::size_t a, std::size_t b) { return checks[a] < checks[b]; });
   if (st.kind == StatementKind::Select) {
     for (const SelectItem& item : st.select->items) {
       // A star over an unknown table: the engine's own column list is all there is.
@@ -163,6 +171,174 @@ std::shared_ptr<const Translation> TranslateCached(std::string_view text, Dialec
   auto value = std::make_shared<const Translation>(Translate(text, dialect, catalog));
   Cache().Put(key, value);
   return value;
+}
+
+namespace {
+
+// Statement shapes with more literals than this are translated per text: the engine limits
+// the parameters of one statement, and such texts (long value lists) do not repeat anyway.
+constexpr std::size_t kMaxParameters = 1000;
+
+// Translations of one shape. Literals that stay written out in the engine text (TOP n, a
+// position in ORDER BY, a column alias given as a text) pin their values: each combination
+// of pinned values has its own translation, the most recently used first.
+struct ShapeVariant {
+  std::vector<std::pair<int, std::string>> pinned;  // literal ordinal, its text as written
+  std::shared_ptr<const Translation> translation;
+};
+
+struct Shape {
+  bool procedure = false;  // a procedure call: its arguments are its values already
+  std::vector<ShapeVariant> variants;
+};
+
+constexpr std::size_t kMaxVariants = 8;
+
+class ShapeCache {
+ public:
+  static constexpr std::size_t kCapacity = 1024;
+
+  // The translation whose pinned literals equal those of `text`; nullptr when there is
+  // none. Sets `procedure` when the shape is a procedure call.
+  std::shared_ptr<const Translation> Find(const std::string& key, std::string_view text,
+                                          const std::vector<TokenSpan>& literals, bool& procedure) {
+    std::lock_guard lock(mutex_);
+    auto it = index_.find(key);
+    if (it == index_.end()) return nullptr;
+    entries_.splice(entries_.begin(), entries_, it->second);
+    Shape& shape = it->second->second;
+    procedure = shape.procedure;
+    for (std::size_t v = 0; v < shape.variants.size(); ++v) {
+      const ShapeVariant& variant = shape.variants[v];
+      const bool match = std::all_of(variant.pinned.begin(), variant.pinned.end(), [&](const auto& pin) {
+        const TokenSpan& span = literals[static_cast<std::size_t>(pin.first)];
+        return text.substr(span.begin, span.end - span.begin) == pin.second;
+      });
+      if (!match) continue;
+      if (v != 0) std::rotate(shape.variants.begin(), shape.variants.begin() + v, shape.variants.begin() + v + 1);
+      return shape.variants.front().translation;
+    }
+    return nullptr;
+  }
+
+  void Add(const std::string& key, bool procedure, ShapeVariant variant) {
+    std::lock_guard lock(mutex_);
+    auto it = index_.find(key);
+    if (it == index_.end()) {
+      entries_.emplace_front(key, Shape{});
+      it = index_.emplace(entries_.front().first, entries_.begin()).first;
+      if (entries_.size() > kCapacity) {
+        index_.erase(entries_.back().first);
+        entries_.pop_back();
+      }
+    } else {
+      entries_.splice(entries_.begin(), entries_, it->second);
+    }
+    Shape& shape = it->second->second;
+    shape.procedure = procedure;
+    if (procedure) return;
+    shape.variants.insert(shape.variants.begin(), std::move(variant));
+    if (shape.variants.size() > kMaxVariants) shape.variants.pop_back();
+  }
+
+ private:
+  using Entry = std::pair<std::string, Shape>;
+  std::mutex mutex_;
+  std::list<Entry> entries_;
+  std::unordered_map<std::string_view, std::list<Entry>::iterator> index_;
+};
+
+ShapeCache& Shapes() {
+  static ShapeCache cache;
+  return cache;
+}
+
+std::vector<BoundValue> BindValues(const Translation& t, std::string_view text,
+                                   const std::vector<TokenSpan>& literals) {
+  std::vector<BoundValue> values(t.parameters.size());
+  auto convert = [&](std::size_t i) {
+    const Parameter& p = t.parameters[i];
+    const TokenSpan& span = literals[static_cast<std::size_t>(p.literal)];
+    values[i] = LiteralValue(span.kind, TokenValue(text, span), span.begin + 1, p.conversion);
+  };
+  // Conversions that can fail first, in the analysis's order: the same value is reported
+  // as a full translation of this text would report it.
+  for (std::size_t i : t.check_order) convert(i);
+  for (std::size_t i = 0; i < t.parameters.size(); ++i) {
+    if (t.parameters[i].conversion == LiteralConversion::None) convert(i);
+  }
+  return values;
+}
+
+}  // namespace
+
+BoundStatement TranslateBound(std::string_view text, Dialect dialect, const SchemaCatalog& catalog) {
+  // The key: dialect, catalogue, version, then the text with each literal replaced by a
+  // mark of its kind. Numbers are marked by the kind the analysis gives them (32-bit
+  // integer or not), because that kind decides result kinds and arithmetic.
+  std::string key;
+  key.reserve(text.size() + 32);
+  key += dialect == Dialect::Jet ? 'J' : 'T';
+  const auto address = reinterpret_cast<std::uintptr_t>(&catalog);
+  key.append(reinterpret_cast<const char*>(&address), sizeof address);
+  const std::uint64_t version = catalog.version();
+  key.append(reinterpret_cast<const char*>(&version), sizeof version);
+  std::vector<TokenSpan> literals;
+  bool scanned = true;
+  try {
+    std::size_t i = 0;
+    std::size_t copied = 0;
+    for (;;) {
+      const TokenSpan span = ScanToken(text, i);
+      if (span.kind == TokenKind::End) break;
+      char mark;
+      switch (span.kind) {
+        case TokenKind::String: mark = 'S'; break;
+        case TokenKind::Date: mark = 'H'; break;
+        case TokenKind::Number:
+          mark = NumberLiteralType(text.substr(span.begin, span.end - span.begin)) == ColumnType::Long ? 'L' : 'R';
+          break;
+        default: continue;
+      }
+      key.append(text.substr(copied, span.begin - copied));
+      key += '\x01';
+      key += mark;
+      copied = span.end;
+      literals.push_back(span);
+    }
+    key.append(text.substr(copied));
+  } catch (const SqlError&) {
+    scanned = false;  // the full translation reports it
+  }
+  if (!scanned || literals.size() > kMaxParameters) {
+    return BoundStatement{TranslateCached(text, dialect, catalog), false, {}};
+  }
+
+  bool procedure = false;
+  if (auto hit = Shapes().Find(key, text, literals, procedure)) {
+    std::vector<BoundValue> values = BindValues(*hit, text, literals);
+    return BoundStatement{std::move(hit), true, std::move(values)};
+  }
+  if (procedure) return BoundStatement{TranslateCached(text, dialect, catalog), false, {}};
+
+  auto translation = std::make_shared<const Translation>(Translate(text, dialect, catalog));
+  if (translation->kind == StatementKind::ProcedureCall) {
+    Shapes().Add(key, true, {});
+    return BoundStatement{std::move(translation), false, {}};
+  }
+  ShapeVariant variant;
+  std::vector<bool> bound(literals.size(), false);
+  for (const Parameter& p : translation->parameters) bound[static_cast<std::size_t>(p.literal)] = true;
+  for (std::size_t i = 0; i < literals.size(); ++i) {
+    if (!bound[i]) {
+      variant.pinned.emplace_back(static_cast<int>(i),
+                                  std::string(text.substr(literals[i].begin, literals[i].end - literals[i].begin)));
+    }
+  }
+  variant.translation = translation;
+  Shapes().Add(key, false, std::move(variant));
+  std::vector<BoundValue> values = BindValues(*translation, text, literals);
+  return BoundStatement{std::move(translation), true, std::move(values)};
 }
 
 std::string DescribeTranslation(const Translation& t) {

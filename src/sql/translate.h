@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "ksmain/error.h"
@@ -67,6 +68,22 @@ struct ResultColumn {
   ColumnType type = ColumnType::Unknown;
 };
 
+// How a literal of the source text becomes the value bound to its parameter. The analyzer
+// decides it once per statement shape; the value itself is converted on every call.
+enum class LiteralConversion {
+  None,              // the value as written: a text, or a number kept integer or real
+  DateText,          // a text read as a date (compared with a date, cdate('...')): ISO text
+  DateTextDateOnly,  // datevalue('...'): the ISO date without its time
+  DateWrite,         // a text written into a date column: "" is NULL, else ISO text
+  HashDate,          // a #date# literal: ISO text
+  HashDateDateOnly,  // datevalue(#date#)
+};
+
+struct Parameter {
+  int literal = 0;  // ordinal of the source literal (0-based, in text order)
+  LiteralConversion conversion = LiteralConversion::None;
+};
+
 struct Translation {
   StatementKind kind = StatementKind::Select;
   // The statement for the embedded engine (empty for a procedure call). Every result
@@ -78,6 +95,27 @@ struct Translation {
   // not needed by any caller: a NULL argument is the empty text).
   std::string procedure;
   std::vector<std::string> arguments;
+  // The same statement with parameters ?1, ?2, ... for the literals whose values do not
+  // shape it; parameters[i] says which literal ?(i+1) takes and how. Texts that differ
+  // only in those values share this text, hence one translation and one prepared statement.
+  std::string parameterised_text;
+  std::vector<Parameter> parameters;
+  // Indexes into `parameters` of the values whose conversion can fail, in the order the
+  // analysis checked them, so a text with two bad values reports the same one every time.
+  std::vector<std::size_t> check_order;
+};
+
+// A parameter's value for the engine: NULL, an integer, a real or a text.
+using BoundValue = std::variant<std::monostate, std::int64_t, double, std::string>;
+
+// A statement ready to run: the translation of its shape and this text's own values.
+struct BoundStatement {
+  std::shared_ptr<const Translation> translation;
+  bool parameterised = false;  // false: run translation->text without values
+  std::vector<BoundValue> values;
+  const std::string& engine_text() const {
+    return parameterised ? translation->parameterised_text : translation->text;
+  }
 };
 
 // A statement the front end cannot accept: a syntax error (with its 1-based offset), a
@@ -100,5 +138,11 @@ Translation Translate(std::string_view text, Dialect dialect, const SchemaCatalo
 // safe to use from several threads.
 std::shared_ptr<const Translation> TranslateCached(std::string_view text, Dialect dialect,
                                                    const SchemaCatalog& catalog);
+
+// The same through a process-wide cache keyed by the text with its literals masked, so a
+// member that sends one statement per row with a different key each time translates it
+// once. Raises the same SqlError as Translate() for any text it rejects, including a
+// value that does not convert (a text that is no date written into a date column).
+BoundStatement TranslateBound(std::string_view text, Dialect dialect, const SchemaCatalog& catalog);
 
 }  // namespace ksmain::sql

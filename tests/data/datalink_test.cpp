@@ -191,6 +191,9 @@ TEST_F(DataLinkTest, PreparedStyleOpen) {
 TEST_F(DataLinkTest, RejectedStatementsRaiseDatabaseErrors) {
   const char* statements[] = {
       "SELECT nosuch FROM kinds",
+      // A misspelt name in double quotes is an unknown column, never the text "nosuch".
+      "SELECT \"nosuch\" FROM kinds",
+      "SELECT ID FROM kinds WHERE \"nosuch\" = 'nosuch'",
       "SELECT * FROM nosuch",
       "",
       "   ",
@@ -244,6 +247,46 @@ TEST_F(DataLinkTest, NotADatabaseFails) {
     std::fclose(f);
   }
   EXPECT_THROW(DataLink(Variant("Data Source=" + path), sql::Dialect::Jet), VbError);
+}
+
+// Members join keys and values into their texts; texts of one shape share a statement, and
+// each call must still see its own values, kinds and conversions.
+TEST_F(DataLinkTest, TextsOfOneShapeEachRunWithTheirOwnValues) {
+  struct Case {
+    const char* n;
+    const char* text;
+    const char* field;
+    Variant expected;
+  } cases[] = {
+      {"shape-1.1", "SELECT name FROM kinds WHERE ID = 1", "name", Variant("Alpha")},
+      {"shape-1.2", "SELECT name FROM kinds WHERE ID = 2", "name", Variant("beta")},
+      {"shape-1.3 text key, case ignored", "SELECT ID FROM kinds WHERE name = 'ALPHA'", "ID", Variant(std::int32_t{1})},
+      {"shape-1.4", "SELECT ID FROM kinds WHERE name = 'x'", "ID", Variant(std::int32_t{5})},
+      {"shape-1.5 date text", "SELECT ID FROM kinds WHERE stamp > '12/6/2026 2:00 PM' AND ID < 3", "ID",
+       Variant(std::int32_t{2})},
+      {"shape-1.6 literal column keeps its kind", "SELECT 2.5 AS v FROM kinds WHERE ID = 1", "v", Variant(2.5)},
+      {"shape-1.7", "SELECT 7 AS v FROM kinds WHERE ID = 1", "v", Variant(std::int32_t{7})},
+  };
+  for (int pass = 0; pass < 2; ++pass) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.n);
+      DataLink link(Variant(connect_), sql::Dialect::Jet);
+      Recordset& rs = link.Query(c.text);
+      ASSERT_FALSE(rs.AtEof());
+      const Variant got = rs.Field(c.field);
+      EXPECT_EQ(got.kind(), c.expected.kind());
+      EXPECT_EQ(vb::CStr(got), vb::CStr(c.expected));
+    }
+  }
+  // Writes of one shape: a date, the empty text (NULL), then a text that is no date, which
+  // fails and writes nothing.
+  DataLink link(Variant(connect_), sql::Dialect::Jet);
+  link.Run("UPDATE kinds SET stamp = '1/2/2027' WHERE ID = 1");
+  link.Run("UPDATE kinds SET stamp = '' WHERE ID = 2");
+  EXPECT_THROW(link.Run("UPDATE kinds SET stamp = 'next week' WHERE ID = 3"), VbError);
+  EXPECT_EQ(vb::CStr(Fetch(connect_, 1, "stamp")), "1/2/2027");
+  EXPECT_TRUE(Fetch(connect_, 2, "stamp").IsNull());
+  EXPECT_TRUE(Fetch(connect_, 3, "stamp").IsNull());
 }
 
 }  // namespace

@@ -22,13 +22,21 @@ std::string One(Db& db, std::string_view source, Dialect d) {
 class Portfolio : public ::testing::Test {
  protected:
   Db db{PortfolioCatalog()};
-  void Source(std::string_view text) { db.Query(Translate(text, kJet, PortfolioCatalog()).text); }
+  // Writes go the way the driver sends them: the shape's parameterised text, values bound.
+  void Source(std::string_view text) {
+    const BoundStatement bound = TranslateBound(text, kJet, PortfolioCatalog());
+    db.Query(bound.engine_text(), bound.values);
+  }
 };
 
 class Catalogue : public ::testing::Test {
  protected:
   Db db{CatalogueCatalog()};
-  void Source(std::string_view text) { db.Query(Translate(text, kTSql, CatalogueCatalog()).text); }
+  // Writes go the way the driver sends them: the shape's parameterised text, values bound.
+  void Source(std::string_view text) {
+    const BoundStatement bound = TranslateBound(text, kTSql, CatalogueCatalog());
+    db.Query(bound.engine_text(), bound.values);
+  }
 };
 
 // "+" joins two texts, adds anything else, and is NULL with a NULL operand; "&" treats

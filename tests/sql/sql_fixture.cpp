@@ -160,17 +160,36 @@ void Db::Exec(std::string_view sql) {
   ASSERT_EQ(rc, SQLITE_OK) << (error ? error : "") << "\n" << sql;
 }
 
-Rows Db::Query(std::string_view sql) {
+Rows Db::Query(std::string_view sql, const std::vector<BoundValue>& values) {
+  return Fetch(sql, values, false);
+}
+
+Rows Db::Fetch(std::string_view sql, const std::vector<BoundValue>& values, bool storage_classes) {
   sqlite3_stmt* stmt = nullptr;
   if (sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &stmt, nullptr) != SQLITE_OK)
     throw std::runtime_error(std::string(sqlite3_errmsg(db_)) + " in: " + std::string(sql));
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const int index = static_cast<int>(i) + 1;
+    const BoundValue& v = values[i];
+    if (const auto* integer = std::get_if<std::int64_t>(&v)) {
+      sqlite3_bind_int64(stmt, index, *integer);
+    } else if (const auto* real = std::get_if<double>(&v)) {
+      sqlite3_bind_double(stmt, index, *real);
+    } else if (const auto* text = std::get_if<std::string>(&v)) {
+      sqlite3_bind_text(stmt, index, text->data(), static_cast<int>(text->size()), SQLITE_TRANSIENT);
+    }
+  }
   Rows rows;
   int rc;
   while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
     std::vector<std::string> row;
     for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
+      // When asked, the storage class is part of the value: 1, 1.0 and '1' differ.
+      const int storage = sqlite3_column_type(stmt, i);
       const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
-      row.push_back(text ? text : "NULL");
+      std::string cell = text ? text : "NULL";
+      if (storage_classes) cell = std::to_string(storage) + ":" + cell;
+      row.push_back(std::move(cell));
     }
     rows.push_back(std::move(row));
   }
@@ -181,7 +200,14 @@ Rows Db::Query(std::string_view sql) {
 }
 
 Rows Db::Run(std::string_view source, Dialect dialect) {
-  return Query(Translate(source, dialect, catalog_).text);
+  const std::string text = Translate(source, dialect, catalog_).text;
+  // Every statement judged here is judged twice: the parameterised form with its values
+  // bound must give the very rows, of the very storage classes, that the text with its
+  // values written out gives.
+  const BoundStatement bound = TranslateBound(source, dialect, catalog_);
+  EXPECT_EQ(Fetch(bound.engine_text(), bound.values, true), Fetch(text, {}, true))
+      << bound.engine_text();
+  return Query(text);
 }
 
 }  // namespace ksmain::sql::testing

@@ -31,12 +31,15 @@ class Db {
   void Exec(std::string_view sql);
   // Runs engine SQL and returns its rows; throws std::runtime_error with the engine's
   // message on failure.
-  Rows Query(std::string_view sql);
-  // Translates a source statement against the catalogue and runs it.
+  // `values` are bound to ?1, ?2, ...
+  Rows Query(std::string_view sql, const std::vector<BoundValue>& values = {});
+  // Translates a source statement against the catalogue and runs it, both with its values
+  // written out and with them bound (a difference fails the test).
   Rows Run(std::string_view source, Dialect dialect);
   sqlite3* handle() const { return db_; }
 
  private:
+  Rows Fetch(std::string_view sql, const std::vector<BoundValue>& values, bool storage_classes);
   sqlite3* db_ = nullptr;
   const MemoryCatalog& catalog_;
 };

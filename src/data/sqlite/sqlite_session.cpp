@@ -1,4 +1,5 @@
-// Running statements on an embedded database: translation, prepared-statement reuse,
+// Running statements on an embedded database: translation, prepared-statement reuse (one
+// statement per shape, its literal values bound as parameters),
 // writes in their own immediate transaction, and the database's stored procedures.
 #include "data/sqlite/sqlite_session.h"
 
@@ -112,6 +113,11 @@ SqliteSession::SqliteSession(sqlite3* db, std::string path, int timeout_seconds)
     : db_(db), path_(std::move(path)) {
   try {
     sqlite3_extended_result_codes(db_, 1);
+    // The printer quotes every odd name with "..."; with the engine's fallback that reads a
+    // double-quoted name it cannot find as a text, a misspelt column would quietly become a
+    // constant instead of failing the statement.
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     SetTimeout(timeout_seconds);
     // The first read of the file: a file that is not a database fails the open here rather
     // than the first statement of the first member.
@@ -307,21 +313,20 @@ std::unique_ptr<Cursor> SqliteSession::Execute(std::string_view text, sql::Diale
                                                std::int64_t* affected) {
   if (affected != nullptr) *affected = -1;
   for (int attempt = 0;; ++attempt) {
-    std::shared_ptr<const sql::Translation> translation;
     std::unique_ptr<Cursor> cursor;
     try {
-      translation = sql::TranslateCached(text, dialect, *catalog_);
-      switch (translation->kind) {
+      sql::BoundStatement bound = sql::TranslateBound(text, dialect, *catalog_);
+      switch (bound.translation->kind) {
         case sql::StatementKind::Select:
-          cursor = OpenCursor(*this, Prepare(translation->text), translation);
+          cursor = OpenCursor(*this, PrepareBound(bound), bound.translation);
           break;
         case sql::StatementKind::Insert:
         case sql::StatementKind::Update:
         case sql::StatementKind::Delete:
-          return RunWrite(text, dialect, std::move(translation), affected);
+          return RunWrite(text, dialect, std::move(bound), affected);
         case sql::StatementKind::ProcedureCall:
           RefreshCatalog();
-          return RunProcedure(translation->procedure, translation->arguments);
+          return RunProcedure(bound.translation->procedure, bound.translation->arguments);
       }
     } catch (const VbError&) {
       if (attempt == 0 && RefreshCatalog()) continue;
@@ -332,15 +337,27 @@ std::unique_ptr<Cursor> SqliteSession::Execute(std::string_view text, sql::Diale
   }
 }
 
+SqliteSession::Lease SqliteSession::PrepareBound(const sql::BoundStatement& bound) {
+  Lease lease = Prepare(bound.engine_text());
+  try {
+    for (std::size_t i = 0; i < bound.values.size(); ++i) {
+      BindBoundValue(lease.stmt, static_cast<int>(i) + 1, bound.values[i]);
+    }
+  } catch (...) {
+    Return(lease);
+    throw;
+  }
+  return lease;
+}
+
 // A write runs in its own immediate transaction: the write lock is taken (waiting up to the
 // command time-out) before the statement reads anything, so two members writing at once
 // queue up instead of one failing on a snapshot the other has moved past.
 std::unique_ptr<Cursor> SqliteSession::RunWrite(std::string_view text, sql::Dialect dialect,
-                                                std::shared_ptr<const sql::Translation> translation,
+                                                sql::BoundStatement bound,
                                                 std::int64_t* affected) {
   const bool own_transaction = sqlite3_get_autocommit(db_) != 0;
-  auto run = [&](std::string_view sql) {
-    Lease lease = Prepare(sql);
+  auto run_lease = [&](Lease lease) {
     int rc;
     while ((rc = sqlite3_step(lease.stmt)) == SQLITE_ROW) {
     }
@@ -348,6 +365,7 @@ std::unique_ptr<Cursor> SqliteSession::RunWrite(std::string_view text, sql::Dial
     Return(lease);
     return std::pair{rc, std::move(message)};
   };
+  auto run = [&](std::string_view sql) { return run_lease(Prepare(sql)); };
   auto fail = [&](int rc, std::string message) {
     if (own_transaction && sqlite3_get_autocommit(db_) == 0) {
       sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -361,8 +379,8 @@ std::unique_ptr<Cursor> SqliteSession::RunWrite(std::string_view text, sql::Dial
     if (rc != SQLITE_DONE) fail(rc, std::move(message));
   }
   try {
-    if (RefreshCatalog()) translation = sql::TranslateCached(text, dialect, *catalog_);
-    auto [rc, message] = run(translation->text);
+    if (RefreshCatalog()) bound = sql::TranslateBound(text, dialect, *catalog_);
+    auto [rc, message] = run_lease(PrepareBound(bound));
     if (rc != SQLITE_DONE) fail(rc, std::move(message));
   } catch (...) {
     // A failure to prepare (rejected text) must not leave the transaction open either.

@@ -1,7 +1,8 @@
 // One connection to an embedded database file.
 //
 // A session keeps what makes a repeated member call cheap: its prepared statements (keyed
-// by the engine text, reset before reuse) and the catalogue of declared column types the
+// by the parameterised engine text, so texts differing only in their values share one;
+// reset before reuse) and the catalogue of declared column types the
 // front end analyses statements against, reloaded whenever the database's schema version
 // moves, so a table added or changed through another connection is seen at the next
 // statement.
@@ -59,8 +60,9 @@ class SqliteSession final : public Session {
   bool RefreshCatalog();
   void ClearStatements() noexcept;
   std::unique_ptr<Cursor> RunWrite(std::string_view text, sql::Dialect dialect,
-                                   std::shared_ptr<const sql::Translation> translation,
-                                   std::int64_t* affected);
+                                   sql::BoundStatement bound, std::int64_t* affected);
+  // The statement of a translated shape with this text's values bound.
+  Lease PrepareBound(const sql::BoundStatement& bound);
   std::unique_ptr<Cursor> RunProcedure(const std::string& name,
                                        const std::vector<std::string>& arguments);
   void ExecSimple(const char* sql);

@@ -156,4 +156,18 @@ void BindValue(sqlite3_stmt* stmt, int index, const Variant& value) {
   }
 }
 
+void BindBoundValue(sqlite3_stmt* stmt, int index, const sql::BoundValue& value) {
+  int rc = SQLITE_OK;
+  if (const auto* integer = std::get_if<std::int64_t>(&value)) {
+    rc = sqlite3_bind_int64(stmt, index, *integer);
+  } else if (const auto* real = std::get_if<double>(&value)) {
+    rc = sqlite3_bind_double(stmt, index, *real);
+  } else if (const auto* text = std::get_if<std::string>(&value)) {
+    rc = sqlite3_bind_text64(stmt, index, text->data(), text->size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+  } else {
+    rc = sqlite3_bind_null(stmt, index);
+  }
+  if (rc != SQLITE_OK) throw VbError(err::kDatabaseError, sqlite3_errstr(rc));
+}
+
 }  // namespace ksmain::data::sqlite

@@ -21,4 +21,7 @@ Variant ReadColumn(sqlite3_stmt* stmt, int column, sql::ColumnType type);
 // their ISO text, Booleans as 1/0, Currency as its decimal value. An array raises 13.
 void BindValue(sqlite3_stmt* stmt, int index, const Variant& value);
 
+// Binds a literal's value from a translated statement (1-based).
+void BindBoundValue(sqlite3_stmt* stmt, int index, const sql::BoundValue& value);
+
 }  // namespace ksmain::data::sqlite
