@@ -1,0 +1,201 @@
+// Members of the three classes driven from outside, through `ksmain call`, on demo
+// databases made by `ksmain init --demo`; and the demo session itself.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <nlohmann/json.hpp>
+#include <regex>
+
+#include "tool.h"
+
+namespace ksmain::acceptance {
+namespace {
+
+using nlohmann::json;
+
+json Call(std::string member, json args) { return json{{"member", std::move(member)}, {"args", std::move(args)}}; }
+
+json Null() { return json{{"$", "null"}}; }
+json I2(int v) { return json{{"$", "i2"}, {"v", v}}; }
+
+bool IsNull(const json& v) { return v.is_object() && v.value("$", "") == "null"; }
+
+class MembersTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new std::filesystem::path(ScratchDir());
+    portfolio_ = "Data Source=" + MakeDatabase("portfolio", "portfolio.db");
+    MakeDatabase("catalogue", "veldaSQL.db");
+  }
+  static void TearDownTestSuite() {
+    std::filesystem::remove_all(*dir_);
+    delete dir_;
+  }
+  static std::string MakeDatabase(const std::string& kind, const std::string& name) {
+    const std::string file = (*dir_ / name).string();
+    const ToolRun run = RunTool("init " + kind + " " + file + " --demo");
+    EXPECT_EQ(run.status, 0) << run.err;
+    return file;
+  }
+  // One request, one instance; the results of its calls in order.
+  static json Run(const std::string& object, json calls, json settings = nullptr) {
+    json request{{"object", object}, {"calls", std::move(calls)}};
+    if (!settings.is_null()) request["settings"] = std::move(settings);
+    const ToolRun run = RunTool("call", request.dump());
+    EXPECT_EQ(run.status, 0) << run.err;
+    const json response = json::parse(run.out, nullptr, false);
+    EXPECT_FALSE(response.is_discarded()) << run.out;
+    return response.is_discarded() ? json::array() : response["results"];
+  }
+  static json ProjectList(json colour_calls, const std::string& sort = "") {
+    colour_calls.push_back(Call("Get_ProjectListAll", {nullptr, portfolio_, nullptr, sort, "Z", "", "", "", ""}));
+    return Run("KsMain.Kestrel", colour_calls).back();
+  }
+  static inline std::filesystem::path* dir_ = nullptr;
+  static inline std::string portfolio_;
+};
+
+TEST_F(MembersTest, ProjectListGridAndSortDefault) {
+  const json r = ProjectList(json::array());
+  ASSERT_TRUE(r["error"].is_null()) << r["error"];
+  const json& grid = r["args"][0];
+  EXPECT_EQ(grid["$"], "array");
+  EXPECT_EQ(grid["lbound"], json::parse("[0,0]"));
+  EXPECT_EQ(grid["ubound"], json::parse("[500,19]"));
+  const json& count = grid["v"][0][0];
+  ASSERT_EQ(count["$"], "i2") << count;
+  EXPECT_GT(count["v"].get<int>(), 20);
+  EXPECT_TRUE(grid["v"][0][1].is_string()) << "the SQL text sits beside the count";
+  const std::regex iso(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d)");
+  const json& planned_end = grid["v"][1][7];
+  ASSERT_TRUE(planned_end.is_string()) << planned_end;
+  EXPECT_TRUE(std::regex_match(planned_end.get<std::string>(), iso)) << planned_end;
+  // The empty sort came back with the default; the by-value filter stayed as sent.
+  EXPECT_EQ(r["args"][3], "projectrank desc, datevalue(EstDateStarted)");
+  EXPECT_EQ(r["args"][4], "Z");
+}
+
+TEST_F(MembersTest, BarColoursLiveAsLongAsTheInstance) {
+  // Cell 1 of a bar takes the completion colour once any work is reported; without
+  // colours set on this instance the cells hold empty text and only commas remain.
+  const json coloured = ProjectList(json::array({Call("setProgressBarTarget", {"red"}),
+                                                 Call("setProgressBarActual", {"blue"})}));
+  const json fresh = ProjectList(json::array());
+  int checked = 0;
+  for (int row = 1; row <= coloured["args"][0]["v"][0][0]["v"].get<int>(); ++row) {
+    const json& cells = coloured["args"][0]["v"][row];
+    const json& percent = cells[5];
+    const double p = percent.is_number() ? percent.get<double>() : percent.value("v", 0.0);
+    const std::string bar = cells[12].get<std::string>();
+    EXPECT_EQ(std::count(bar.begin(), bar.end(), ','), 10) << bar;
+    if (p > 0) {
+      EXPECT_EQ(bar.rfind(",blue,", 0), 0u) << "row " << row << ": " << bar;
+      ++checked;
+    }
+    EXPECT_EQ(bar.find_first_not_of(",redblu"), std::string::npos) << bar;
+    EXPECT_EQ(fresh["args"][0]["v"][row][12], std::string(10, ',')) << "row " << row;
+  }
+  EXPECT_GT(checked, 0);
+}
+
+TEST_F(MembersTest, MembersWithoutTrapRaiseAutomationErrors) {
+  // Columns 0..1, rows 0..2: enough rows for the sort to compare something.
+  const json table = json::parse(R"([[3,1,2],["c","a","b"]])");
+  const json grid = {{"$", "array"}, {"lbound", {0, 0}}, {"ubound", {1, 2}}, {"v", table}};
+  struct Case {
+    const char* name;
+    json call;
+    int number;
+    int kept_arg;  // a by-ref argument as it stands after the failure
+    json kept;
+  };
+  const Case cases[] = {
+      {"1 sort by a column the array lacks", Call("SortArray", {grid, I2(7), I2(1)}), 9, 0, grid},
+      {"2 bar with days left and no planned start",
+       Call("CalcHorizontalBarGraphs", {nullptr, 12, 50, Null(), "6/30/2026", nullptr}), 94, 5, I2(0)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    // A trapped member after the failing one still runs on the same instance.
+    const json r = Run("KsMain.Kestrel", {c.call, Call("Get_StatusAll", {nullptr, portfolio_, nullptr, ""})});
+    ASSERT_EQ(r.size(), 2u);
+    const json& error = r[0]["error"];
+    ASSERT_TRUE(error.is_object()) << r[0];
+    EXPECT_EQ(error["number"], c.number);
+    EXPECT_EQ(r[0]["args"][c.kept_arg], c.kept);
+    EXPECT_FALSE(error["description"].get<std::string>().empty());
+    EXPECT_TRUE(r[1]["error"].is_null());
+    EXPECT_GT(r[1]["args"][0]["v"][0][0]["v"].get<int>(), 0);
+  }
+}
+
+TEST_F(MembersTest, SavedProjectReadsBackWithItsHistory) {
+  const std::string db = "Data Source=" + MakeDatabase("portfolio", "save.db");
+  const json before = Run("KsMain.Kestrel", {Call("Get_ProjectSpecific", {nullptr, db, 1}),
+                                             Call("Get_ProjectRevisedCompDates", {nullptr, db, nullptr, 1})});
+  const json detail = before[0]["args"][0]["v"][1];
+  const int history = before[1]["args"][0]["v"][0][0]["v"].get<int>();
+  // The form array, index by index from the detail's columns; Null fields post as "".
+  const int from_detail[31] = {1,  2,  3,  4,  6,  7,  5,  8,  9,  9,  11, 12, 13, 14, 15, 16,
+                               17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 0};
+  json form = json::array();
+  for (int c : from_detail) form.push_back(IsNull(detail[c]) ? json("") : detail[c]);
+  form[6] = "12/31/2027";
+  form[17] = "1", form[18] = "2", form[19] = "3", form[20] = "4", form[21] = "5";
+  form[12] = "1";  // a type without fixed scores
+  form[27] = "Re-planned after the review";
+
+  const json save = Run("KsMain.KsMaint", {Call("UPD_ProjectMasterALL", {form, db, "not saved"}),
+                                           Call("UPD_ProjectGanttChart", {json::array({"", "1/1/2026", "2/1/2026", "2"}), db, "unchanged"})});
+  EXPECT_EQ(save[0]["args"][2], "OK");
+  EXPECT_TRUE(save[0]["error"].is_null());
+  EXPECT_EQ(save[1]["args"][2], "unchanged") << "no key: nothing written, RC left alone";
+
+  const json after = Run("KsMain.Kestrel", {Call("Get_ProjectSpecific", {nullptr, db, 1}),
+                                            Call("Get_ProjectRevisedCompDates", {nullptr, db, nullptr, 1})});
+  const json& row = after[0]["args"][0]["v"][1];
+  EXPECT_EQ(row[5], "2027-12-31T00:00:00");
+  EXPECT_EQ(row[14], (json{{"$", "r8"}, {"v", 15.0}})) << "rank is the sum of the five scores";
+  EXPECT_EQ(row[28], "Re-planned after the review");
+  const json& dates = after[1]["args"][0]["v"];
+  ASSERT_EQ(dates[0][0]["v"].get<int>(), history + 1);
+  bool recorded = false;
+  for (int r = 1; r <= history + 1; ++r) recorded = recorded || dates[r][1] == detail[5];
+  EXPECT_TRUE(recorded) << "the replaced estimate " << detail[5] << " is in the history";
+}
+
+TEST_F(MembersTest, CatalogueListingThroughDeploymentSettings) {
+  const json settings = {{"catalogue_host", "dbhost"}, {"servers", {{"dbhost", dir_->string()}}}};
+  const json r = Run("KsMain.InsertTable_summary",
+                     {Call("Get_entriesList", {nullptr, "", nullptr, "1", "", "", "", "", "", "", "", ""}),
+                      Call("ValidateClientLogin", {json::array({"", "client1", "Secret1", "", "", "", ""}),
+                                                   "server=dbhost;Database=VELDASQL", "not checked"})},
+                     settings);
+  ASSERT_EQ(r.size(), 2u);
+  const std::string fixed = r[0]["args"][1].get<std::string>();
+  EXPECT_NE(fixed.find("server=dbhost;Database=veldaSQL"), std::string::npos) << fixed;
+  const json& grid = r[0]["args"][0];
+  EXPECT_EQ(grid["ubound"], json::parse("[251,30]"));
+  const int counter = grid["v"][0][0]["v"].get<int>();
+  ASSERT_GT(counter, 1) << "the header holds the row counter, one past the last row";
+  for (int row = 1; row < counter; ++row) {
+    const json& flag = grid["v"][row][20];
+    EXPECT_TRUE(flag == "Y" || flag == "N") << flag;
+  }
+  EXPECT_EQ(r[1]["args"][2], "OK");
+}
+
+TEST_F(MembersTest, DemoRunsEverySection) {
+  const auto dir = ScratchDir();
+  const ToolRun run = RunTool("demo " + (dir / "demo").string());
+  std::filesystem::remove_all(dir);
+  EXPECT_EQ(run.status, 0) << run.err;
+  for (const char* title : {"# Portfolio", "# Save and reload", "# Reports", "# Catalogue"}) {
+    EXPECT_NE(run.out.find(title), std::string::npos) << title;
+  }
+  EXPECT_EQ(run.out.find("(this section stopped"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("automation error"), std::string::npos) << run.out;
+}
+
+}  // namespace
+}  // namespace ksmain::acceptance
