@@ -93,11 +93,11 @@ Variant Kestrel::Get_ProjectListAll(Variant& arrtest, Variant& strconnect, Varia
     Variant target;
     data::QueryIntoGrid(grid, strconnect, sql::Dialect::Jet, sql, kFields,
                         [&](std::int16_t row, const RecordSource& record) {
-                          Variant est_completed = record.Field("EstDateCompleted");
-                          Variant remaining =
-                              RemainingDays(record.Field("ActDateCompleted"), est_completed);
-                          Variant percent = record.Field("PercentCompleted");
-                          Variant est_started = record.Field("EstDateStarted");
+                          // The fields the bar needs were just copied into this row.
+                          Variant est_completed = grid.Cell(row, 7);
+                          Variant remaining = RemainingDays(grid.Cell(row, 10), est_completed);
+                          Variant percent = grid.Cell(row, 5);
+                          Variant est_started = grid.Cell(row, 8);
                           CalcHorizontalBarGraphs(bar, remaining, percent, est_started,
                                                   est_completed, target);
                           grid.Set(row, kBarColumn, JoinBar(bar));
