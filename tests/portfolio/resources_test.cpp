@@ -80,7 +80,9 @@ TEST_F(Resources, MaintFiltersBySurnamePatternUpToFiveHundredRows) {
     k.Get_ResourceMaint(grid, connect, unused, sort, pattern);
     EXPECT_EQ(Column(4), c.last_names) << c.pattern;
     const std::string sql = RowCell(grid, 0, 1).AsString();
-    if (c.filter) EXPECT_NE(sql.find(std::string("Attended FROM resource") + c.filter + " Order by"), std::string::npos) << sql;
+    if (c.filter) {
+      EXPECT_NE(sql.find(std::string("Attended FROM resource") + c.filter + " Order by"), std::string::npos) << sql;
+    }
   }
   // Row 501 does not fit: rows 1..500 stay, no count, no statement text.
   db.Exec("WITH RECURSIVE n(i) AS (SELECT 100 UNION ALL SELECT i + 1 FROM n WHERE i < 600)"
