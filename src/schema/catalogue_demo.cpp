@@ -137,8 +137,10 @@ void FillEntries(data::EngineDatabase& db, const Tree& tree, DemoRandom& rng) {
     do {
       place = &tree.places[rng.Below(tree.places.size())];
     } while ((*place)[2] == 0);
+    // Levels below the entry's place hold 0, as the pages file them: the search's
+    // "like '%'" conditions on every level match a stored key, never a NULL.
     Variant keys[7];
-    for (int l = 0; l < 7; ++l) keys[l] = (*place)[l] != 0 ? Variant((*place)[l]) : Variant::Null();
+    for (int l = 0; l < 7; ++l) keys[l] = Variant((*place)[l]);
     const std::string part = kParts[rng.Below(kParts.size())];
     const int beg_year = 1995 + rng.Below(26);
     const int end_year = beg_year + rng.Below(11);
