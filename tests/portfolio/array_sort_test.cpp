@@ -5,7 +5,6 @@
 #include "frame/dispatch_bind.h"
 #include "frame/vb_runtime.h"
 #include "ksmain/kestrel.h"
-#include "portfolio/odd_arguments.h"
 
 namespace ksmain {
 namespace {
@@ -93,16 +92,6 @@ TEST(ArraySort, ErrorsReachTheCaller) {
       EXPECT_EQ(c.error, 0) << c.name;
     } catch (const VbError& e) {
       EXPECT_EQ(e.number(), c.error) << c.name;
-    }
-  }
-}
-
-TEST(ArraySort, OddCellsRaiseOnlyRuntimeErrors) {
-  for (const Variant& odd : testing::OddArguments()) {
-    Variant a = KeyedRows({odd, 3, odd, 1, odd});
-    try {
-      Sort(a);
-    } catch (const VbError&) {
     }
   }
 }

@@ -3,7 +3,6 @@
 
 #include "frame/vb_runtime.h"
 #include "ksmain/kestrel.h"
-#include "portfolio/odd_arguments.h"
 
 namespace ksmain {
 namespace {
@@ -74,27 +73,6 @@ TEST(BarGraphs, DaysLeftWithoutPlannedStartFailsToTheCaller) {
   }
   EXPECT_EQ(bar.AsArray().bound(0), (ArrayBound{0, 10}));
   EXPECT_EQ(target, Variant(std::int16_t{0}));
-}
-
-// No trap here: an odd argument may raise a runtime error, but nothing else.
-TEST(BarGraphs, OddArgumentsRaiseOnlyRuntimeErrors) {
-  const std::vector<Variant> usual{Variant(), 40, 20, Day("2026-01-01"), Day("2026-04-11"),
-                                   Variant()};
-  Kestrel k;
-  for (const Variant& odd : testing::OddArguments()) {
-    for (std::size_t i = 0; i <= usual.size(); ++i) {
-      std::vector<Variant> a = usual;
-      if (i == usual.size()) {
-        for (Variant& v : a) v = odd;
-      } else {
-        a[i] = odd;
-      }
-      try {
-        k.CalcHorizontalBarGraphs(a[0], a[1], a[2], a[3], a[4], a[5]);
-      } catch (const VbError&) {
-      }
-    }
-  }
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 
 #include "frame/vb_runtime.h"
 #include "ksmain/kestrel.h"
-#include "portfolio/odd_arguments.h"
 #include "portfolio/project_rows.h"
 
 namespace ksmain {
@@ -144,21 +143,6 @@ TEST_F(Gantt, RejectedValuesKeepTheTextAndLeaveTheCountEmpty) {
     EXPECT_TRUE(ColCell(grid, 0, 0).IsEmpty()) << c.name;
     EXPECT_NE(vb::CStr(ColCell(grid, 0, 1)).find(c.text_part), std::string::npos) << c.name;
   }
-}
-
-TEST_F(Gantt, OddArguments) {
-  testing::ProbeWithOddArguments(
-      "Get_ProjectListAllGanttChartView",
-      [&](std::vector<Variant>& a) {
-        k.Get_ProjectListAllGanttChartView(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8],
-                                           a[9], a[10]);
-      },
-      {Variant(), connect, Variant(), "ID", "Z", "", "", "", "", "1/1/2020", "1/1/2021"});
-  testing::ProbeWithOddArguments(
-      "Get_StepsListAllGanttChartView",
-      [&](std::vector<Variant>& a) { k.Get_StepsListAllGanttChartView(a[0], a[1], a[2], a[3], a[4]); },
-      {Variant(), connect, 10, "1/1/2020", "1/1/2021"});
-  EXPECT_EQ(db.Scalar("SELECT count(*) FROM Resource"), "2");
 }
 
 }  // namespace

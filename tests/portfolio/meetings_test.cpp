@@ -3,7 +3,6 @@
 
 #include "frame/vb_runtime.h"
 #include "ksmain/kestrel.h"
-#include "portfolio/odd_arguments.h"
 #include "support/fixture.h"
 
 namespace ksmain {
@@ -65,12 +64,6 @@ TEST_F(Meetings, ReviewDatesInPlannedDateOrder) {
   db.Exec("DELETE FROM Attendees");
   k.Get_ReviewDates(grid, connect, query_type);
   EXPECT_EQ(RowCell(grid, 0, 0), Variant(std::int16_t{0}));
-
-  using Args = std::vector<Variant>;
-  testing::ProbeWithOddArguments("Get_Attendees", [&](Args& a) { k.Get_Attendees(a[0], a[1], a[2], a[3]); },
-                                 {Variant(), connect, Variant(), Variant("10/3/2026")});
-  testing::ProbeWithOddArguments("Get_ReviewDates", [&](Args& a) { k.Get_ReviewDates(a[0], a[1], a[2]); },
-                                 {Variant(), connect, Variant()});
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 
 #include "frame/vb_runtime.h"
 #include "ksmain/kestrel.h"
-#include "portfolio/odd_arguments.h"
 #include "support/fixture.h"
 
 namespace ksmain {
@@ -49,11 +48,6 @@ TEST(ProjectDetail, OneProjectByItsId) {
   EXPECT_EQ(RowCell(grid, 1, 10), Variant("Baker"));
   EXPECT_EQ(RowCell(grid, 1, 30), Variant("e"));
   EXPECT_TRUE(RowCell(grid, 1, 31).IsEmpty());
-
-  testing::ProbeWithOddArguments("Get_ProjectSpecific",
-                                 [&](std::vector<Variant>& a) { k.Get_ProjectSpecific(a[0], a[1], a[2]); },
-                                 {Variant(), connect, Variant(7)});
-  EXPECT_EQ(db.Scalar("SELECT count(*) FROM ProjectMaster"), "3");
 }
 
 }  // namespace

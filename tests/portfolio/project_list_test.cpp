@@ -3,7 +3,6 @@
 
 #include "frame/vb_runtime.h"
 #include "ksmain/kestrel.h"
-#include "portfolio/odd_arguments.h"
 #include "portfolio/project_rows.h"
 
 namespace ksmain {
@@ -149,16 +148,6 @@ TEST(ProjectListCapacity, FiveHundredRowsFit) {
     EXPECT_EQ(RowCell(grid, 0, 0), projects == 500 ? Variant(std::int16_t{500}) : Variant());
     EXPECT_EQ(RowCell(grid, 500, 15), Variant(500));
   }
-}
-
-TEST_F(ProjectList, OddArguments) {
-  testing::ProbeWithOddArguments(
-      "Get_ProjectListAll",
-      [&](std::vector<Variant>& a) {
-        k.Get_ProjectListAll(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8]);
-      },
-      {Variant(), connect, Variant(), "ID", "", "", "", "", ""});
-  EXPECT_EQ(db.Scalar("SELECT count(*) FROM Resource"), "2");
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 
 #include "frame/vb_runtime.h"
 #include "ksmain/kestrel.h"
-#include "portfolio/odd_arguments.h"
 #include "support/fixture.h"
 
 namespace ksmain {
@@ -173,19 +172,6 @@ TEST_F(Reports, WhoNeedsHelpFrom) {
   const Variant columns_2_to_6[] = {Variant(12), Variant(1), "Young", "Ann", "Closed"};
   for (int c = 2; c <= 6; ++c) EXPECT_EQ(RowCell(grid, 1, c), columns_2_to_6[c - 2]) << c;
   EXPECT_TRUE(Has(RowCell(grid, 0, 1), "resourceid = 2  and projectsteps.status like '2'"));
-}
-
-TEST_F(Reports, OddArgumentsNeverEscape) {
-  using Args = std::vector<Variant>;
-  const Args usual{Variant(), connect, Variant(2), beg, end, Variant("Z")};
-  const std::pair<const char*, testing::MemberCall> members[] = {
-      {"MeetingAttendance", [&](Args& a) { k.Get_rptMeetingAttendance(a[0], a[1], a[2], a[3], a[4]); }},
-      {"ProjectsByTimePeriod", [&](Args& a) { k.Get_rptProjectsByTimePeriod(a[0], a[1], a[2], a[3], a[4]); }},
-      {"ClosedProjects", [&](Args& a) { k.Get_rptClosedProjectsByTimePeriod(a[0], a[1], a[2], a[3], a[4]); }},
-      {"Steps", [&](Args& a) { k.Get_rptActiveClosedStepsByproject(a[0], a[1], a[2], a[3], a[4], a[5]); }},
-      {"WhoNeedsHelpFrom", [&](Args& a) { k.Get_rptWhoNeedsHelpFrom(a[0], a[1], a[2], a[3], a[4]); }},
-  };
-  for (const auto& [name, call] : members) testing::ProbeWithOddArguments(name, call, usual);
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "ksmain/kestrel.h"
-#include "portfolio/odd_arguments.h"
 #include "support/fixture.h"
 
 namespace ksmain {
@@ -52,24 +51,6 @@ TEST(ResourceMaint, ActionsEncodingAndRC) {
     EXPECT_EQ(form.AsArray().at({8}), Variant("x&#47;y")) << cs.name;
   }
   EXPECT_EQ(db.Scalar("SELECT typeof(NoOfProjects) FROM Resource"), "integer");
-}
-
-TEST(ResourceMaint, OddArguments) {
-  TempDb db{TempDb::Kind::Portfolio};
-  db.Exec("INSERT INTO Resource (ID, FirstName) VALUES (4, 'Ann'), (5, 'Bob')");
-  Kestrel k;
-  const Variant usual = ResourceForm(4, "Ann", "Lee", "T", "update");
-  testing::ProbeWithOddArguments(
-      "Upd_ResourceAll", [&](std::vector<Variant>& a) { k.Upd_ResourceAll(a[0], a[1], a[2]); },
-      {usual, db.connect(), Variant("rc")});
-  for (const Variant& odd : testing::OddArguments()) {
-    for (std::int32_t i = 0; i <= 9; ++i) {
-      Variant form = usual, connect = db.connect(), rc;
-      form.MutableArray().at({i}) = odd;
-      EXPECT_NO_THROW(k.Upd_ResourceAll(form, connect, rc)) << "element " << i;
-    }
-  }
-  EXPECT_EQ(db.Scalar("SELECT count(*) || FirstName FROM Resource WHERE ID = 5"), "1Bob");
 }
 
 }  // namespace

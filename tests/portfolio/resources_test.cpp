@@ -3,7 +3,6 @@
 
 #include "frame/vb_runtime.h"
 #include "ksmain/kestrel.h"
-#include "portfolio/odd_arguments.h"
 #include "support/fixture.h"
 
 namespace ksmain {
@@ -134,24 +133,6 @@ TEST_F(Resources, YesNoChecks) {
     else k.Get_ResourceAttendedMeeting(resource, key, connect, flag);
     EXPECT_EQ(flag, c.expected) << c.resource << " " << c.key;
   }
-}
-
-TEST_F(Resources, OddArgumentsNeverEscape) {
-  using testing::ProbeWithOddArguments;
-  using Args = std::vector<Variant>;
-  const Variant none;
-  ProbeWithOddArguments("All", [&](Args& a) { k.Get_ResourceAll(a[0], a[1], a[2], a[3]); }, {none, connect, none, ""});
-  ProbeWithOddArguments("Maint", [&](Args& a) { k.Get_ResourceMaint(a[0], a[1], a[2], a[3], a[4]); },
-                        {none, connect, none, "", "S%"});
-  ProbeWithOddArguments("Attendees", [&](Args& a) { k.Get_ResourceAttendees(a[0], a[1], a[2], a[3]); },
-                        {none, connect, "3/2/2026", ""});
-  ProbeWithOddArguments("StepAttendees", [&](Args& a) { k.Get_ProjectStepAttendees(a[0], a[1], a[2], a[3]); },
-                        {none, connect, 10, ""});
-  ProbeWithOddArguments("Attended", [&](Args& a) { k.Get_ResourceAttendedMeeting(a[0], a[1], a[2], a[3]); },
-                        {3, "3/2/2026", connect, none});
-  ProbeWithOddArguments("Required", [&](Args& a) { k.Get_ProjectStepResourceIsRequired(a[0], a[1], a[2], a[3]); },
-                        {4, 10, connect, none});
-  EXPECT_EQ(db.Scalar("SELECT count(*) FROM Resource"), "5");
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 
 #include "frame/vb_runtime.h"
 #include "ksmain/kestrel.h"
-#include "portfolio/odd_arguments.h"
 #include "support/fixture.h"
 
 namespace ksmain {
@@ -31,10 +30,6 @@ TEST(RevisedDates, NewestEstimateFirstWhateverTheRecordingOrder) {
   EXPECT_EQ(RowCell(grid, 2, 0), Variant(3));
   EXPECT_EQ(RowCell(grid, 1, 1), Variant::FromDate(*vb::ParseIso("2026-12-01")));
   EXPECT_EQ(RowCell(grid, 3, 2), Variant::FromDate(*vb::ParseIso("2026-01-10 08:00:00")));
-  testing::ProbeWithOddArguments(
-      "Get_ProjectRevisedCompDates",
-      [&](std::vector<Variant>& a) { k.Get_ProjectRevisedCompDates(a[0], a[1], a[2], a[3]); },
-      {Variant(), connect, Variant(), Variant(4)});
 }
 
 TEST(GlobalVars, CounterStartsInRowZero) {
@@ -54,10 +49,6 @@ TEST(GlobalVars, CounterStartsInRowZero) {
       EXPECT_EQ(RowCell(grid, r, 2), r < rows ? Variant(true) : Variant()) << rows;
     }
     EXPECT_TRUE(RowCell(grid, 1, 0).IsEmpty());
-    if (rows == 0) {
-      testing::ProbeWithOddArguments("Get_GlobalVars", [&](std::vector<Variant>& a) { k.Get_GlobalVars(a[0], a[1]); },
-                                     {Variant(), connect});
-    }
   }
 }
 

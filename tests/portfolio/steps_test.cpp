@@ -5,7 +5,6 @@
 
 #include "frame/vb_runtime.h"
 #include "ksmain/kestrel.h"
-#include "portfolio/odd_arguments.h"
 #include "support/fixture.h"
 
 namespace ksmain {
@@ -95,16 +94,6 @@ TEST_F(Steps, StepResources) {
   EXPECT_TRUE(RowCell(grid, 1, 4).IsNull());
   EXPECT_EQ(RowCell(grid, 1, 5), Variant(1));
   EXPECT_EQ(RowCell(grid, 1, 9), Variant("Ops"));
-
-  using Args = std::vector<Variant>;
-  using testing::ProbeWithOddArguments;
-  ProbeWithOddArguments("NotDeleted", [&](Args& a) { k.Get_ProjectStepsNotDeleted(a[0], a[1], a[2], a[3], a[4]); },
-                        {Variant(), 1, "", connect, ""});
-  ProbeWithOddArguments("Steps", [&](Args& a) { k.Get_ProjectSteps(a[0], a[1], a[2], a[3], a[4]); },
-                        {Variant(), 1, "", connect, ""});
-  ProbeWithOddArguments("StepResources", [&](Args& a) { k.Get_ProjectStepsResources(a[0], a[1], a[2]); },
-                        {Variant(), 11, connect});
-  EXPECT_EQ(db.Scalar("SELECT count(*) FROM ProjectSteps"), "4");
 }
 
 }  // namespace

@@ -1,0 +1,46 @@
+// Two pages saving at once through separate KsMaint instances.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "ksmain/ksmaint.h"
+#include "maint/maint_fixture.h"
+#include "support/fixture.h"
+
+namespace ksmain {
+namespace {
+
+using testing::Form;
+using testing::ProjectForm;
+using testing::TempDb;
+
+TEST(KsMaintConcurrency, TwoPagesSavingAtOnceLoseNothing) {
+  TempDb db{TempDb::Kind::Portfolio};
+  db.Exec("INSERT INTO ProjectMaster (ID, EstDateCompleted) VALUES (1, '2026-06-30'), (2, '2026-06-30');");
+  constexpr int kSaves = 15;
+  auto page = [&](int project) {
+    KsMaint m;
+    Variant connect = db.connect();
+    for (int i = 1; i <= kSaves; ++i) {
+      Variant form = ProjectForm(Variant(project)), rc = "preset";
+      form.MutableArray().at({6}) = "1/" + std::to_string(i) + "/2027";
+      m.UPD_ProjectMasterALL(form, connect, rc);
+      Variant step = Form({"INS", "", "Step", project, 4, "1", "", "", "", "", "", "", "", 1, "", "", "", "0"});
+      Variant rc2 = "preset";
+      m.INS_UPD_ProjectSteps(step, connect, rc2);
+      EXPECT_EQ(rc, Variant("OK"));
+      EXPECT_EQ(rc2, Variant("OK"));
+    }
+  };
+  std::thread a(page, 1), b(page, 2);
+  a.join();
+  b.join();
+  for (const char* project : {"1", "2"}) {
+    const std::string where = std::string(" WHERE ProjectID = ") + project;
+    EXPECT_EQ(db.Scalar("SELECT count(*) FROM projectRevisedDates" + where), std::to_string(kSaves));
+    EXPECT_EQ(db.Scalar("SELECT count(*) FROM ProjectSteps" + where), std::to_string(kSaves));
+  }
+}
+
+}  // namespace
+}  // namespace ksmain
