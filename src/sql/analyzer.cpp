@@ -76,6 +76,24 @@ std::optional<std::string> IsoOfText(std::string_view text) {
   }
 }
 
+// A text written into a numeric column, read with the runtime's rules: "" is no number
+// (NULL); integral values that fit 64 bits stay integers so keys and counts keep their
+// kind; anything else that is not a number is refused as the source engines refused it.
+BoundValue NumberOrFail(std::string_view text, std::size_t pos) {
+  if (text.empty()) return std::monostate{};
+  std::optional<double> number;
+  try {
+    number = vb::ParseNumber(text);
+  } catch (const VbError&) {
+    number.reset();  // beyond the Double range
+  }
+  if (!number || !std::isfinite(*number)) throw SqlError(kMismatch, pos);
+  if (std::trunc(*number) == *number && std::fabs(*number) < 9.2e18) {
+    return static_cast<std::int64_t>(*number);
+  }
+  return *number;
+}
+
 std::string IsoOrFail(std::string_view text, std::size_t pos) {
   auto iso = IsoOfText(text);
   if (!iso) throw SqlError(kMismatch, pos);
@@ -305,14 +323,14 @@ class Analyzer {
     for (auto& row : ins.rows) {
       for (std::size_t i = 0; i < row.size(); ++i) {
         AnalyzeExpr(row[i], scope);
-        if (i < targets.size() && targets[i] == ColumnType::Date) ToDateValue(row[i]);
+        if (i < targets.size()) ToColumnValue(row[i], targets[i]);
       }
     }
     if (ins.select) {
       AnalyzeSelect(*ins.select, nullptr, true);
       for (std::size_t i = 0; i < ins.select->items.size() && i < targets.size(); ++i) {
         SelectItem& item = ins.select->items[i];
-        if (targets[i] == ColumnType::Date && item.expr->kind != ExprKind::Star) ToDateValue(item.expr);
+        if (item.expr->kind != ExprKind::Star) ToColumnValue(item.expr, targets[i]);
       }
     }
   }
@@ -322,9 +340,47 @@ class Analyzer {
     scope.sources.push_back(TableSource(upd.table, upd.alias));
     for (Assignment& a : upd.assignments) {
       AnalyzeExpr(a.value, scope);
-      if (LookUp(scope.sources.front(), a.column).type == ColumnType::Date) ToDateValue(a.value);
+      ToColumnValue(a.value, LookUp(scope.sources.front(), a.column).type);
     }
     if (upd.where) AnalyzeExpr(upd.where, scope);
+  }
+
+  void ToColumnValue(ExprPtr& e, ColumnType target) {
+    if (target == ColumnType::Date) return ToDateValue(e);
+    if (IsNumeric(target) || target == ColumnType::Boolean) ToNumberValue(e);
+  }
+
+  // A value written into a numeric column, converted as the source engines did: the empty
+  // text is NULL, a numeric text is stored as its number, other text fails the statement
+  // (nothing is written). Expressions known to give text are converted by the engine.
+  void ToNumberValue(ExprPtr& e) {
+    if (e->kind == ExprKind::String) {
+      const int literal = e->literal;
+      const std::size_t pos = e->pos;
+      const BoundValue value = NumberOrFail(e->text, pos);
+      if (std::holds_alternative<std::monostate>(value)) {
+        e = MakeExpr(ExprKind::Null, pos);
+      } else {
+        char buffer[64];
+        const auto [end, ec] =
+            std::holds_alternative<std::int64_t>(value)
+                ? std::to_chars(buffer, buffer + sizeof buffer, std::get<std::int64_t>(value))
+                : std::to_chars(buffer, buffer + sizeof buffer, std::get<double>(value));
+        std::string text(buffer, end);
+        // The engine must read a real back as a real, not as an integer.
+        if (std::holds_alternative<double>(value) &&
+            text.find_first_of(".eEn") == std::string::npos) {
+          text += ".0";
+        }
+        e = MakeExpr(ExprKind::Number, pos, std::move(text));
+        e->type = NumberLiteralType(e->text);
+      }
+      Mark(*e, literal, LiteralConversion::NumberWrite);
+      return;
+    }
+    if (e->type != ColumnType::String) return;
+    const std::size_t pos = e->pos;
+    e = MakeCall(fn::kToNumber, pos, Args(std::move(e)), ColumnType::Double);
   }
 
   // A value written into a date column, converted as the source engines did: the empty
@@ -703,6 +759,8 @@ BoundValue LiteralValue(TokenKind kind, std::string value, std::size_t pos,
     case LiteralConversion::DateWrite:
       if (value.empty()) return std::monostate{};
       return IsoOrFail(value, pos);
+    case LiteralConversion::NumberWrite:
+      return NumberOrFail(value, pos);
     case LiteralConversion::HashDate:
     case LiteralConversion::HashDateDateOnly: {
       auto iso = IsoOfText(value);

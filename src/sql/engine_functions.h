@@ -26,6 +26,9 @@
 // literals, arithmetic of those), else ks_add(a, b); Jet `&` (and `||`) -> ks_concat(a, b).
 // Values written into a DATETIME column: a literal text is converted at translate time
 // ("" -> NULL), anything else not already a date goes through ks_todate(x).
+// Values written into a numeric column (INTEGER, SMALLINT, REAL, MONEY, BIT): a literal text
+// is converted at translate time ("" -> NULL, numeric text -> its number), a known text
+// expression goes through ks_tonumber(x).
 #pragma once
 
 namespace ksmain::sql::fn {
@@ -54,6 +57,10 @@ inline constexpr const char* kConcat = "ks_concat";
 // serial; text is read with CDate; the canonical ISO text comes back. Text that is not a
 // date raises "Data type mismatch in criteria expression.".
 inline constexpr const char* kToDate = "ks_todate";
+// ks_tonumber(x): a value written into a numeric column: NULL and "" -> NULL; numbers stay
+// as they are; text that reads as a number (the runtime's rules) becomes it; other text
+// raises "Data type mismatch in criteria expression.".
+inline constexpr const char* kToNumber = "ks_tonumber";
 // ks_right(s, n): the last n characters of s (Right$); NULL -> NULL.
 inline constexpr const char* kRight = "ks_right";
 

@@ -75,6 +75,7 @@ enum class LiteralConversion {
   DateText,          // a text read as a date (compared with a date, cdate('...')): ISO text
   DateTextDateOnly,  // datevalue('...'): the ISO date without its time
   DateWrite,         // a text written into a date column: "" is NULL, else ISO text
+  NumberWrite,       // a text written into a numeric column: "" is NULL, else its number
   HashDate,          // a #date# literal: ISO text
   HashDateDateOnly,  // datevalue(#date#)
 };

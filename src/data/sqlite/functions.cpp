@@ -82,6 +82,25 @@ void ToDateFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
   ResultIso(ctx, *serial, false);
 }
 
+void ToNumberFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const int type = sqlite3_value_type(argv[0]);
+  if (type == SQLITE_NULL) return sqlite3_result_null(ctx);
+  if (type != SQLITE_TEXT && type != SQLITE_BLOB) return sqlite3_result_value(ctx, argv[0]);
+  const std::string text = TextOf(argv[0]);
+  if (text.empty()) return sqlite3_result_null(ctx);
+  std::optional<double> number;
+  try {
+    number = vb::ParseNumber(text);
+  } catch (const VbError&) {
+    number.reset();
+  }
+  if (!number || !std::isfinite(*number)) return sqlite3_result_error(ctx, kMismatch, -1);
+  if (std::trunc(*number) == *number && std::fabs(*number) < 9.2e18) {
+    return sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(*number));
+  }
+  sqlite3_result_double(ctx, *number);
+}
+
 void NowFn(sqlite3_context* ctx, int, sqlite3_value**) { ResultIso(ctx, vb::Now(), false); }
 void TodayFn(sqlite3_context* ctx, int, sqlite3_value**) { ResultIso(ctx, vb::Today(), true); }
 
@@ -181,6 +200,7 @@ void RegisterEngineFunctions(sqlite3* db) {
   Register(db, fn::kCDate, 1, true, CDateFn);
   Register(db, fn::kDateValue, 1, true, DateValueFn);
   Register(db, fn::kToDate, 1, true, ToDateFn);
+  Register(db, fn::kToNumber, 1, true, ToNumberFn);
   Register(db, fn::kNow, 0, false, NowFn);
   Register(db, fn::kToday, 0, false, TodayFn);
   Register(db, fn::kYear, 1, true, DatePartFn<0>);
