@@ -177,7 +177,12 @@ ConnectTarget ResolveConnectionString(std::string_view text) {
   struct Cache {
     std::mutex mutex;
     std::uint64_t generation = ~std::uint64_t{0};
-    std::unordered_map<std::string, ConnectTarget> entries;
+    struct Entry {
+      ConnectTarget target;
+      dev_t device = 0;
+      ino_t inode = 0;
+    };
+    std::unordered_map<std::string, Entry> entries;
   };
   static Cache cache;
   constexpr std::size_t kMaxEntries = 256;
@@ -198,10 +203,18 @@ ConnectTarget ResolveConnectionString(std::string_view text) {
     auto it = cache.entries.find(key);
     if (it != cache.entries.end()) {
       // A cached file that has since gone away must fail as an uncached one would; one
-      // made anew at the same path gets its new identity.
-      if (auto identity = IdentityOf(it->second.path)) {
-        it->second.identity = std::move(*identity);
-        return it->second;
+      // made anew at the same path gets its new identity. The one stat() stays on every
+      // open: it is what tells a replaced file apart, and no pooled handle can tell it
+      // (an open handle keeps the old file alive). Only its formatting is saved when the
+      // file is the one seen last time.
+      struct stat st {};
+      if (::stat(it->second.target.path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        if (st.st_dev != it->second.device || st.st_ino != it->second.inode) {
+          it->second.device = st.st_dev;
+          it->second.inode = st.st_ino;
+          it->second.target.identity = std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+        }
+        return it->second.target;
       }
       cache.entries.erase(it);
     }
@@ -213,7 +226,8 @@ ConnectTarget ResolveConnectionString(std::string_view text) {
   std::lock_guard lock(cache.mutex);
   if (cache.generation == generation) {
     if (cache.entries.size() >= kMaxEntries) cache.entries.clear();
-    cache.entries.emplace(std::move(key), target);
+    // Device and inode 0 never match a real file: the first hit formats the identity.
+    cache.entries.emplace(std::move(key), Cache::Entry{target, 0, 0});
   }
   return target;
 }

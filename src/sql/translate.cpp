@@ -270,9 +270,71 @@ std::vector<BoundValue> BindValues(const Translation& t, std::string_view text,
   return values;
 }
 
+// Bound statements by their exact text. Members that query once per row mostly send the
+// same few texts again and again (one per category, per flag); for those a look-up of the
+// whole text replaces the scan for literals and the conversion of each value. Only
+// statements that translated and bound without error are kept, so a rejected text is
+// rejected again by the full path.
+class ExactCache {
+ public:
+  static constexpr std::size_t kCapacity = 1024;
+
+  std::shared_ptr<const BoundStatement> Find(const std::string& key) {
+    std::lock_guard lock(mutex_);
+    auto it = index_.find(key);
+    if (it == index_.end()) return nullptr;
+    if (it->second != entries_.begin()) entries_.splice(entries_.begin(), entries_, it->second);
+    return it->second->second;
+  }
+
+  void Put(std::string key, std::shared_ptr<const BoundStatement> value) {
+    std::lock_guard lock(mutex_);
+    if (index_.contains(key)) return;
+    entries_.emplace_front(std::move(key), std::move(value));
+    index_.emplace(entries_.front().first, entries_.begin());
+    if (entries_.size() > kCapacity) {
+      index_.erase(entries_.back().first);
+      entries_.pop_back();
+    }
+  }
+
+ private:
+  using Entry = std::pair<std::string, std::shared_ptr<const BoundStatement>>;
+  std::mutex mutex_;
+  std::list<Entry> entries_;
+  std::unordered_map<std::string_view, std::list<Entry>::iterator> index_;
+};
+
+ExactCache& ExactTexts() {
+  static ExactCache cache;
+  return cache;
+}
+
+BoundStatement TranslateBoundUncached(std::string_view text, Dialect dialect,
+                                      const SchemaCatalog& catalog);
+
 }  // namespace
 
 BoundStatement TranslateBound(std::string_view text, Dialect dialect, const SchemaCatalog& catalog) {
+  // Keyed like the translation cache: dialect, catalogue address and version, text.
+  std::string key;
+  key.reserve(text.size() + 1 + sizeof(std::uintptr_t) + sizeof(std::uint64_t));
+  key += dialect == Dialect::Jet ? 'J' : 'T';
+  const auto address = reinterpret_cast<std::uintptr_t>(&catalog);
+  key.append(reinterpret_cast<const char*>(&address), sizeof address);
+  const std::uint64_t version = catalog.version();
+  key.append(reinterpret_cast<const char*>(&version), sizeof version);
+  key += text;
+  if (auto hit = ExactTexts().Find(key)) return *hit;
+  BoundStatement bound = TranslateBoundUncached(text, dialect, catalog);
+  ExactTexts().Put(std::move(key), std::make_shared<const BoundStatement>(bound));
+  return bound;
+}
+
+namespace {
+
+BoundStatement TranslateBoundUncached(std::string_view text, Dialect dialect,
+                                      const SchemaCatalog& catalog) {
   // The key: dialect, catalogue, version, then the text with each literal replaced by a
   // mark of its kind. Numbers are marked by the kind the analysis gives them (32-bit
   // integer or not), because that kind decides result kinds and arithmetic.
@@ -340,6 +402,8 @@ BoundStatement TranslateBound(std::string_view text, Dialect dialect, const Sche
   std::vector<BoundValue> values = BindValues(*translation, text, literals);
   return BoundStatement{std::move(translation), true, std::move(values)};
 }
+
+}  // namespace
 
 std::string DescribeTranslation(const Translation& t) {
   static constexpr const char* kTypes[] = {"Unknown", "Integer", "Long",    "Double",

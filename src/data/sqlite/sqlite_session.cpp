@@ -175,13 +175,13 @@ void SqliteSession::ExecSimple(const char* sql) {
 }
 
 SqliteSession::Lease SqliteSession::Prepare(std::string_view text) {
-  std::string key(text);
-  auto it = statements_.find(key);
+  auto it = statements_.find(text);
   if (it != statements_.end() && !it->second.in_use) {
     it->second.in_use = true;
     it->second.last_use = ++use_clock_;
     return Lease{it->second.stmt, true};
   }
+  std::string key(text);
   sqlite3_stmt* stmt = nullptr;
   const char* tail = nullptr;
   int rc = sqlite3_prepare_v3(db_, key.c_str(), static_cast<int>(key.size()) + 1,
@@ -218,7 +218,7 @@ void SqliteSession::Return(Lease lease) noexcept {
   if (lease.cached) {
     // The cache may have been cleared (schema change) while the statement was out; then
     // this statement is no longer the cached one and is finalized like a transient one.
-    auto it = statements_.find(sqlite3_sql(lease.stmt));
+    auto it = statements_.find(std::string_view(sqlite3_sql(lease.stmt)));
     if (it != statements_.end() && it->second.stmt == lease.stmt) {
       it->second.in_use = false;
       return;

@@ -70,7 +70,14 @@ class SqliteSession final : public Session {
   sqlite3* db_;
   std::string path_;
   bool broken_ = false;
-  std::unordered_map<std::string, CachedStatement> statements_;
+  // Looked up by string_view: a cached statement's text is found without building a key.
+  struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const noexcept {
+      return std::hash<std::string_view>{}(text);
+    }
+  };
+  std::unordered_map<std::string, CachedStatement, TextHash, std::equal_to<>> statements_;
   std::uint64_t use_clock_ = 0;
   sqlite3_stmt* schema_version_stmt_ = nullptr;
   std::int64_t schema_version_ = -1;
