@@ -3,8 +3,9 @@
 // type 22, the rank as the sum of the five scores).
 //
 // Everything the save derives is worked out and every statement is built before the
-// first one runs, so a score that does not convert or a key that is not a number leaves
-// the database as it was instead of closing the project's steps and then failing.
+// first one runs, so a score that does not convert, a key that is not a number or a date
+// that is no date leaves the database as it was instead of closing the project's steps
+// and recording history and then failing.
 #include <array>
 #include <string>
 
@@ -109,6 +110,27 @@ std::string InsertStatement(const FormValues& v) {
   return sql;
 }
 
+// The form elements that land in date and number columns.
+constexpr std::int32_t kDateElements[] = {4, 5, kEstDateCompleted, kActDateCompleted, 16};
+constexpr std::int32_t kNumberElements[] = {3,  8,  9,  kStatus, kPercentCompleted, kProjectType,
+                                            14, 15, kSuccessRank, kCostRank, kTimeRank,
+                                            kImprCompanyRank, kImprCustomerRank};
+
+// The engine refuses a date column given text that is no date and a number column given
+// text that is no number. Checking the same before anything runs keeps the save whole: a
+// bad value never leaves steps closed or a history row recorded for an estimate that was
+// not saved. Null and the empty text store as NULL.
+void RequireStorable(const FormValues& v) {
+  for (std::int32_t k : kDateElements) {
+    if (v[k].IsNull() || vb::TextEquals(v[k], "")) continue;
+    if (!vb::ParseDate(vb::CStr(v[k]))) throw VbError(err::kTypeMismatch);
+  }
+  for (std::int32_t k : kNumberElements) {
+    if (v[k].IsNull() || vb::TextEquals(v[k], "")) continue;
+    if (!vb::ParseNumber(vb::CStr(v[k]))) throw VbError(err::kTypeMismatch);
+  }
+}
+
 }  // namespace
 
 namespace maint {
@@ -147,6 +169,7 @@ ProjectSave PlanProjectSave(Variant& arrtest) {
     rank = vb::AddInteger(rank, vb::CInt(v[k]));
   }
   v[kProjectRank] = Variant(vb::FormatNumber(rank, 1, false, true));
+  RequireStorable(v);
 
   plan.save = plan.is_new ? InsertStatement(v) : UpdateStatement(v, plan.id);
   return plan;

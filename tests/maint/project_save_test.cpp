@@ -65,6 +65,10 @@ TEST(ProjectSave, RulesWorkedOutBeforeAnythingRuns) {
       {"8 closing a new project", {{10, "2"}, {30, ""}}, false, {",'100',7,", TodayText()}, ""},
       {"9 key that is no number", {{30, "12 or 1=1"}}, true, {}, ""},
       {"10 apostrophe in a quoted value", {{2, "P'17"}}, false, {"ProjectNo = 'P''17'"}, ""},
+      {"11 estimate that is no date", {{10, "2"}, {6, "1; DROP TABLE ProjectMaster"}}, true, {}, ""},
+      {"12 cost that is no number", {{15, "lots"}}, true, {}, ""},
+      {"13 empty and Null dates and costs", {{4, ""}, {16, Variant::Null()}, {14, ""}}, false,
+       {"EstDateStarted  = ''", "ReviewDate = ''"}, ""},
   };
   for (const Case& c : cases) {
     Variant form = ProjectForm(Variant(12));
