@@ -99,19 +99,17 @@ TEST(GridFill, MissingFieldEndsTheFillWithCountEmpty) {
   EXPECT_TRUE(target.AsArray().at({0, 0}).IsEmpty());
 }
 
-TEST(GridFill, SecondCallReplacesTheWholeGrid) {
-  Variant target;
-  RunMember(target, Numbered(3), Orientation::RowFirst, 5);
-  RunMember(target, Numbered(1), Orientation::RowFirst, 5);
-  EXPECT_EQ(target.AsArray().at({0, 0}), Variant(std::int16_t{1}));
-  EXPECT_TRUE(target.AsArray().at({2, 0}).IsEmpty());
-  EXPECT_TRUE(target.AsArray().at({3, 2}).IsEmpty());
-}
-
-TEST(GridFill, AnyPreviousContentIsDiscarded) {
-  for (Variant previous : {Variant("scalar"), Variant::Null(), Variant(VarArray::Of({Variant(1)}))}) {
-    RunMember(previous, Numbered(1), Orientation::RowFirst, 2);
-    EXPECT_EQ(previous.AsArray().dims(), 2);
+// Whatever the target held before, a filled grid of its own replaces it whole.
+TEST(GridFill, AnyPreviousContentIsReplaced) {
+  Variant filled;
+  RunMember(filled, Numbered(3), Orientation::RowFirst, 5);
+  for (Variant previous : {filled, Variant("scalar"), Variant::Null(), Variant(VarArray::Of({Variant(1)}))}) {
+    RunMember(previous, Numbered(1), Orientation::RowFirst, 5);
+    const VarArray& a = previous.AsArray();
+    EXPECT_EQ(a.dims(), 2);
+    EXPECT_EQ(a.at({0, 0}), Variant(std::int16_t{1}));
+    EXPECT_TRUE(a.at({2, 0}).IsEmpty());
+    EXPECT_TRUE(a.at({3, 2}).IsEmpty());
   }
 }
 

@@ -168,12 +168,8 @@ TEST(VbFormat, FixedDecimals) {
       {-2.5, 0, true, "-3"},         {2.675, 2, true, "2.68"},     {0, 1, false, ".0"},
       {0, 0, false, "0"},            {-0.04, 1, true, "0.0"},      {999.96, 1, true, "1,000.0"},
       {1234567.891, 2, true, "1,234,567.89"},                      {0.5, 0, false, "1"},
-      // Ranks: a sum of five scores and their average, one decimal, no forced zero.
-      {15, 1, false, "15.0"},        {13.0 / 5, 1, false, "2.6"},  {3, 1, false, "3.0"},
-      // Percentages: (A / B - 1) * 100, whole numbers.
-      {(75.0 / 50 - 1) * 100, 0, false, "50"},   {(150.0 / 200 - 1) * 100, 0, false, "-25"},
-      {(4.0 / 3 - 1) * 100, 0, false, "33"},     {(1 - 40.0 / 100) * 100, 0, true, "60"},
-      {1e20, 0, true, "100,000,000,000,000,000,000"},
+      {13.0 / 5, 1, false, "2.6"},   {1e20, 0, true, "100,000,000,000,000,000,000"},
+      // (The ranks, percentages and bar targets built on these are the members' tests.)
   };
   int n = 0;
   for (const auto& c : cases) {
@@ -310,7 +306,6 @@ TEST(VbDate, IsoText) {
   // A date placed in SQL text comes back unchanged through the engine's form.
   const double d = CDate(Variant("12/6/2026 2:05:09 PM"));
   EXPECT_EQ(CStr(Dt(*ParseIso(ToIso(d)))), "12/6/2026 2:05:09 PM");
-  EXPECT_EQ("cdate('" + CStr(Dt(Serial(2026, 12, 6))) + "')", "cdate('12/6/2026')");
 }
 
 TEST(VbCompare, TextEquals) {
