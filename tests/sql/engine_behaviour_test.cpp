@@ -19,25 +19,19 @@ std::string One(Db& db, std::string_view source, Dialect d) {
   return rows[0][0];
 }
 
-class Portfolio : public ::testing::Test {
+// A raw database of one schema. Writes go the way the driver sends them: the shape's
+// parameterised text, values bound.
+template <Dialect D>
+class On : public ::testing::Test {
  protected:
-  Db db{PortfolioCatalog()};
-  // Writes go the way the driver sends them: the shape's parameterised text, values bound.
+  Db db{CatalogFor(D)};
   void Source(std::string_view text) {
-    const BoundStatement bound = TranslateBound(text, kJet, PortfolioCatalog());
+    const BoundStatement bound = TranslateBound(text, D, CatalogFor(D));
     db.Query(bound.engine_text(), bound.values);
   }
 };
-
-class Catalogue : public ::testing::Test {
- protected:
-  Db db{CatalogueCatalog()};
-  // Writes go the way the driver sends them: the shape's parameterised text, values bound.
-  void Source(std::string_view text) {
-    const BoundStatement bound = TranslateBound(text, kTSql, CatalogueCatalog());
-    db.Query(bound.engine_text(), bound.values);
-  }
-};
+using Portfolio = On<kJet>;
+using Catalogue = On<kTSql>;
 
 // "+" joins two texts, adds anything else, and is NULL with a NULL operand; "&" treats
 // NULL as empty text.
@@ -112,12 +106,9 @@ TEST_F(Portfolio, DateTextsFollowTheRuntimesRules) {
   } cases[] = {
       {"date-1.1 midnight", "1/5/2026 12:00:00 AM", "2026-01-05"},
       {"date-1.2 noon", "1/5/2026 12:30 PM", "2026-01-05 12:30:00"},
-      {"date-1.3 two-digit year 29", "1/5/29", "2029-01-05"},
-      {"date-1.4 two-digit year 30", "1/5/30", "1930-01-05"},
-      {"date-1.5 month first", "2/3/2026", "2026-02-03"},
-      {"date-1.6 day first when month-day is impossible", "13/1/2026", "2026-01-13"},
-      {"date-1.7 ISO", "2026-01-05 08:00:00", "2026-01-05 08:00:00"},
-      {"date-1.8 month name", "Jan 6, 2026", "2026-01-06"},
+      {"date-1.3 month first", "2/3/2026", "2026-02-03"},
+      {"date-1.4 day first when month-day is impossible", "13/1/2026", "2026-01-13"},
+      {"date-1.5 ISO", "2026-01-05 08:00:00", "2026-01-05 08:00:00"},
   };
   int id = 0;
   for (const Case& c : cases) {
@@ -142,12 +133,10 @@ TEST_F(Portfolio, TextThatIsNoDateIsRejectedAndEmptyTextWritesNull) {
   EXPECT_EQ(One(db, "select ActDateCompleted from ProjectMaster", kJet), "NULL");
   Source("update ProjectMaster set EstDateStarted = '' where ID = 1");
   EXPECT_EQ(One(db, "select EstDateStarted from ProjectMaster", kJet), "NULL");
-  for (const char* bad : {"insert into ProjectMaster (ID, EstDateStarted) values (2, 'soon')",
-                          "update ProjectMaster set ReviewDate = 'x' where ID = 1",
-                          "select ID from ProjectMaster where EstDateStarted > 'soon'",
-                          "select ID from ProjectMaster where EstDateStarted between '' and '1/1/2026'",
-                          "select ID from ProjectMaster where EstDateStarted in ('1/1/2026', 'x')",
-                          "select ID from ProjectMaster where EstDateStarted = #soon#"}) {
+  // (Text written into or compared with a date column, and #soon#, fail in the parameter
+  // tests, fresh and cached alike.)
+  for (const char* bad : {"select ID from ProjectMaster where EstDateStarted between '' and '1/1/2026'",
+                          "select ID from ProjectMaster where EstDateStarted in ('1/1/2026', 'x')"}) {
     SCOPED_TRACE(bad);
     EXPECT_THROW(Translate(bad, kJet, PortfolioCatalog()), SqlError);
   }
@@ -317,8 +306,7 @@ TEST(PrintedText, Goldens) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.n);
-    const MemoryCatalog& cat = c.dialect == kJet ? PortfolioCatalog() : CatalogueCatalog();
-    EXPECT_EQ(Translate(c.source, c.dialect, cat).text, c.printed);
+    EXPECT_EQ(Translate(c.source, c.dialect, CatalogFor(c.dialect)).text, c.printed);
   }
 }
 

@@ -3,7 +3,6 @@
 // convert fails a shape already cached exactly as it fails a fresh translation.
 #include <gtest/gtest.h>
 
-#include "member_statements.h"
 #include "sql_fixture.h"
 
 namespace ksmain::sql::testing {
@@ -11,10 +10,6 @@ namespace {
 
 constexpr Dialect kJet = Dialect::Jet;
 constexpr Dialect kTSql = Dialect::TSql;
-
-const MemoryCatalog& CatalogFor(Dialect d) {
-  return d == kJet ? PortfolioCatalog() : CatalogueCatalog();
-}
 
 BoundStatement Bind(std::string_view text, Dialect d = kJet) { return TranslateBound(text, d, CatalogFor(d)); }
 
@@ -138,20 +133,6 @@ TEST(Parameters, BadValuesFailACachedShapeLikeAFreshTranslation) {
       EXPECT_EQ(e.description(), expected_message);
       EXPECT_EQ(e.position(), expected_position);
     }
-  }
-}
-
-// Every statement the members send gives the same rows with its values bound as with them
-// written out, and a second text of the same shape is served from the cache.
-TEST(Parameters, MemberStatementsRunTheSameBoundAsWrittenOut) {
-  Db portfolio(PortfolioCatalog());
-  Db catalogue(CatalogueCatalog());
-  for (const MemberStatement& m : MemberStatements()) {
-    SCOPED_TRACE(m.member);
-    const Translation t = Translate(m.text, m.dialect, CatalogFor(m.dialect));
-    if (t.kind != StatementKind::Select) continue;
-    Db& db = m.dialect == kJet ? portfolio : catalogue;
-    EXPECT_NO_THROW(db.Run(m.text, m.dialect)) << m.text;
   }
 }
 

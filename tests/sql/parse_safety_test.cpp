@@ -161,7 +161,7 @@ TEST(FuzzCorpus, ReplaysWithoutCrashing) {
     const std::string text = buffer.str();
     for (Dialect d : {Dialect::Jet, Dialect::TSql}) {
       try {
-        Translate(text, d, d == Dialect::Jet ? PortfolioCatalog() : CatalogueCatalog());
+        Translate(text, d, CatalogFor(d));
       } catch (const SqlError&) {
       }
     }

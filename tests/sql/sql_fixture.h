@@ -15,6 +15,10 @@ namespace ksmain::sql::testing {
 // Plausible column types for the portfolio (Jet) and catalogue (T-SQL) tables.
 const MemoryCatalog& PortfolioCatalog();
 const MemoryCatalog& CatalogueCatalog();
+// The catalogue a dialect's statements run against: Jet the portfolio, T-SQL the catalogue.
+inline const MemoryCatalog& CatalogFor(Dialect d) {
+  return d == Dialect::Jet ? PortfolioCatalog() : CatalogueCatalog();
+}
 
 using Rows = std::vector<std::vector<std::string>>;  // NULL reads "NULL"
 
