@@ -3,11 +3,12 @@
 
 #include "frame/vb_runtime.h"
 #include "ksmain/kestrel.h"
+#include "support/fixture.h"
 
 namespace ksmain {
 namespace {
 
-Variant Day(const char* iso) { return Variant::FromDate(*vb::ParseIso(iso)); }
+using testing::IsoDate;
 
 // The eleven cells as one text, "-" for Empty, so a coloured empty text is visible.
 std::string Cells(const Variant& bar) {
@@ -23,10 +24,10 @@ TEST(BarGraphs, TargetAndCells) {
     Variant target;
     const char* cells;
   };
-  const Variant s = Day("2026-01-01"), e = Day("2026-04-11");  // 100 days apart
+  const Variant s = IsoDate("2026-01-01"), e = IsoDate("2026-04-11");  // 100 days apart
   const Case cases[] = {
       {"1 forty days left of a hundred", 40, 0, s, e, "60", "-TTTTTT----"},
-      {"2 rounds to a whole number", 1, 0, s, Day("2026-01-04"), "67", "-TTTTTT----"},
+      {"2 rounds to a whole number", 1, 0, s, IsoDate("2026-01-04"), "67", "-TTTTTT----"},
       {"3 same day counts as one day", 1, 0, s, s, std::int16_t{0}, "-----------"},
       {"4 before the planned start", 150, 0, s, e, std::int16_t{0}, "-----------"},
       {"5 no days left", 0, 0, s, e, std::int16_t{100}, "-TTTTTTTTTT"},
@@ -54,7 +55,7 @@ TEST(BarGraphs, TargetAndCells) {
 TEST(BarGraphs, EmptyDaysBecomeZeroAndUnsetColoursAreEmptyText) {
   Kestrel k;
   k.Set_CustBase("anything");
-  Variant bar, days = "", percent = 15, start = Day("2026-01-01"), end = Day("2026-02-01"), target;
+  Variant bar, days = "", percent = 15, start = IsoDate("2026-01-01"), end = IsoDate("2026-02-01"), target;
   k.CalcHorizontalBarGraphs(bar, days, percent, start, end, target);
   EXPECT_EQ(days, Variant(std::int16_t{0}));
   EXPECT_EQ(target, Variant(std::int16_t{100}));
@@ -64,7 +65,7 @@ TEST(BarGraphs, EmptyDaysBecomeZeroAndUnsetColoursAreEmptyText) {
 
 TEST(BarGraphs, DaysLeftWithoutPlannedStartFailsToTheCaller) {
   Kestrel k;
-  Variant bar, days = 5, percent = 0, start = Variant::Null(), end = Day("2026-02-01"), target;
+  Variant bar, days = 5, percent = 0, start = Variant::Null(), end = IsoDate("2026-02-01"), target;
   try {
     k.CalcHorizontalBarGraphs(bar, days, percent, start, end, target);
     FAIL() << "no error";

@@ -8,10 +8,11 @@
 namespace ksmain {
 namespace {
 
+using testing::IsoDate;
 using testing::ColCell;
 using testing::TempDb;
 
-class Gantt : public ::testing::Test {
+class Gantt : public testing::PortfolioPage {
  protected:
   void SetUp() override {
     testing::AddProjects(db);
@@ -30,9 +31,7 @@ class Gantt : public ::testing::Test {
     for (int r = 1; !ColCell(grid, r, c).IsEmpty(); ++r) out.push_back(ColCell(grid, r, c));
     return out;
   }
-  TempDb db{TempDb::Kind::Portfolio};
-  Kestrel k;
-  Variant grid, connect = db.connect(), count;
+  Variant count;
 };
 
 TEST_F(Gantt, ProjectViewRanges) {
@@ -65,8 +64,8 @@ TEST_F(Gantt, ProjectViewDefaultsColumnsAndText) {
   for (const Variant* v : {&status, &dept, &owner, &priority, &type}) EXPECT_EQ(*v, Variant("%"));
   EXPECT_EQ(grid.AsArray().bounds(), (std::vector<ArrayBound>{{0, 10}, {0, 700}}));
   ASSERT_EQ(ColCell(grid, 0, 0), Variant(std::int16_t{1}));
-  const std::vector<Variant> row{"Alpha", Variant::FromDate(*vb::ParseIso("2020-01-01")),
-                                 Variant::FromDate(*vb::ParseIso("2020-04-10")), 1, 10, Variant(),
+  const std::vector<Variant> row{"Alpha", IsoDate("2020-01-01"),
+                                 IsoDate("2020-04-10"), 1, 10, Variant(),
                                  "Ann", "Baker", 3, "Ops", "Open"};
   for (int c = 0; c <= 10; ++c) EXPECT_EQ(ColCell(grid, 1, c), row[c]) << c;
   const std::string text = vb::CStr(ColCell(grid, 0, 1));
@@ -107,7 +106,7 @@ TEST_F(Gantt, StepView) {
   Variant id = 10, start = "1/10/2020", end = "1/15/2020";
   k.Get_StepsListAllGanttChartView(grid, connect, id, start, end);
   EXPECT_EQ(ColCell(grid, 1, 5), Variant("Alpha"));
-  EXPECT_EQ(ColCell(grid, 1, 9), Variant::FromDate(*vb::ParseIso("2020-04-10")));
+  EXPECT_EQ(ColCell(grid, 1, 9), IsoDate("2020-04-10"));
   EXPECT_EQ(ColCell(grid, 2, 7), Variant("Chen"));
   EXPECT_EQ(ColCell(grid, 0, 1),
             Variant("SELECT projectsteps.id as stepid, ProjectSteps.StepName, ProjectSteps.EstStartDate,"

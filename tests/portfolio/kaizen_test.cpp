@@ -3,14 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "ksmain/kestrel.h"
-#include "support/fixture.h"
+#include "portfolio/project_rows.h"
 
 namespace ksmain {
 namespace {
 
 using testing::RowCell;
 
-class Kaizen : public ::testing::Test {
+class Kaizen : public testing::PortfolioPage {
  protected:
   void SetUp() override {
     db.Exec("INSERT INTO Resource (ID, FirstName, LastName) VALUES (1, 'Ann', 'Young');"
@@ -30,9 +30,7 @@ class Kaizen : public ::testing::Test {
     k.Get_rptKaizenEvents(grid, connect, kind, beg, end);
   }
 
-  testing::TempDb db{testing::TempDb::Kind::Portfolio};
-  Kestrel k;
-  Variant grid, connect = db.connect(), project = 12;
+  Variant project = 12;
 };
 
 TEST_F(Kaizen, PercentTextsOfPageAndReport) {

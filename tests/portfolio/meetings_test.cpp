@@ -3,14 +3,14 @@
 
 #include "frame/vb_runtime.h"
 #include "ksmain/kestrel.h"
-#include "support/fixture.h"
+#include "portfolio/project_rows.h"
 
 namespace ksmain {
 namespace {
 
 using testing::RowCell;
 
-class Meetings : public ::testing::Test {
+class Meetings : public testing::PortfolioPage {
  protected:
   void SetUp() override {
     // The 10/1 meeting was held on 10/3 (resource 99 no longer exists); the 9/1 meeting was
@@ -22,9 +22,7 @@ class Meetings : public ::testing::Test {
         " (1, '10/1/2026', '10/3/2026'), (2, '10/1/2026', '10/3/2026'), (99, '10/1/2026', '10/3/2026'),"
         " (3, '9/1/2026', '9/2/2026'), (1, '9/1/2026', '9/4/2026');");
   }
-  testing::TempDb db{testing::TempDb::Kind::Portfolio};
-  Kestrel k;
-  Variant grid, connect = db.connect(), query_type;
+  Variant query_type;
 };
 
 TEST_F(Meetings, AttendeesOfOneMeeting) {

@@ -3,23 +3,23 @@
 
 #include "frame/vb_runtime.h"
 #include "ksmain/kestrel.h"
-#include "support/fixture.h"
+#include "portfolio/project_rows.h"
 
 namespace ksmain {
 namespace {
 
+using testing::IsoDate;
 using testing::RowCell;
 
-TEST(ProjectDetail, OneProjectByItsId) {
-  testing::TempDb db(testing::TempDb::Kind::Portfolio);
+using ProjectDetail = testing::PortfolioPage;
+
+TEST_F(ProjectDetail, OneProjectByItsId) {
   db.Exec(
       "INSERT INTO Resource (ID, LastName) VALUES (3, 'Baker');"
       "INSERT INTO ProjectMaster VALUES (7, 'Dock', 'P-7', 2, 4, 3, 3, 1, 5, 12.5, 40, '2026-01-05',"
       " '2026-01-06', '2026-06-30', NULL, 1000.25, 200, '2026-02-01 09:30:00', 1, 2, 3, 4, 5,"
       " 'm1', 'm2', 'm3', 'm4', 'm5', 'c', 'b', 'e');"
       "INSERT INTO ProjectMaster (ID, SubmittedBy) VALUES (8, NULL), (9, 99);");
-  Kestrel k;
-  Variant grid, connect = db.connect();
   struct Case {
     const char* name;
     Variant id, count;
@@ -43,8 +43,8 @@ TEST(ProjectDetail, OneProjectByItsId) {
   k.Get_ProjectSpecific(grid, connect, id);
   EXPECT_EQ(grid.AsArray().bound(1).upper, 35);
   // Planned completion sits before the planned start; dates come back as dates.
-  EXPECT_EQ(RowCell(grid, 1, 5), Variant::FromDate(*vb::ParseIso("2026-06-30")));
-  EXPECT_EQ(RowCell(grid, 1, 6), Variant::FromDate(*vb::ParseIso("2026-01-05")));
+  EXPECT_EQ(RowCell(grid, 1, 5), IsoDate("2026-06-30"));
+  EXPECT_EQ(RowCell(grid, 1, 6), IsoDate("2026-01-05"));
   EXPECT_EQ(RowCell(grid, 1, 10), Variant("Baker"));
   EXPECT_EQ(RowCell(grid, 1, 30), Variant("e"));
   EXPECT_TRUE(RowCell(grid, 1, 31).IsEmpty());

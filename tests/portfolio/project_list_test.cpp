@@ -8,6 +8,7 @@
 namespace ksmain {
 namespace {
 
+using testing::IsoDate;
 using testing::RowCell;
 using testing::TempDb;
 
@@ -25,7 +26,7 @@ const char* const kDefaultSql =
     " projectmaster.Priority like '%' and projectmaster.projecttype like '%' Order by"
     " projectrank desc, datevalue(EstDateStarted)";
 
-class ProjectList : public ::testing::Test {
+class ProjectList : public testing::PortfolioPage {
  protected:
   void SetUp() override {
     testing::AddProjects(db);
@@ -43,9 +44,7 @@ class ProjectList : public ::testing::Test {
     for (int r = 1; r <= 500 && !RowCell(grid, r, 15).IsEmpty(); ++r) ids.push_back(RowCell(grid, r, 15));
     return ids;
   }
-  TempDb db{TempDb::Kind::Portfolio};
-  Kestrel k;
-  Variant grid, sort, connect = db.connect();
+  Variant sort;
 };
 
 TEST_F(ProjectList, DefaultsTextAndRows) {
@@ -58,7 +57,7 @@ TEST_F(ProjectList, DefaultsTextAndRows) {
   // Open and overdue: target 100; completion 40 over it.
   EXPECT_EQ(RowCell(grid, 1, 12), Variant(",A,A,A,A,T,T,T,T,T,T"));
   EXPECT_EQ(RowCell(grid, 1, 13), Variant(std::int16_t{100}));
-  EXPECT_EQ(RowCell(grid, 1, 7), Variant::FromDate(*vb::ParseIso("2020-04-10")));
+  EXPECT_EQ(RowCell(grid, 1, 7), IsoDate("2020-04-10"));
   EXPECT_EQ(RowCell(grid, 1, 16), Variant("Ann"));
   EXPECT_EQ(RowCell(grid, 1, 14), Variant(6.0));
   // Finished after its estimate: target 100.

@@ -1,6 +1,10 @@
-// A small portfolio shared by the project list and Gantt view tests.
+// The portfolio tests' fixture: a page with a fresh database, one Kestrel instance and the
+// grid it fills; and a small portfolio shared by the project list and Gantt view tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include "ksmain/kestrel.h"
 #include "support/fixture.h"
 
 namespace ksmain::testing {
@@ -26,5 +30,12 @@ inline void AddProjects(TempDb& db) {
       " (14, 'P-14', 'NoDept', 1, NULL, 1, 1, 1, 2, 0, '2023-01-01', '2023-02-01', NULL),"
       " (15, 'P-15', 'Half', 1, 1, 2, 1, 1, 1, 20, '2030-01-01', '2030-04-11', '2030-02-20');");
 }
+
+class PortfolioPage : public ::testing::Test {
+ protected:
+  TempDb db{TempDb::Kind::Portfolio};
+  Kestrel k;
+  Variant grid, connect = db.connect();
+};
 
 }  // namespace ksmain::testing

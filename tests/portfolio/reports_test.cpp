@@ -6,15 +6,16 @@
 
 #include "frame/vb_runtime.h"
 #include "ksmain/kestrel.h"
-#include "support/fixture.h"
+#include "portfolio/project_rows.h"
 
 namespace ksmain {
 namespace {
 
+using testing::IsoDate;
 using testing::RowCell;
 using Names = std::vector<std::string>;
 
-class Reports : public ::testing::Test {
+class Reports : public testing::PortfolioPage {
  protected:
   void SetUp() override {
     db.Exec(
@@ -57,9 +58,7 @@ class Reports : public ::testing::Test {
     return cell.IsString() && cell.AsString().find(part) != std::string::npos;
   }
 
-  testing::TempDb db{testing::TempDb::Kind::Portfolio};
-  Kestrel k;
-  Variant grid, connect = db.connect(), beg = "3/1/2026", end = "3/31/2026", every = "";
+  Variant beg = "3/1/2026", end = "3/31/2026", every = "";
 };
 
 TEST_F(Reports, ProjectsAndStepsOverlappingThePeriod) {
@@ -135,7 +134,7 @@ TEST_F(Reports, MeetingAttendanceAsksPerMeeting) {
   Variant who = 1;
   k.Get_rptMeetingAttendance(grid, connect, who, beg, end);
   ASSERT_EQ(RowCell(grid, 0, 0), Variant(std::int16_t{2}));
-  EXPECT_EQ(RowCell(grid, 1, 0), Variant::FromDate(*vb::ParseIso("2026-03-05")));
+  EXPECT_EQ(RowCell(grid, 1, 0), IsoDate("2026-03-05"));
   EXPECT_EQ(RowCell(grid, 1, 1), Variant("3/6/2026"));
   EXPECT_EQ(RowCell(grid, 1, 2), Variant("Y"));
   EXPECT_EQ(RowCell(grid, 2, 2), Variant("N"));

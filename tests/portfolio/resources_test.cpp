@@ -3,7 +3,7 @@
 
 #include "frame/vb_runtime.h"
 #include "ksmain/kestrel.h"
-#include "support/fixture.h"
+#include "portfolio/project_rows.h"
 
 namespace ksmain {
 namespace {
@@ -11,7 +11,7 @@ namespace {
 using testing::RowCell;
 using Strings = std::vector<std::string>;
 
-class Resources : public ::testing::Test {
+class Resources : public testing::PortfolioPage {
  protected:
   void SetUp() override {
     db.Exec(
@@ -29,9 +29,7 @@ class Resources : public ::testing::Test {
     for (int r = 1; r <= RowCell(grid, 0, 0).AsInteger(); ++r) out.push_back(vb::ConcatText(RowCell(grid, r, c)));
     return out;
   }
-  testing::TempDb db{testing::TempDb::Kind::Portfolio};
-  Kestrel k;
-  Variant grid, connect = db.connect(), unused, sort;
+  Variant unused, sort;
 };
 
 TEST_F(Resources, AllPutsUnassignedFirst) {

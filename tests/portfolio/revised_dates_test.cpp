@@ -3,20 +3,21 @@
 
 #include "frame/vb_runtime.h"
 #include "ksmain/kestrel.h"
-#include "support/fixture.h"
+#include "portfolio/project_rows.h"
 
 namespace ksmain {
 namespace {
 
+using testing::IsoDate;
 using testing::RowCell;
 using testing::TempDb;
 
-TEST(RevisedDates, NewestEstimateFirstWhateverTheRecordingOrder) {
-  TempDb db(TempDb::Kind::Portfolio);
+using RevisedDates = testing::PortfolioPage;
+
+TEST_F(RevisedDates, NewestEstimateFirstWhateverTheRecordingOrder) {
   db.Exec("INSERT INTO projectRevisedDates VALUES (1, 4, '2026-03-01', '2026-01-10 08:00:00'),"
           " (2, 4, '2026-12-01', '2026-01-05'), (3, 4, '2026-06-15', '2026-02-01'), (4, 5, '2027-01-01', NULL);");
-  Kestrel k;
-  Variant grid, connect = db.connect(), unused;
+  Variant unused;
   const std::pair<Variant, Variant> cases[] = {{Variant("9"), Variant(std::int16_t{0})},
                                                {Variant(""), Variant()},
                                                {Variant("4 or 1=1"), Variant()},
@@ -28,8 +29,8 @@ TEST(RevisedDates, NewestEstimateFirstWhateverTheRecordingOrder) {
   }
   EXPECT_EQ(RowCell(grid, 1, 0), Variant(2));
   EXPECT_EQ(RowCell(grid, 2, 0), Variant(3));
-  EXPECT_EQ(RowCell(grid, 1, 1), Variant::FromDate(*vb::ParseIso("2026-12-01")));
-  EXPECT_EQ(RowCell(grid, 3, 2), Variant::FromDate(*vb::ParseIso("2026-01-10 08:00:00")));
+  EXPECT_EQ(RowCell(grid, 1, 1), IsoDate("2026-12-01"));
+  EXPECT_EQ(RowCell(grid, 3, 2), IsoDate("2026-01-10 08:00:00"));
 }
 
 TEST(GlobalVars, CounterStartsInRowZero) {

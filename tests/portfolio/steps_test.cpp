@@ -5,14 +5,15 @@
 
 #include "frame/vb_runtime.h"
 #include "ksmain/kestrel.h"
-#include "support/fixture.h"
+#include "portfolio/project_rows.h"
 
 namespace ksmain {
 namespace {
 
+using testing::IsoDate;
 using testing::RowCell;
 
-class Steps : public ::testing::Test {
+class Steps : public testing::PortfolioPage {
  protected:
   void SetUp() override {
     db.Exec(
@@ -24,9 +25,6 @@ class Steps : public ::testing::Test {
         "INSERT INTO ProjectStepResources (ID, ProjectStepID, ResourceID, misc1) VALUES"
         " (1, 11, 1, 'x'), (2, 11, 2, 'y'), (3, 11, 77, 'z'), (4, 12, 1, NULL);");
   }
-  testing::TempDb db{testing::TempDb::Kind::Portfolio};
-  Kestrel k;
-  Variant grid, connect = db.connect();
 };
 
 TEST_F(Steps, Filters) {
@@ -65,7 +63,7 @@ TEST_F(Steps, OnlyTheDatePartOfTheStartCounts) {
   EXPECT_EQ(RowCell(grid, 1, 0), Variant(12));
   // Had the time counted, the 8:00 step would come second for sure.
   const int late_row = RowCell(grid, 2, 0) == Variant(11) ? 2 : 3;
-  EXPECT_EQ(RowCell(grid, late_row, 8), Variant::FromDate(*vb::ParseIso("2026-05-02")));
+  EXPECT_EQ(RowCell(grid, late_row, 8), IsoDate("2026-05-02"));
   EXPECT_EQ(RowCell(grid, late_row, 1), Variant("late"));
   // 71 steps do not fit in 70 rows.
   db.Exec("WITH RECURSIVE n(i) AS (SELECT 100 UNION ALL SELECT i + 1 FROM n WHERE i < 170)"

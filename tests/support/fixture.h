@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "data/datalink.h"
+#include "frame/vb_runtime.h"
 #include "ksmain/variant.h"
 #include "schema/schema.h"
 
@@ -77,6 +78,9 @@ class TempDb {
   std::string path_;
   sqlite3* db_ = nullptr;
 };
+
+// The Date a cell holds for a value the engine stores as ISO text.
+inline Variant IsoDate(const char* iso) { return Variant::FromDate(*vb::ParseIso(iso)); }
 
 // Cell of row r, column c of a grid in either orientation.
 inline const Variant& RowCell(const Variant& grid, int r, int c) { return grid.AsArray().at({r, c}); }
