@@ -11,11 +11,11 @@ namespace ksmain {
 namespace {
 
 using testing::Cell;
+using testing::IsoDate;
 using testing::ProjectForm;
 using testing::Stored;
 using testing::TempDb;
 
-Variant IsoDate(const char* iso) { return Variant::FromDate(*vb::ParseIso(iso)); }
 std::string TodayText() { return vb::CStr(Variant::FromDate(vb::Today())); }
 
 TEST(ProjectSave, StatementTextsOfTheForm) {

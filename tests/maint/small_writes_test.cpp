@@ -15,10 +15,9 @@ namespace ksmain {
 namespace {
 
 using testing::Form;
+using testing::IsoDate;
 using testing::Stored;
 using testing::TempDb;
-
-Variant IsoDate(const char* iso) { return Variant::FromDate(*vb::ParseIso(iso)); }
 
 Variant StepForm(Variant action, Variant id) {
   return Form({action, id, "Weld (frame)", 12, 4, "8", "", "150", "", "2/1/2026", "", "2/9/2026",
