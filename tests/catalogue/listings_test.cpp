@@ -98,6 +98,7 @@ TEST_F(ListingsTest, SponsorFlagNeedsAnActiveLevelThreeCampaignRunningNow) {
       {"ended yesterday", "3, '" + Day(-9) + "', '" + Day(-1) + "', 'Y'", "N"},
       {"inactive", "3, '" + Day(-1) + "', '" + Day(1) + "', 'N'", "N"},
       {"level 2", "2, '" + Day(-1) + "', '" + Day(1) + "', 'Y'", "N"},
+      {"not started", "3, '" + Day(1) + "', '" + Day(9) + "', 'Y'", "N"},
   };
   int client = 0;
   for (const Case& c : cases) {
