@@ -10,6 +10,7 @@
 #include <mutex>
 #include <optional>
 #include <shared_mutex>
+#include <string_view>
 #include <unordered_map>
 
 #include "data/datalink.h"
@@ -182,7 +183,14 @@ ConnectTarget ResolveConnectionString(std::string_view text) {
       dev_t device = 0;
       ino_t inode = 0;
     };
-    std::unordered_map<std::string, Entry> entries;
+    // Looked up by string_view: a hit costs no copy of the text.
+    struct TextHash {
+      using is_transparent = void;
+      std::size_t operator()(std::string_view t) const noexcept {
+        return std::hash<std::string_view>{}(t);
+      }
+    };
+    std::unordered_map<std::string, Entry, TextHash, std::equal_to<>> entries;
   };
   static Cache cache;
   constexpr std::size_t kMaxEntries = 256;
@@ -193,14 +201,13 @@ ConnectTarget ResolveConnectionString(std::string_view text) {
     std::shared_lock lock(d.mutex);
     generation = d.generation;
   }
-  std::string key(text);
   {
     std::lock_guard lock(cache.mutex);
     if (cache.generation != generation) {
       cache.entries.clear();
       cache.generation = generation;
     }
-    auto it = cache.entries.find(key);
+    auto it = cache.entries.find(text);
     if (it != cache.entries.end()) {
       // A cached file that has since gone away must fail as an uncached one would; one
       // made anew at the same path gets its new identity. The one stat() stays on every
@@ -227,7 +234,7 @@ ConnectTarget ResolveConnectionString(std::string_view text) {
   if (cache.generation == generation) {
     if (cache.entries.size() >= kMaxEntries) cache.entries.clear();
     // Device and inode 0 never match a real file: the first hit formats the identity.
-    cache.entries.emplace(std::move(key), Cache::Entry{target, 0, 0});
+    cache.entries.emplace(std::string(text), Cache::Entry{target, 0, 0});
   }
   return target;
 }

@@ -73,7 +73,8 @@ void Connection::Open(std::string_view connect, std::string_view, std::string_vi
   if (IsOpen()) RaiseOpen();
   ConnectTarget target = ResolveConnectionString(connect);
   auto state = std::make_shared<ConnectionState>();
-  state->pooled = AcquireSession(EmbeddedDriver(), target.path, target.identity, timeout_seconds_);
+  state->pooled = AcquireSession(EmbeddedDriver(), std::move(target.path),
+                                 std::move(target.identity), timeout_seconds_);
   state_ = std::move(state);
 }
 

@@ -2,6 +2,7 @@
 #include "data/pool.h"
 
 #include <mutex>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -14,10 +15,24 @@ constexpr std::size_t kMaxIdlePerLocation = 8;
 
 using IdleList = std::vector<std::unique_ptr<Session>>;
 
+// One database location: the file it named when last seen and the idle sessions on that
+// file. Sessions on an earlier file are never kept, so one list per location is enough.
+struct Location {
+  std::string identity;
+  IdleList idle;
+};
+
+// Looked up by string_view so a call finds its location without building a key.
+struct LocationHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view text) const noexcept {
+    return std::hash<std::string_view>{}(text);
+  }
+};
+
 struct Pool {
   std::mutex mutex;
-  std::unordered_map<std::string, IdleList> idle;  // by location + "\n" + identity
-  std::unordered_map<std::string, std::string> current_identity;  // by location
+  std::unordered_map<std::string, Location, LocationHash, std::equal_to<>> locations;
   PoolStatistics stats;
 };
 
@@ -30,41 +45,37 @@ Pool& ThePool() {
 
 }  // namespace
 
-PooledSession AcquireSession(Driver& driver, const std::string& location,
-                             const std::string& identity, int timeout_seconds) {
+PooledSession AcquireSession(Driver& driver, std::string location, std::string identity,
+                             int timeout_seconds) {
   Pool& pool = ThePool();
-  const std::string key = location + "\n" + identity;
-  IdleList stale;
+  IdleList stale;  // closed outside the lock
   {
     std::lock_guard lock(pool.mutex);
-    std::string& current = pool.current_identity[location];
-    if (current != identity) {
-      if (!current.empty()) {
-        auto old = pool.idle.find(location + "\n" + current);
-        if (old != pool.idle.end()) {
-          pool.stats.idle -= old->second.size();
-          pool.stats.discarded += old->second.size();
-          stale = std::move(old->second);
-          pool.idle.erase(old);
-        }
-      }
-      current = identity;
+    auto it = pool.locations.find(std::string_view(location));
+    if (it == pool.locations.end()) {
+      it = pool.locations.emplace(location, Location{identity, {}}).first;
+    } else if (it->second.identity != identity) {
+      // A newer file at this location: idle sessions on the earlier one are closed.
+      pool.stats.idle -= it->second.idle.size();
+      pool.stats.discarded += it->second.idle.size();
+      stale.swap(it->second.idle);
+      it->second.identity = identity;
     }
-    auto it = pool.idle.find(key);
-    if (it != pool.idle.end() && !it->second.empty()) {
-      std::unique_ptr<Session> session = std::move(it->second.back());
-      it->second.pop_back();
+    IdleList& idle = it->second.idle;
+    if (!idle.empty()) {
+      std::unique_ptr<Session> session = std::move(idle.back());
+      idle.pop_back();
       --pool.stats.idle;
       ++pool.stats.reused;
       session->SetTimeout(timeout_seconds);
-      return PooledSession{key, std::move(session)};
+      return PooledSession{std::move(location), std::move(identity), std::move(session)};
     }
   }
   // Opening happens outside the lock: it touches the disk and may wait on other writers.
   std::unique_ptr<Session> session = driver.Open(location, timeout_seconds);
   std::lock_guard lock(pool.mutex);
   ++pool.stats.opened;
-  return PooledSession{key, std::move(session)};
+  return PooledSession{std::move(location), std::move(identity), std::move(session)};
 }
 
 void ReleaseSession(PooledSession pooled) {
@@ -74,14 +85,10 @@ void ReleaseSession(PooledSession pooled) {
   {
     std::lock_guard lock(pool.mutex);
     // A session on a location's earlier file is not kept once a newer file was seen there.
-    const std::size_t split = pooled.key.rfind('\n');
-    const std::string location = pooled.key.substr(0, split);
-    auto current = pool.current_identity.find(location);
-    const bool current_file =
-        current != pool.current_identity.end() && current->second == pooled.key.substr(split + 1);
-    auto& list = pool.idle[pooled.key];
-    if (current_file && pooled.session->Reusable() && list.size() < kMaxIdlePerLocation) {
-      list.push_back(std::move(pooled.session));
+    auto it = pool.locations.find(std::string_view(pooled.location));
+    if (it != pool.locations.end() && it->second.identity == pooled.identity &&
+        pooled.session->Reusable() && it->second.idle.size() < kMaxIdlePerLocation) {
+      it->second.idle.push_back(std::move(pooled.session));
       ++pool.stats.idle;
       return;
     }
@@ -99,11 +106,10 @@ PoolStatistics GetPoolStatistics() {
 
 void ResetPool() {
   Pool& pool = ThePool();
-  std::unordered_map<std::string, IdleList> closing;
+  decltype(pool.locations) closing;
   {
     std::lock_guard lock(pool.mutex);
-    closing.swap(pool.idle);
-    pool.current_identity.clear();
+    closing.swap(pool.locations);
     pool.stats = PoolStatistics{};
   }
 }

@@ -20,15 +20,16 @@ struct PoolStatistics {
 
 // A session on loan; returning it to the pool is the caller's job (ReleaseSession).
 struct PooledSession {
-  std::string key;
+  std::string location;
+  std::string identity;
   std::unique_ptr<Session> session;
 };
 
 // `identity` tells apart successive files at one location (see ConnectTarget): sessions
 // are pooled per location and identity, and idle sessions on a location's earlier file are
 // closed once a newer one is seen.
-PooledSession AcquireSession(Driver& driver, const std::string& location,
-                             const std::string& identity, int timeout_seconds);
+PooledSession AcquireSession(Driver& driver, std::string location, std::string identity,
+                             int timeout_seconds);
 void ReleaseSession(PooledSession pooled);
 
 PoolStatistics GetPoolStatistics();

@@ -279,7 +279,7 @@ class ExactCache {
  public:
   static constexpr std::size_t kCapacity = 1024;
 
-  std::shared_ptr<const BoundStatement> Find(const std::string& key) {
+  std::shared_ptr<const BoundStatement> Find(std::string_view key) {
     std::lock_guard lock(mutex_);
     auto it = index_.find(key);
     if (it == index_.end()) return nullptr;
@@ -316,8 +316,15 @@ BoundStatement TranslateBoundUncached(std::string_view text, Dialect dialect,
 }  // namespace
 
 BoundStatement TranslateBound(std::string_view text, Dialect dialect, const SchemaCatalog& catalog) {
-  // Keyed like the translation cache: dialect, catalogue address and version, text.
-  std::string key;
+  return *TranslateBoundShared(text, dialect, catalog);
+}
+
+std::shared_ptr<const BoundStatement> TranslateBoundShared(std::string_view text, Dialect dialect,
+                                                           const SchemaCatalog& catalog) {
+  // Keyed like the translation cache: dialect, catalogue address and version, text. The
+  // key is built in a buffer kept per thread, so a hit allocates nothing.
+  thread_local std::string key;
+  key.clear();
   key.reserve(text.size() + 1 + sizeof(std::uintptr_t) + sizeof(std::uint64_t));
   key += dialect == Dialect::Jet ? 'J' : 'T';
   const auto address = reinterpret_cast<std::uintptr_t>(&catalog);
@@ -325,9 +332,9 @@ BoundStatement TranslateBound(std::string_view text, Dialect dialect, const Sche
   const std::uint64_t version = catalog.version();
   key.append(reinterpret_cast<const char*>(&version), sizeof version);
   key += text;
-  if (auto hit = ExactTexts().Find(key)) return *hit;
-  BoundStatement bound = TranslateBoundUncached(text, dialect, catalog);
-  ExactTexts().Put(std::move(key), std::make_shared<const BoundStatement>(bound));
+  if (auto hit = ExactTexts().Find(key)) return hit;
+  auto bound = std::make_shared<const BoundStatement>(TranslateBoundUncached(text, dialect, catalog));
+  ExactTexts().Put(std::string(key), bound);
   return bound;
 }
 

@@ -145,5 +145,8 @@ std::shared_ptr<const Translation> TranslateCached(std::string_view text, Dialec
 // once. Raises the same SqlError as Translate() for any text it rejects, including a
 // value that does not convert (a text that is no date written into a date column).
 BoundStatement TranslateBound(std::string_view text, Dialect dialect, const SchemaCatalog& catalog);
+// The same, shared with the cache: a repeated text costs a look-up, not a copy of its values.
+std::shared_ptr<const BoundStatement> TranslateBoundShared(std::string_view text, Dialect dialect,
+                                                           const SchemaCatalog& catalog);
 
 }  // namespace ksmain::sql

@@ -254,7 +254,17 @@ static std::shared_ptr<const sql::SchemaCatalog> InternCatalog(std::uint64_t has
   return catalog;
 }
 
-bool SqliteSession::RefreshCatalog() {
+bool SqliteSession::RefreshCatalog(bool in_snapshot) {
+  // The data version is only brought up to date when a read transaction starts, so it can
+  // stand in for the header read only right after one of ours.
+  if (in_snapshot && catalog_ && data_version_known_) {
+    unsigned int data_version = 0;
+    if (sqlite3_file_control(db_, "main", SQLITE_FCNTL_DATA_VERSION, &data_version) ==
+            SQLITE_OK &&
+        data_version == data_version_) {
+      return false;
+    }
+  }
   sqlite3_reset(schema_version_stmt_);
   int rc = sqlite3_step(schema_version_stmt_);
   if (rc != SQLITE_ROW) {
@@ -262,8 +272,16 @@ bool SqliteSession::RefreshCatalog() {
     Raise(rc);
   }
   const std::int64_t version = sqlite3_column_int64(schema_version_stmt_, 0);
+  // Taken while the pragma holds its read transaction, so it matches `version`.
+  unsigned int data_version = 0;
+  const bool data_version_known =
+      sqlite3_file_control(db_, "main", SQLITE_FCNTL_DATA_VERSION, &data_version) == SQLITE_OK;
   sqlite3_reset(schema_version_stmt_);
-  if (version == schema_version_ && catalog_) return false;
+  if (version == schema_version_ && catalog_) {
+    data_version_ = data_version;
+    data_version_known_ = data_version_known;
+    return false;
+  }
 
   // The declared type of every column of every table and view. The catalogue's version is
   // a hash of its content, not the file's schema counter: two files with the same schema
@@ -299,6 +317,8 @@ bool SqliteSession::RefreshCatalog() {
   const bool changed = !catalog_ || catalog_->version() != hash;
   catalog_ = InternCatalog(hash, std::move(tables));
   schema_version_ = version;
+  data_version_ = data_version;
+  data_version_known_ = data_version_known;
   // Cached texts were translated against the old catalogue; the engine would re-prepare
   // them itself, but the translations they came from may differ now.
   if (changed) ClearStatements();
@@ -315,10 +335,11 @@ std::unique_ptr<Cursor> SqliteSession::Execute(std::string_view text, sql::Diale
   for (int attempt = 0;; ++attempt) {
     std::unique_ptr<Cursor> cursor;
     try {
-      sql::BoundStatement bound = sql::TranslateBound(text, dialect, *catalog_);
-      switch (bound.translation->kind) {
+      std::shared_ptr<const sql::BoundStatement> bound =
+          sql::TranslateBoundShared(text, dialect, *catalog_);
+      switch (bound->translation->kind) {
         case sql::StatementKind::Select:
-          cursor = OpenCursor(*this, PrepareBound(bound), bound.translation);
+          cursor = OpenCursor(*this, PrepareBound(*bound), bound->translation);
           break;
         case sql::StatementKind::Insert:
         case sql::StatementKind::Update:
@@ -326,13 +347,15 @@ std::unique_ptr<Cursor> SqliteSession::Execute(std::string_view text, sql::Diale
           return RunWrite(text, dialect, std::move(bound), affected);
         case sql::StatementKind::ProcedureCall:
           RefreshCatalog();
-          return RunProcedure(bound.translation->procedure, bound.translation->arguments);
+          return RunProcedure(bound->translation->procedure, bound->translation->arguments);
       }
     } catch (const VbError&) {
       if (attempt == 0 && RefreshCatalog()) continue;
       throw;
     }
-    if (RefreshCatalog() && attempt == 0) continue;
+    // The query's first step read the file in a transaction of its own (still open while a
+    // row is current, just ended otherwise), unless the caller holds one open.
+    if (RefreshCatalog(sqlite3_get_autocommit(db_) != 0) && attempt == 0) continue;
     return cursor;
   }
 }
@@ -354,7 +377,7 @@ SqliteSession::Lease SqliteSession::PrepareBound(const sql::BoundStatement& boun
 // command time-out) before the statement reads anything, so two members writing at once
 // queue up instead of one failing on a snapshot the other has moved past.
 std::unique_ptr<Cursor> SqliteSession::RunWrite(std::string_view text, sql::Dialect dialect,
-                                                sql::BoundStatement bound,
+                                                std::shared_ptr<const sql::BoundStatement> bound,
                                                 std::int64_t* affected) {
   const bool own_transaction = sqlite3_get_autocommit(db_) != 0;
   auto run_lease = [&](Lease lease) {
@@ -379,8 +402,11 @@ std::unique_ptr<Cursor> SqliteSession::RunWrite(std::string_view text, sql::Dial
     if (rc != SQLITE_DONE) fail(rc, std::move(message));
   }
   try {
-    if (RefreshCatalog()) bound = sql::TranslateBound(text, dialect, *catalog_);
-    auto [rc, message] = run_lease(PrepareBound(bound));
+    // BEGIN IMMEDIATE of ours has just started reading the file.
+    if (RefreshCatalog(own_transaction)) {
+      bound = sql::TranslateBoundShared(text, dialect, *catalog_);
+    }
+    auto [rc, message] = run_lease(PrepareBound(*bound));
     if (rc != SQLITE_DONE) fail(rc, std::move(message));
   } catch (...) {
     // A failure to prepare (rejected text) must not leave the transaction open either.

@@ -57,10 +57,14 @@ class SqliteSession final : public Session {
   };
 
   // Reloads the catalogue when the schema version moved; true when its content changed.
-  bool RefreshCatalog();
+  // `in_snapshot`: the caller has just read the file in a transaction of its own making (no
+  // explicit transaction of the caller's is open), so the pager's data version is current
+  // and an unchanged one proves the schema unchanged without reading the header.
+  bool RefreshCatalog(bool in_snapshot = false);
   void ClearStatements() noexcept;
   std::unique_ptr<Cursor> RunWrite(std::string_view text, sql::Dialect dialect,
-                                   sql::BoundStatement bound, std::int64_t* affected);
+                                   std::shared_ptr<const sql::BoundStatement> bound,
+                                   std::int64_t* affected);
   // The statement of a translated shape with this text's values bound.
   Lease PrepareBound(const sql::BoundStatement& bound);
   std::unique_ptr<Cursor> RunProcedure(const std::string& name,
@@ -81,6 +85,10 @@ class SqliteSession final : public Session {
   std::uint64_t use_clock_ = 0;
   sqlite3_stmt* schema_version_stmt_ = nullptr;
   std::int64_t schema_version_ = -1;
+  // The main file's data version when schema_version_ was read; it moves with every
+  // commit, ours or another connection's, so while it stands the schema stands too.
+  unsigned int data_version_ = 0;
+  bool data_version_known_ = false;
   std::shared_ptr<const sql::SchemaCatalog> catalog_;
 };
 
