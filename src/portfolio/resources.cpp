@@ -82,6 +82,22 @@ void CheckExists(const std::string& sql, const Variant& strconnect, Variant& fla
   link.Close();
 }
 
+// A resource list whose flag column is a yes/no check per person, made through the class's
+// own member so each check keeps its own trap: a failed check leaves the previous row's
+// flag. The statement goes into (0, 1) once the list is complete.
+template <class Check>
+void FillWithFlags(ResultGrid& grid, const Variant& strconnect, const std::string& sql,
+                   std::span<const FieldColumn> fields, Check check) {
+  Variant flag = "";
+  data::QueryIntoGrid(grid, strconnect, sql::Dialect::Jet, sql, fields,
+                      [&](std::int16_t row, const RecordSource& record) {
+                        Variant id = record.Field("id");
+                        check(id, flag);
+                        grid.Set(row, kFlagColumn, flag);
+                      });
+  grid.Set(0, 1, sql);
+}
+
 }  // namespace
 
 Variant Kestrel::Get_ResourceAll(Variant& arrtest, Variant& strconnect, Variant&,
@@ -133,15 +149,9 @@ Variant Kestrel::Get_ResourceAttendees(Variant& arrtest, Variant& strconnect,
         "Resource.LastName, Resource.Title, resource.NoOfProjects "
         " FROM resource where firstname <> 'Unassigned'" +
         OrderClause(Rsortby);
-    Variant attended = "";
-    data::QueryIntoGrid(grid, strconnect, sql::Dialect::Jet, sql, kResourceFields,
-                        [&](std::int16_t row, const RecordSource& record) {
-                          Variant id = record.Field("id");
-                          Get_ResourceAttendedMeeting(id, strActualReviewDate, strconnect,
-                                                      attended);
-                          grid.Set(row, kFlagColumn, attended);
-                        });
-    grid.Set(0, 1, sql);
+    FillWithFlags(grid, strconnect, sql, kResourceFields, [&](Variant& id, Variant& flag) {
+      Get_ResourceAttendedMeeting(id, strActualReviewDate, strconnect, flag);
+    });
   });
   return Variant();
 }
@@ -158,15 +168,9 @@ Variant Kestrel::Get_ProjectStepAttendees(Variant& arrtest, Variant& strconnect,
         "ProjectStepResources.ResourceID) INNER JOIN Department ON Resource.Department = "
         "Department.ID" +
         OrderClause(Rsortby);
-    Variant required = "";
-    data::QueryIntoGrid(grid, strconnect, sql::Dialect::Jet, sql, kStepResourceFields,
-                        [&](std::int16_t row, const RecordSource& record) {
-                          Variant id = record.Field("id");
-                          Get_ProjectStepResourceIsRequired(id, strProjectStepID, strconnect,
-                                                            required);
-                          grid.Set(row, kFlagColumn, required);
-                        });
-    grid.Set(0, 1, sql);
+    FillWithFlags(grid, strconnect, sql, kStepResourceFields, [&](Variant& id, Variant& flag) {
+      Get_ProjectStepResourceIsRequired(id, strProjectStepID, strconnect, flag);
+    });
   });
   return Variant();
 }
