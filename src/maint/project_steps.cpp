@@ -56,15 +56,9 @@ std::string Joined(const StepColumn& c, const Variant& value) {
 
 // Whether a new estimate differs from the stored one. A stored estimate is a date, and a
 // page sends the new one as text in any form a user types, so a text that reads as a date
-// is compared as that date ("2026-12-31" is the stored 12/31/2026). An unknown stored
-// estimate (Null) never differs.
+// is compared as that date, as the variant comparison does ("2026-12-31" is the stored
+// 12/31/2026). An unknown estimate (Null) on either side never differs.
 bool EstimateDiffers(const Variant& estimate, const Variant& stored) {
-  if (stored.IsNull() || estimate.IsNull()) return false;
-  if (stored.kind() == VarKind::Date && estimate.IsString()) {
-    if (std::optional<double> date = vb::ParseDate(estimate.AsString())) {
-      return *date != stored.AsDate();
-    }
-  }
   return vb::Compare(estimate, stored).value_or(0) != 0;
 }
 
