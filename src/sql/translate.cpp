@@ -110,30 +110,27 @@ Translation Translate(std::string_view text, Dialect dialect, const SchemaCatalo
 
 namespace {
 
-// A bounded LRU map from (dialect, catalogue, schema version, text) to translations.
-// Members send the same few hundred statement shapes over and over, differing only in
-// their values, so a modest bound keeps the hit rate high without growing with traffic.
-class TranslationCache {
+// A bounded LRU map from a text key to shared values, safe to use from several threads.
+// Members send the same few hundred statement shapes over and over, so a modest bound
+// keeps the hit rate high without growing with traffic. A key put twice keeps its first
+// value: both came from the same key, so they are the same.
+template <class Value>
+class LruCache {
  public:
   static constexpr std::size_t kCapacity = 1024;
 
-  std::shared_ptr<const Translation> Find(const std::string& key) {
+  std::shared_ptr<const Value> Find(std::string_view key) {
     std::lock_guard lock(mutex_);
     auto it = index_.find(key);
     if (it == index_.end()) return nullptr;
-    entries_.splice(entries_.begin(), entries_, it->second);
+    if (it->second != entries_.begin()) entries_.splice(entries_.begin(), entries_, it->second);
     return it->second->second;
   }
 
-  void Put(const std::string& key, std::shared_ptr<const Translation> value) {
+  void Put(std::string key, std::shared_ptr<const Value> value) {
     std::lock_guard lock(mutex_);
-    auto it = index_.find(key);
-    if (it != index_.end()) {
-      it->second->second = std::move(value);
-      entries_.splice(entries_.begin(), entries_, it->second);
-      return;
-    }
-    entries_.emplace_front(key, std::move(value));
+    if (index_.contains(key)) return;
+    entries_.emplace_front(std::move(key), std::move(value));
     index_.emplace(entries_.front().first, entries_.begin());
     if (entries_.size() > kCapacity) {
       index_.erase(entries_.back().first);
@@ -142,11 +139,14 @@ class TranslationCache {
   }
 
  private:
-  using Entry = std::pair<std::string, std::shared_ptr<const Translation>>;
+  using Entry = std::pair<std::string, std::shared_ptr<const Value>>;
   std::mutex mutex_;
   std::list<Entry> entries_;
-  std::unordered_map<std::string_view, std::list<Entry>::iterator> index_;
+  std::unordered_map<std::string_view, typename std::list<Entry>::iterator> index_;
 };
+
+// Translations by (dialect, catalogue, schema version, text).
+using TranslationCache = LruCache<Translation>;
 
 TranslationCache& Cache() {
   static TranslationCache cache;
@@ -169,7 +169,7 @@ std::shared_ptr<const Translation> TranslateCached(std::string_view text, Dialec
   key += text;
   if (auto hit = Cache().Find(key)) return hit;
   auto value = std::make_shared<const Translation>(Translate(text, dialect, catalog));
-  Cache().Put(key, value);
+  Cache().Put(std::string(key), value);
   return value;
 }
 
@@ -275,35 +275,7 @@ std::vector<BoundValue> BindValues(const Translation& t, std::string_view text,
 // whole text replaces the scan for literals and the conversion of each value. Only
 // statements that translated and bound without error are kept, so a rejected text is
 // rejected again by the full path.
-class ExactCache {
- public:
-  static constexpr std::size_t kCapacity = 1024;
-
-  std::shared_ptr<const BoundStatement> Find(std::string_view key) {
-    std::lock_guard lock(mutex_);
-    auto it = index_.find(key);
-    if (it == index_.end()) return nullptr;
-    if (it->second != entries_.begin()) entries_.splice(entries_.begin(), entries_, it->second);
-    return it->second->second;
-  }
-
-  void Put(std::string key, std::shared_ptr<const BoundStatement> value) {
-    std::lock_guard lock(mutex_);
-    if (index_.contains(key)) return;
-    entries_.emplace_front(std::move(key), std::move(value));
-    index_.emplace(entries_.front().first, entries_.begin());
-    if (entries_.size() > kCapacity) {
-      index_.erase(entries_.back().first);
-      entries_.pop_back();
-    }
-  }
-
- private:
-  using Entry = std::pair<std::string, std::shared_ptr<const BoundStatement>>;
-  std::mutex mutex_;
-  std::list<Entry> entries_;
-  std::unordered_map<std::string_view, std::list<Entry>::iterator> index_;
-};
+using ExactCache = LruCache<BoundStatement>;
 
 ExactCache& ExactTexts() {
   static ExactCache cache;
