@@ -9,12 +9,38 @@
 #include "bridge.h"
 #include "commands.h"
 #include "ksmain/dispatch.h"
+#include "ksmain/version.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"KsMain: the portfolio and catalogue automation classes"};
   app.require_subcommand(1);
+  app.set_version_flag("--version", "ksmain " KSMAIN_VERSION);
+  app.footer(
+      "Every command has its own page: ksmain COMMAND --help.\n"
+      "Exit status: 0 on success, 1 when a command fails, 2 for unusable input.");
 
   auto* call = app.add_subcommand("call", "run one JSON request of late-bound calls (stdin -> stdout)");
+  call->footer(R"(SYNOPSIS
+  ksmain call < REQUEST.json
+
+DESCRIPTION
+  Reads one request from standard input, creates one instance of the named class, runs the
+  calls in order on it and prints one response with every parameter's value after each call.
+  A member that raises puts {"number", "description"} in its "error" and the rest still run.
+    request:  {"object": PROGID, "calls": [{"member": NAME or DISPID, "args": [...]}],
+               "settings": {"catalogue_host": HOST, "servers": {NAME: DIR}}}
+    response: {"results": [{"return": V, "args": [...], "error": null}, ...]}
+  Values: null = Empty, strings, true/false, integers = Long, other numbers = Double, arrays;
+  other kinds tagged: {"$":"null"}, {"$":"i2","v":5}, {"$":"cy","v":"1.5000"},
+  {"$":"date","v":"2026-12-06T14:30:00"}, {"$":"array","lbound":[..],"ubound":[..],"v":[..]}.
+
+EXAMPLE
+  ksmain init portfolio /tmp/p.db --demo
+  echo '{"object":"KsMain.Kestrel","calls":[{"member":"Get_StatusAll",
+         "args":[null,"Data Source=/tmp/p.db",null,""]}]}' | ksmain call
+
+EXIT STATUS
+  0 once a response is printed (also when members raised); 2 for a malformed request.)");
 
   std::string kind, file;
   bool demo_data = false;
@@ -22,6 +48,18 @@ int main(int argc, char** argv) {
   init->add_option("kind", kind, "portfolio or catalogue")->required()->check(CLI::IsMember({"portfolio", "catalogue"}));
   init->add_option("file", file, "database file to create")->required();
   init->add_flag("--demo", demo_data, "fill it with the demo data set");
+  init->footer(R"(SYNOPSIS
+  ksmain init portfolio FILE [--demo]
+  ksmain init catalogue FILE [--demo]
+
+DESCRIPTION
+  Creates an embedded database file with the schema of the portfolio or the catalogue
+  (tables, the catalogue's stored procedures), and with --demo the demonstration data set.
+  Pages open it with the connection string "Data Source=FILE".
+
+EXAMPLES
+  ksmain init portfolio /var/lib/ksmain/portfolio.db
+  ksmain init catalogue /var/lib/ksmain/veldaSQL.db --demo)");
 
   std::string dialect = "jet", db;
   bool run = false;
@@ -29,10 +67,35 @@ int main(int argc, char** argv) {
   sql->add_option("--dialect", dialect, "jet or tsql")->check(CLI::IsMember({"jet", "tsql"}));
   sql->add_option("--db", db, "database whose schema the statement is analysed against");
   sql->add_flag("--run", run, "run it through the DataLink and print the rows");
+  sql->footer(R"(SYNOPSIS
+  ksmain sql [--dialect jet|tsql] [--db FILE] [--run] < STATEMENT
+
+DESCRIPTION
+  Reads one statement as a page sends it (Jet for the portfolio, T-SQL for the catalogue)
+  and prints what the embedded engine runs. With --db the statement is analysed against that
+  database's schema and the kinds of its result columns are shown; with --run it is run
+  and its rows are printed as {"columns": [...], "rows": [[...]]}.
+
+EXAMPLES
+  echo "SELECT TOP 5 * FROM [Status] WHERE x = #12/6/2026#" | ksmain sql
+  echo "SELECT * FROM Status" | ksmain sql --db /tmp/p.db --run
+
+EXIT STATUS
+  0 on success; 1 for a statement that does not parse (its position is printed).)");
 
   std::string dir = "out/demo";
   auto* demo = app.add_subcommand("demo", "create demo databases and run a page-like session");
   demo->add_option("dir", dir, "folder for the demo databases");
+  demo->footer(R"(SYNOPSIS
+  ksmain demo [DIR]
+
+DESCRIPTION
+  Creates both demo databases in DIR (default out/demo) and runs a page-like session on
+  them through the dispatch layer: the portfolio pages, a save and reload of one project,
+  the reports and the catalogue, printing what each page would show.
+
+EXAMPLE
+  ksmain demo /tmp/ksmain-demo)");
 
   CLI11_PARSE(app, argc, argv);
   DllRegisterServer();
