@@ -5,7 +5,9 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 scripts/setup.sh
-scripts/build.sh build -DKSMAIN_WERROR=ON
+# The tree is configured for /usr so that its .deb (built and checked by the suite) has the
+# Debian layout.
+scripts/build.sh build -DKSMAIN_WERROR=ON -DCMAKE_INSTALL_PREFIX=/usr
 ctest --test-dir build --output-on-failure -j"$(nproc)"
 scripts/build.sh build-asan -DKSMAIN_WERROR=ON -DKSMAIN_SANITIZE=ON -DKSMAIN_BENCH=OFF \
   -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g"

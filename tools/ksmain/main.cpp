@@ -74,7 +74,7 @@ DESCRIPTION
   Reads one statement as a page sends it (Jet for the portfolio, T-SQL for the catalogue)
   and prints what the embedded engine runs. With --db the statement is analysed against that
   database's schema and the kinds of its result columns are shown; with --run it is run
-  and its rows are printed as {"columns": [...], "rows": [[...]]}.
+  through the DataLink and its rows are printed as JSON.
 
 EXAMPLES
   echo "SELECT TOP 5 * FROM [Status] WHERE x = #12/6/2026#" | ksmain sql
