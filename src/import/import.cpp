@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -119,6 +120,7 @@ void ImportTable(Source& source, Destination& dest, const TableShape& shape,
     std::unique_ptr<RowReader> reader = source.Read(shape);
     while (true) {
       ++row_number;
+      row.clear();  // a row that fails to read names no key of the row before it
       if (!reader->Next(row)) break;
       ++report.read;
       for (std::size_t c = 0; c < columns.size(); ++c) {
@@ -166,6 +168,11 @@ Report Run(const Options& options) {
     throw std::runtime_error("writing to a database server needs the server driver, which this build lacks");
   }
   std::unique_ptr<Source> source = OpenSource(options.source);
+  // Reading a table while appending to it would never reach its end.
+  std::error_code ec;
+  if (std::filesystem::equivalent(options.source, options.destination, ec)) {
+    throw std::runtime_error("source and destination are the same file");
+  }
   std::vector<TableShape> tables = source->Tables();
 
   const bool fresh = !FileHasContent(options.destination);
