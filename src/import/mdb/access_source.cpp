@@ -257,6 +257,9 @@ class AccessSource final : public Source {
 
   std::unique_ptr<RowReader> Read(const TableShape& shape) override {
     MdbTableDef* table = nullptr;
+    if (mdb_->catalog == nullptr && !mdb_read_catalog(mdb_, MDB_TABLE)) {
+      throw std::runtime_error("the file's catalogue cannot be read");
+    }
     for (unsigned i = 0; i < mdb_->num_catalog && table == nullptr; ++i) {
       auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb_->catalog, i));
       if (entry->object_type == MDB_TABLE && shape.name == entry->object_name) table = mdb_read_table(entry);
