@@ -287,6 +287,16 @@ bool LooksLikeAccessFile(const std::string& path) {
 }
 
 std::unique_ptr<Source> OpenAccessFile(const std::string& path) {
+  // The file is whole pages (2 KB in the first format, 4 KB after). A file cut short
+  // sends the library's catalogue reader round in an endless loop, so it is refused here.
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  std::array<char, 1> version{};
+  const auto size = static_cast<long long>(in.tellg());
+  in.seekg(0x14);
+  if (!in || !in.read(version.data(), 1) || size <= 0 ||
+      size % (version[0] == 0 ? 2048 : 4096) != 0) {
+    throw std::runtime_error("Access file '" + path + "' is cut short (not a whole number of pages)");
+  }
   MdbHandle* mdb = mdb_open(path.c_str(), MDB_NOFLAGS);
   if (mdb == nullptr) throw std::runtime_error("cannot open Access file '" + path + "'");
   return std::make_unique<AccessSource>(mdb);
