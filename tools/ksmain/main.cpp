@@ -3,11 +3,14 @@
 //   ksmain init portfolio|catalogue FILE [--demo]
 //   ksmain sql --dialect jet|tsql [--db FILE] [--run]
 //   ksmain demo [DIR]                a page-like session on fresh demo databases
+//   ksmain import SRC DEST [--schema portfolio|catalogue] [--append]
 #include <CLI/CLI.hpp>
 #include <iostream>
+#include <unistd.h>
 
 #include "bridge.h"
 #include "commands.h"
+#include "import_command.h"
 #include "ksmain/dispatch.h"
 #include "ksmain/version.h"
 
@@ -97,6 +100,14 @@ DESCRIPTION
 EXAMPLE
   ksmain demo /tmp/ksmain-demo)");
 
+  std::string src, dest, schema;
+  bool append = false;
+  auto* import = app.add_subcommand("import", "copy an Access file or embedded database into an embedded database");
+  import->add_option("src", src, "Access file (.mdb/.accdb) or embedded database")->required();
+  import->add_option("dest", dest, "embedded database file (new, or without rows unless --append)")->required();
+  import->add_option("--schema", schema, "match to a schema")->check(CLI::IsMember({"portfolio", "catalogue"}));
+  import->add_flag("--append", append, "add to a destination that already has rows");
+
   CLI11_PARSE(app, argc, argv);
   DllRegisterServer();
   try {
@@ -104,6 +115,9 @@ EXAMPLE
     if (init->parsed()) return ksmain::tool::Init(kind, file, demo_data);
     if (sql->parsed()) return ksmain::tool::Sql(dialect, db, run, std::cin, std::cout);
     if (demo->parsed()) return ksmain::tool::Demo(dir, std::cout);
+    if (import->parsed()) {
+      return ksmain::tool::Import(src, dest, schema, append, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
+    }
   } catch (const std::exception& e) {
     std::cerr << "ksmain: " << e.what() << "\n";
     return 1;
