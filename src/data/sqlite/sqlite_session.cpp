@@ -3,9 +3,13 @@
 // writes in their own immediate transaction, and the database's stored procedures.
 #include "data/sqlite/sqlite_session.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <mutex>
+#include <utility>
 
 #include "data/sqlite/functions.h"
 #include "data/sqlite/sqlite_values.h"
@@ -134,6 +138,10 @@ SqliteSession::SqliteSession(sqlite3* db, std::string path, int timeout_seconds)
     ExecSimple("PRAGMA foreign_keys=OFF");
     RegisterEngineFunctions(db_);
     RefreshCatalog();
+    // The catalogue read has opened the log; a session keeps the same log files open for
+    // its whole life, so these identities stay true while it lives.
+    wal_ = IdOf(path_ + "-wal");
+    shm_ = IdOf(path_ + "-shm");
   } catch (...) {
     if (schema_version_stmt_ != nullptr) sqlite3_finalize(schema_version_stmt_);
     sqlite3_close_v2(db_);
@@ -144,7 +152,38 @@ SqliteSession::SqliteSession(sqlite3* db, std::string path, int timeout_seconds)
 SqliteSession::~SqliteSession() {
   ClearStatements();
   sqlite3_finalize(schema_version_stmt_);
+  ForgetMovedFile();
+}
+
+SqliteSession::FileId SqliteSession::IdOf(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return FileId{};
+  return FileId{true, st.st_dev, st.st_ino};
+}
+
+// Closes the handle. When the file was moved or replaced meanwhile (a restored backup
+// renamed over the path), the engine neither writes its log back nor removes it on close,
+// and the file that now has the path would replay that log as its own. So the log goes
+// into the old file here (which it belongs to, wherever that file now is), and the -wal
+// and -shm at the path are removed while they are still the ones this session used: a
+// log made since for the new file has another identity and stays.
+void SqliteSession::ForgetMovedFile() noexcept {
+  int moved = 0;
+  if (wal_.known &&
+      sqlite3_file_control(db_, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved) {
+    sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+  } else {
+    moved = 0;
+  }
   sqlite3_close_v2(db_);
+  if (moved == 0) return;
+  for (auto [suffix, id] : {std::pair{"-wal", wal_}, std::pair{"-shm", shm_}}) {
+    const std::string path = path_ + suffix;
+    const FileId now = IdOf(path);
+    if (now.known && id.known && now.device == id.device && now.inode == id.inode) {
+      ::unlink(path.c_str());
+    }
+  }
 }
 
 void SqliteSession::SetTimeout(int seconds) {
