@@ -1,6 +1,7 @@
 // Pooling, statement reuse, schema changes seen across connections, and several threads
 // writing and reading one database at once.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 
 #include <atomic>
 #include <filesystem>
@@ -172,6 +173,62 @@ TEST(PoolTest, IdleSessionsAreBoundedInTotalAndByAge) {
   }
   EXPECT_EQ(GetPoolStatistics().idle, 1u) << "sessions idle past the age limit are closed";
   SetPoolLimits(defaults);
+}
+
+// A full disk fails the write; once space is back, writes succeed again and the log gives
+// its space back. Simulated with a small memory file system.
+TEST(PoolTest, FullDiskRecoversOnceSpaceIsBack) {
+  namespace fs = std::filesystem;
+  ScratchDir dir;
+  const std::string disk = dir.File("disk");
+  fs::create_directories(disk);
+  if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=512k") != 0) {
+    GTEST_SKIP() << "no small file system can be mounted here";
+  }
+  struct Unmount {
+    std::string path;
+    ~Unmount() {
+      ResetPool();
+      ::umount2(path.c_str(), MNT_DETACH);
+    }
+  } unmount{disk};
+  // Rows rewritten in place: a log written back needs no more room in the file.
+  const std::string connect = MakeDatabase(
+      disk + "/f.db",
+      "CREATE TABLE t (ID INTEGER PRIMARY KEY, v);"
+      "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 19) "
+      "INSERT INTO t SELECT i, randomblob(3000) FROM n;");
+  Shutdown();
+  // Space to give back later; the log's growth fills the rest.
+  const std::string reserve = disk + "/reserve";
+  {
+    std::FILE* f = std::fopen(reserve.c_str(), "w");
+    const std::string block(16 * 1024, 'r');
+    std::fwrite(block.data(), 1, block.size(), f);
+    std::fclose(f);
+  }
+  auto update = [](int i) {
+    return "UPDATE t SET v = '" + std::string(3000, static_cast<char>('a' + i % 26)) +
+           "' WHERE ID = " + std::to_string(i % 20);
+  };
+  bool full = false;
+  for (int i = 0; i < 400 && !full; ++i) {
+    try {
+      DataLink link(Variant(connect), sql::Dialect::Jet);
+      link.Run(update(i));
+    } catch (const VbError&) {
+      full = true;
+    }
+  }
+  ASSERT_TRUE(full) << "the disk never filled";
+  fs::remove(reserve);
+  for (int i = 0; i < 20; ++i) {
+    DataLink link(Variant(connect), sql::Dialect::Jet);
+    ASSERT_NO_THROW(link.Run(update(i))) << "write " << i << " after space came back";
+  }
+  EXPECT_LT(fs::file_size(disk + "/f.db-wal"), 128u * 1024u) << "the log kept its space";
+  DataLink link(Variant(connect), sql::Dialect::Jet);
+  EXPECT_EQ(link.Query("SELECT count(*) AS c FROM t").Field("c"), Variant(20));
 }
 
 // Four threads, each opening its own links as members do, insert and read back at once.

@@ -7,8 +7,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <mutex>
+#include <unordered_set>
 #include <utility>
 
 #include "data/sqlite/functions.h"
@@ -187,7 +189,67 @@ void SqliteSession::ForgetMovedFile() noexcept {
 }
 
 void SqliteSession::SetTimeout(int seconds) {
-  sqlite3_busy_timeout(db_, seconds <= 0 ? 0 : std::min(seconds, 2'000'000) * 1000);
+  timeout_ms_ = seconds <= 0 ? 0 : std::min(seconds, 2'000'000) * 1000;
+  sqlite3_busy_timeout(db_, timeout_ms_);
+}
+
+namespace {
+
+// Databases whose log a full disk left holding its space. Writes are cheap to check
+// (one atomic load); only after a full disk does a commit look the path up.
+struct PendingLogs {
+  std::atomic<bool> any{false};
+  std::mutex mutex;
+  std::unordered_set<std::string> paths;
+};
+
+PendingLogs& ThePendingLogs() {
+  static PendingLogs pending;
+  return pending;
+}
+
+}  // namespace
+
+bool SqliteSession::TruncateLog() noexcept {
+  sqlite3_busy_timeout(db_, 0);
+  int log_frames = -1;
+  int done_frames = -1;
+  const int rc = sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_TRUNCATE, &log_frames,
+                                           &done_frames);
+  sqlite3_busy_timeout(db_, timeout_ms_);
+  return rc == SQLITE_OK && log_frames == 0;
+}
+
+// A full disk: the session is not pooled again (the engine may have left it half-way),
+// and the log, which has kept every page since the last checkpoint, is written back and
+// truncated so that its space is free again. Without space the write-back fails too; then
+// the next commit on this database, once space is back, does it.
+void SqliteSession::AfterFullDisk() noexcept {
+  broken_ = true;
+  if (sqlite3_get_autocommit(db_) == 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  PendingLogs& pending = ThePendingLogs();
+  try {
+    std::lock_guard lock(pending.mutex);
+    if (TruncateLog()) {
+      pending.paths.erase(path_);
+    } else {
+      pending.paths.insert(path_);
+    }
+    pending.any = !pending.paths.empty();
+  } catch (...) {
+  }
+}
+
+void SqliteSession::AfterCommit() noexcept {
+  PendingLogs& pending = ThePendingLogs();
+  if (!pending.any.load(std::memory_order_relaxed)) return;
+  try {
+    std::lock_guard lock(pending.mutex);
+    if (pending.paths.count(path_) == 0 || !TruncateLog()) return;
+    pending.paths.erase(path_);
+    pending.any = !pending.paths.empty();
+  } catch (...) {
+  }
 }
 
 bool SqliteSession::Reusable() const { return !broken_ && sqlite3_get_autocommit(db_) != 0; }
@@ -201,6 +263,9 @@ void SqliteSession::Raise(int rc) {
     case SQLITE_CANTOPEN:
     case SQLITE_NOMEM:
       broken_ = true;
+      break;
+    case SQLITE_FULL:
+      AfterFullDisk();
       break;
     default:
       break;
@@ -433,6 +498,7 @@ std::unique_ptr<Cursor> SqliteSession::RunWrite(std::string_view text, sql::Dial
       sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     }
     if ((rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_IOERR) broken_ = true;
+    if ((rc & 0xff) == SQLITE_FULL) AfterFullDisk();
     throw VbError(err::kDatabaseError, std::move(message));
   };
 
@@ -458,6 +524,7 @@ std::unique_ptr<Cursor> SqliteSession::RunWrite(std::string_view text, sql::Dial
   if (own_transaction) {
     auto [rc, message] = run("COMMIT");
     if (rc != SQLITE_DONE) fail(rc, std::move(message));
+    AfterCommit();
   }
   return nullptr;
 }

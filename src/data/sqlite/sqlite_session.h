@@ -81,12 +81,18 @@ class SqliteSession final : public Session {
   };
   static FileId IdOf(const std::string& path);
   void ForgetMovedFile() noexcept;
+  // Writes the log back into the file and truncates it, without waiting for readers; true
+  // when the log is empty afterwards.
+  bool TruncateLog() noexcept;
+  void AfterFullDisk() noexcept;
+  void AfterCommit() noexcept;
 
   sqlite3* db_;
   std::string path_;
   FileId wal_;
   FileId shm_;
   bool broken_ = false;
+  int timeout_ms_ = 0;
   // Looked up by string_view: a cached statement's text is found without building a key.
   struct TextHash {
     using is_transparent = void;
