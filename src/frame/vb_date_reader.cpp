@@ -1,8 +1,10 @@
-// The date reader: text a user types read as a date (CDate, IsDate, DateValue).
+// The date reader: text a user types read as a date (CDate, IsDate, DateValue), by the
+// runtime's rule for en-US: a time is numbers joined by ":" or ".", or a number with AM/PM;
+// the numbers and month name left over make the date, before or after the time, never
+// around it.
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <cmath>
 #include <vector>
 
 #include "frame/vb_internal.h"
@@ -44,6 +46,14 @@ bool IsDayName(std::string_view word) {
   });
 }
 
+// The blanks beyond ASCII that text pasted from other systems carries between a date and
+// its time: the no-break space U+00A0 and the ideographic space U+3000 (UTF-8 bytes).
+std::size_t WideBlank(std::string_view s) {
+  if (s.substr(0, 2) == "\xC2\xA0") return 2;
+  if (s.substr(0, 3) == "\xE3\x80\x80") return 3;
+  return 0;
+}
+
 std::optional<std::vector<DateToken>> Tokenize(std::string_view s) {
   std::vector<DateToken> tokens;
   auto separator = [&](char c) {
@@ -56,6 +66,11 @@ std::optional<std::vector<DateToken>> Tokenize(std::string_view s) {
   std::size_t i = 0;
   bool after_day_name = false;  // "Friday, January 2, 1970": the comma goes with the name
   while (i < s.size()) {
+    if (const std::size_t width = WideBlank(s.substr(i))) {
+      separator(' ');
+      i += width;
+      continue;
+    }
     const char c = s[i];
     if (c == ',' && after_day_name) {
       after_day_name = false;
@@ -77,7 +92,8 @@ std::optional<std::vector<DateToken>> Tokenize(std::string_view s) {
       while (j < s.size() && std::isalpha(static_cast<unsigned char>(s[j]))) ++j;
       const std::string_view word = s.substr(i, j - i);
       i = j;
-      if (EqualsNoCase(word, "am") || EqualsNoCase(word, "pm")) {
+      if (EqualsNoCase(word, "am") || EqualsNoCase(word, "pm") || EqualsNoCase(word, "a") ||
+          EqualsNoCase(word, "p")) {
         tokens.push_back({DateToken::Kind::Meridiem, AsciiLower(word[0]) == 'p', 0, 0});
       } else if (const int m = MonthOfWord(word)) {
         tokens.push_back({DateToken::Kind::Month, m, 0, 0});
@@ -107,9 +123,13 @@ bool IsSep(const std::vector<DateToken>& t, std::size_t i, char c) {
   return IsKind(t, i, DateToken::Kind::Separator) && t[i].sep == c;
 }
 
-// Takes the time of day out of the tokens ("14:05", "2:05:09 PM", "3 PM"), leaving a '|'
-// marker in its place. Returns the seconds since midnight, 0 when there is no time, or
-// nullopt when the time is not valid or appears twice.
+// Takes the time of day out of the tokens, leaving a '|' marker in its place. A time is two
+// or three numbers joined by ':' or '.' (en-US reads the decimal point as a time separator,
+// so "2.5" is 2:05 AM, "1.5.2" 1:05:02 AM, and "02.01.1970" is no date at all), or a lone
+// number followed by AM/PM ("3 PM"). AM/PM ("PM", "p") counts only up to 12 o'clock:
+// "13:00 AM" is 1:00 PM. Returns the seconds since midnight, 0 when there is no time, or
+// nullopt when the time is out of range, has more than three parts ("02:04:12.017") or
+// appears twice.
 std::optional<double> ExtractTime(std::vector<DateToken>& t, bool& found) {
   using K = DateToken::Kind;
   found = false;
@@ -117,30 +137,26 @@ std::optional<double> ExtractTime(std::vector<DateToken>& t, bool& found) {
   for (std::size_t i = 0; i < t.size(); ++i) {
     if (!IsKind(t, i, K::Number)) continue;
     std::size_t end = i + 1;
-    std::array<int, 3> hms{t[i].value, 0, 0};
-    double fraction = 0;
-    int fields = 1;
-    while (fields < 3 && IsSep(t, end, ':') && IsKind(t, end + 1, K::Number)) {
-      hms[static_cast<std::size_t>(fields++)] = t[end + 1].value;
+    std::vector<int> hms{t[i].value};
+    while ((IsSep(t, end, ':') || IsSep(t, end, '.')) && IsKind(t, end + 1, K::Number)) {
+      hms.push_back(t[end + 1].value);
       end += 2;
     }
-    if (fields == 3 && IsSep(t, end, '.') && IsKind(t, end + 1, K::Number)) {
-      fraction = t[end + 1].value / std::pow(10.0, t[end + 1].width);
-      end += 2;
-    }
-    std::size_t after = end + (IsSep(t, end, ' ') ? 1 : 0);
+    if (hms.size() > 3) return std::nullopt;
+    const std::size_t after = end + (IsSep(t, end, ' ') ? 1 : 0);
     const bool meridiem = IsKind(t, after, K::Meridiem);
-    if (fields == 1 && !meridiem) continue;  // a lone number belongs to the date
+    if (hms.size() == 1 && !meridiem) continue;  // a lone number belongs to the date
     if (found) return std::nullopt;
     found = true;
+    hms.resize(3, 0);
     if (meridiem) {
-      if (hms[0] > 12) return std::nullopt;
-      if (t[after].value == 1 && hms[0] < 12) hms[0] += 12;
-      if (t[after].value == 0 && hms[0] == 12) hms[0] = 0;
+      const bool pm = t[after].value == 1;
+      if (pm && hms[0] < 12) hms[0] += 12;
+      if (!pm && hms[0] == 12) hms[0] = 0;
       end = after + 1;
     }
     if (hms[0] > 23 || hms[1] > 59 || hms[2] > 59) return std::nullopt;
-    seconds = hms[0] * 3600.0 + hms[1] * 60.0 + hms[2] + fraction;
+    seconds = hms[0] * 3600.0 + hms[1] * 60.0 + hms[2];
     t.erase(t.begin() + static_cast<std::ptrdiff_t>(i), t.begin() + static_cast<std::ptrdiff_t>(end));
     t.insert(t.begin() + static_cast<std::ptrdiff_t>(i), DateToken{K::Separator, 0, 0, '|'});
   }
@@ -153,8 +169,10 @@ struct DatePiece {
 };
 
 // Picks year, month and day out of the date's numbers and month name, trying the orders
-// the runtime tries: month-day-year, then day-month-year, then year-month-day. A number of
-// three or more digits can only be a year.
+// the runtime tries. Two numbers: month-day, day-month, month-year, year-month. Three: the
+// locale's month-day-year, then year-month-day, then day-month-year, so "14 2 3" is
+// 2/3/2014 and "13-1-1970" (no year 13 has a day 1970) 1/13/1970. A number of three or
+// more digits can only be a year.
 std::optional<DateParts> ResolveDate(const std::vector<DatePiece>& numbers, int month_name,
                                      int current_year) {
   struct Order {
@@ -178,7 +196,7 @@ std::optional<DateParts> ResolveDate(const std::vector<DatePiece>& numbers, int 
     if (n == 2) orders = {{1, -1, 0}, {0, -1, 1}};
   } else {
     if (n == 2) orders = {{-1, 0, 1}, {-1, 1, 0}, {1, 0, -1}, {0, 1, -1}};
-    if (n == 3) orders = {{2, 0, 1}, {2, 1, 0}, {0, 1, 2}};
+    if (n == 3) orders = {{2, 0, 1}, {0, 1, 2}, {2, 1, 0}};
   }
   for (const Order& o : orders) {
     if (auto p = attempt(o)) return p;

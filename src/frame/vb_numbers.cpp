@@ -78,14 +78,40 @@ std::optional<ScannedNumber> ScanRadix(std::string_view s) {
   return n;
 }
 
+// The symbols that may stand around the digits, each at most once: a sign, the currency
+// sign "$" and an opening parenthesis before them (in any order, blanks between), and
+// after them blanks, a sign or "$" that did not already stand in front, and the closing
+// parenthesis. A minus or the parentheses make the number negative.
+struct NumberFrame {
+  bool plus = false, minus = false, currency = false, open = false, closed = false;
+};
+
+// Consumes leading (`before`) or trailing symbols from s[i]; returns where they end.
+std::size_t SkipSymbols(std::string_view s, std::size_t i, NumberFrame& f, bool before) {
+  while (i < s.size()) {
+    const char c = s[i];
+    if (IsBlank(c)) {
+      ++i;
+      continue;
+    }
+    bool* flag = c == '+' ? &f.plus : c == '-' ? &f.minus : c == '$' ? &f.currency : nullptr;
+    if (flag == nullptr && before && c == '(') flag = &f.open;
+    if (flag == nullptr && !before && c == ')' && f.open) flag = &f.closed;
+    if (flag == nullptr || *flag) return i;
+    *flag = true;
+    ++i;
+  }
+  return i;
+}
+
 std::optional<ScannedNumber> ScanNumber(std::string_view text) {
   std::string_view s = StripBlanks(text);
   if (s.empty()) return std::nullopt;
   if (s[0] == '&') return ScanRadix(s);
 
   ScannedNumber n;
-  std::size_t i = 0;
-  if (s[i] == '+' || s[i] == '-') n.negative = s[i++] == '-';
+  NumberFrame frame;
+  std::size_t i = SkipSymbols(s, 0, frame, true);
   std::string mantissa;
   int fraction_digits = 0;
   bool any_digit = false;
@@ -114,7 +140,8 @@ std::optional<ScannedNumber> ScanNumber(std::string_view text) {
     }
     if (exp_negative) exponent = -exponent;
   }
-  if (i != s.size()) return std::nullopt;
+  if (SkipSymbols(s, i, frame, false) != s.size() || frame.open != frame.closed) return std::nullopt;
+  n.negative = frame.minus || frame.open;
 
   const std::size_t first = mantissa.find_first_not_of('0');
   if (first != std::string::npos) n.digits = mantissa.substr(first);
@@ -271,8 +298,9 @@ std::int64_t CCur(const Variant& v) {
 bool CBool(const Variant& v) {
   if (v.IsString()) {
     const std::string_view s = StripBlanks(v.AsString());
-    if (EqualsNoCase(s, "true")) return true;
-    if (EqualsNoCase(s, "false")) return false;
+    // "#TRUE#" and "#FALSE#" are the runtime's own file form of a Boolean.
+    if (EqualsNoCase(s, "true") || EqualsNoCase(s, "#true#")) return true;
+    if (EqualsNoCase(s, "false") || EqualsNoCase(s, "#false#")) return false;
   }
   if (v.kind() == VarKind::Currency) return v.AsCurrency() != 0;
   return NumberOf(v) != 0.0;

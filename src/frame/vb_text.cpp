@@ -64,7 +64,10 @@ std::string DoubleText(double d) {
   if (sig == "0") return "0";
   const int e = dec.exponent;
   std::string text;
-  if (e < -4 || e >= 15) {
+  // Plain decimals while every significant digit stands within 15 decimal places
+  // (5.6789E-11 prints "0.000000000056789", 5.6789E-12 does not); E notation from 1E+15 up.
+  const bool fits = e >= 0 || static_cast<int>(sig.size()) - e - 1 <= 15;
+  if (!fits || e >= 15) {
     text = sig.substr(0, 1);
     if (sig.size() > 1) text += "." + sig.substr(1);
     char exp[16];
