@@ -80,10 +80,16 @@ TEST_F(ToolTest, SqlShowsTheEngineTextOrThePositionOfAnError) {
   ToolRun bad = RunTool("sql --dialect jet", "SELECT a FROM t WHERE (b = 1");
   EXPECT_EQ(bad.status, 1);
   EXPECT_NE(bad.out.find("error at"), std::string::npos) << bad.out;
+  // Rows keep the select order and every column, a repeated name included.
   ToolRun rows = RunTool("sql --dialect jet --db " + portfolio_ + " --run",
-                         "SELECT count(*) AS n FROM status");
-  EXPECT_EQ(rows.status, 0);
-  EXPECT_GT(json::parse(rows.out)[0]["n"].get<int>(), 0);
+                         "SELECT 2 AS n, count(*) AS a, 3 AS n FROM status");
+  ASSERT_EQ(rows.status, 0) << rows.out;
+  const json result = json::parse(rows.out);
+  EXPECT_EQ(result["columns"], json::parse(R"(["n","a","n"])"));
+  ASSERT_EQ(result["rows"].size(), 1u);
+  EXPECT_EQ(result["rows"][0][0], 2);
+  EXPECT_GT(result["rows"][0][1].get<int>(), 0);
+  EXPECT_EQ(result["rows"][0][2], 3);
 }
 
 }  // namespace
