@@ -2,7 +2,7 @@
 //   ksmain call                      JSON bridge: request on stdin, response on stdout
 //   ksmain init portfolio|catalogue FILE [--demo]
 //   ksmain sql --dialect jet|tsql [--db FILE] [--run]
-//   ksmain demo [DIR]                a page-like session on fresh demo databases
+//   ksmain demo [DIR] [--replace]    a page-like session on fresh demo databases
 #include <CLI/CLI.hpp>
 #include <iostream>
 
@@ -32,7 +32,9 @@ int main(int argc, char** argv) {
 
   std::string dir = "out/demo";
   auto* demo = app.add_subcommand("demo", "create demo databases and run a page-like session");
+  bool replace = false;
   demo->add_option("dir", dir, "folder for the demo databases");
+  demo->add_flag("--replace", replace, "replace demo databases already in the folder");
 
   CLI11_PARSE(app, argc, argv);
   DllRegisterServer();
@@ -40,7 +42,7 @@ int main(int argc, char** argv) {
     if (call->parsed()) return ksmain::bridge::RunCall(std::cin, std::cout, std::cerr);
     if (init->parsed()) return ksmain::tool::Init(kind, file, demo_data);
     if (sql->parsed()) return ksmain::tool::Sql(dialect, db, run, std::cin, std::cout);
-    if (demo->parsed()) return ksmain::tool::Demo(dir, std::cout);
+    if (demo->parsed()) return ksmain::tool::Demo(dir, replace, std::cout);
   } catch (const std::exception& e) {
     std::cerr << "ksmain: " << e.what() << "\n";
     return 1;
