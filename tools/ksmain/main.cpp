@@ -2,7 +2,7 @@
 //   ksmain call                      JSON bridge: request on stdin, response on stdout
 //   ksmain init portfolio|catalogue FILE [--demo]
 //   ksmain sql --dialect jet|tsql [--db FILE] [--run]
-//   ksmain demo [DIR]                a page-like session on fresh demo databases
+//   ksmain demo [DIR] [--replace]    a page-like session on fresh demo databases
 //   ksmain import SRC DEST [--schema portfolio|catalogue] [--append]
 #include <CLI/CLI.hpp>
 #include <iostream>
@@ -89,17 +89,20 @@ EXIT STATUS
 
   std::string dir = "out/demo";
   auto* demo = app.add_subcommand("demo", "create demo databases and run a page-like session");
+  bool replace = false;
   demo->add_option("dir", dir, "folder for the demo databases");
+  demo->add_flag("--replace", replace, "replace demo databases already in the folder");
   demo->footer(R"(SYNOPSIS
-  ksmain demo [DIR]
+  ksmain demo [DIR] [--replace]
 
 DESCRIPTION
   Creates both demo databases in DIR (default out/demo) and runs a page-like session on
   them through the dispatch layer: the portfolio pages, a save and reload of one project,
-  the reports and the catalogue, printing what each page would show.
+  the reports and the catalogue, printing what each page would show. Demo databases already
+  in DIR are refused unless --replace is given.
 
 EXAMPLE
-  ksmain demo /tmp/ksmain-demo)");
+  ksmain demo --replace /tmp/ksmain-demo)");
 
   std::string src, dest, schema;
   bool append = false;
@@ -116,7 +119,7 @@ EXAMPLE
     if (call->parsed()) rc = ksmain::bridge::RunCall(std::cin, std::cout, std::cerr);
     if (init->parsed()) rc = ksmain::tool::Init(kind, file, demo_data);
     if (sql->parsed()) rc = ksmain::tool::Sql(dialect, db, run, std::cin, std::cout);
-    if (demo->parsed()) rc = ksmain::tool::Demo(dir, std::cout);
+    if (demo->parsed()) rc = ksmain::tool::Demo(dir, replace, std::cout);
     if (import->parsed()) {
       rc = ksmain::tool::Import(src, dest, schema, append, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
     }
