@@ -79,26 +79,14 @@ json RunOne(DispatchObject& object, Call& call) {
 
 }  // namespace
 
-int RunCall(std::istream& in, std::ostream& out, std::ostream& err) {
-  std::vector<Call> calls;
-  std::string progid;
-  try {
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const json request = json::parse(text);
-    if (!request.is_object()) throw BadRequest("the request must be a JSON object");
-    if (!request.contains("object") || !request["object"].is_string()) {
-      throw BadRequest("\"object\" must name a class");
-    }
-    progid = request["object"].get<std::string>();
-    if (request.contains("settings")) ApplySettings(request["settings"]);
-    calls = ReadCalls(request);
-  } catch (const json::exception& e) {
-    err << "ksmain call: malformed request: " << e.what() << "\n";
-    return 2;
-  } catch (const BadRequest& e) {
-    err << "ksmain call: malformed request: " << e.what() << "\n";
-    return 2;
+json RunRequest(const json& request) {
+  if (!request.is_object()) throw BadRequest("the request must be a JSON object");
+  if (!request.contains("object") || !request["object"].is_string()) {
+    throw BadRequest("\"object\" must name a class");
   }
+  const std::string progid = request["object"].get<std::string>();
+  if (request.contains("settings")) ApplySettings(request["settings"]);
+  std::vector<Call> calls = ReadCalls(request);
 
   json response{{"results", json::array()}};
   std::unique_ptr<DispatchObject> object;
@@ -115,7 +103,26 @@ int RunCall(std::istream& in, std::ostream& out, std::ostream& err) {
   if (object) {
     for (Call& call : calls) response["results"].push_back(RunOne(*object, call));
   }
-  out << response.dump(-1, ' ', false, json::error_handler_t::replace) << "\n";
+  return response;
+}
+
+std::string ResponseText(const json& response) {
+  return response.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+int RunCall(std::istream& in, std::ostream& out, std::ostream& err) {
+  json response;
+  try {
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    response = RunRequest(json::parse(text));
+  } catch (const json::exception& e) {
+    err << "ksmain call: malformed request: " << e.what() << "\n";
+    return 2;
+  } catch (const BadRequest& e) {
+    err << "ksmain call: malformed request: " << e.what() << "\n";
+    return 2;
+  }
+  out << ResponseText(response);
   return 0;
 }
 

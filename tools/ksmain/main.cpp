@@ -3,11 +3,13 @@
 //   ksmain init portfolio|catalogue FILE [--demo]
 //   ksmain sql --dialect jet|tsql [--db FILE] [--run]
 //   ksmain demo [DIR]                a page-like session on fresh demo databases
+//   ksmain serve --listen H:P --data DIR [--token T] [--config FILE] [--web DIR]
 #include <CLI/CLI.hpp>
 #include <iostream>
 
 #include "bridge.h"
 #include "commands.h"
+#include "serve.h"
 #include "ksmain/dispatch.h"
 
 int main(int argc, char** argv) {
@@ -34,7 +36,31 @@ int main(int argc, char** argv) {
   auto* demo = app.add_subcommand("demo", "create demo databases and run a page-like session");
   demo->add_option("dir", dir, "folder for the demo databases");
 
+  std::string config_file, listen, token, web;
+  std::vector<std::string> data_dirs;
+  auto* serve = app.add_subcommand("serve", "answer bridge requests over HTTP and serve the pages");
+  serve->add_option("--config", config_file, "JSON config file (flags given here override it)");
+  serve->add_option("--listen", listen, "HOST:PORT to listen on (default 127.0.0.1:8080; port 0: any free one)");
+  serve->add_option("--data", data_dirs, "folder whose databases callers may open (repeatable)");
+  serve->add_option("--token", token, "bearer token callers must send");
+  serve->add_option("--web", web, "folder of the pages served at /");
+
   CLI11_PARSE(app, argc, argv);
+  if (serve->parsed()) {
+    ksmain::serve::Config config;
+    try {
+      if (!config_file.empty()) config = ksmain::serve::LoadConfig(config_file);
+      if (!listen.empty()) ksmain::serve::ParseListen(listen, config);
+    } catch (const std::exception& e) {
+      std::cerr << "ksmain serve: " << e.what() << "\n";
+      return 1;
+    }
+    if (!data_dirs.empty()) config.data = data_dirs;
+    if (!token.empty()) config.token = token;
+    if (!web.empty()) config.web = web;
+    DllRegisterServer();
+    return ksmain::serve::Run(std::move(config), std::cout, std::cerr);
+  }
   DllRegisterServer();
   try {
     if (call->parsed()) return ksmain::bridge::RunCall(std::cin, std::cout, std::cerr);
