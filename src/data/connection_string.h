@@ -33,4 +33,7 @@ struct ConnectTarget {
 // table changes.
 ConnectTarget ResolveConnectionString(std::string_view text);
 
+// Bytes the resolution cache holds right now (texts, paths and entries).
+std::size_t ResolutionCacheBytes();
+
 }  // namespace ksmain::data

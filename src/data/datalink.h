@@ -146,6 +146,12 @@ class DataLink {
 // in `directory`: "Database=DB" opens DIRECTORY/DB.db (DB matched without regard to case).
 void SetDataSource(std::string server, std::string directory);
 void ClearDataSources();
+// Confines every connection string to databases in these folders (and the servers'
+// folders): a string that resolves elsewhere (an absolute path, "..", a symbolic link
+// pointing out) or to anything but a regular file fails as a database that cannot be
+// opened, creates nothing, and writes one application-log line naming the refused path.
+// Empty (the default): no confinement. Folders are compared by their canonical paths.
+void SetAllowedFolders(std::vector<std::string> folders);
 // The host named in the catalogue's fixed connection string; "localhost" unless set.
 void SetCatalogueHost(std::string host);
 std::string CatalogueHost();

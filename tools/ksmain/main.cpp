@@ -11,6 +11,7 @@
 #include "commands.h"
 #include "serve.h"
 #include "ksmain/dispatch.h"
+#include "ksmain/library.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"KsMain: the portfolio and catalogue automation classes"};
@@ -62,14 +63,18 @@ int main(int argc, char** argv) {
     return ksmain::serve::Run(std::move(config), std::cout, std::cerr);
   }
   DllRegisterServer();
+  int rc = 0;
   try {
-    if (call->parsed()) return ksmain::bridge::RunCall(std::cin, std::cout, std::cerr);
-    if (init->parsed()) return ksmain::tool::Init(kind, file, demo_data);
-    if (sql->parsed()) return ksmain::tool::Sql(dialect, db, run, std::cin, std::cout);
-    if (demo->parsed()) return ksmain::tool::Demo(dir, std::cout);
+    if (call->parsed()) rc = ksmain::bridge::RunCall(std::cin, std::cout, std::cerr);
+    if (init->parsed()) rc = ksmain::tool::Init(kind, file, demo_data);
+    if (sql->parsed()) rc = ksmain::tool::Sql(dialect, db, run, std::cin, std::cout);
+    if (demo->parsed()) rc = ksmain::tool::Demo(dir, std::cout);
   } catch (const std::exception& e) {
     std::cerr << "ksmain: " << e.what() << "\n";
-    return 1;
+    rc = 1;
   }
-  return 0;
+  // Every command ends here: the pooled sessions close and write their logs back, so the
+  // database files alone hold every row committed by this run.
+  ksmain::Shutdown();
+  return rc;
 }
