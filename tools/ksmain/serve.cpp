@@ -87,6 +87,9 @@ int Run(Config config, std::ostream& out, std::ostream& err) {
   data::ClearDataSources();
   for (const auto& [name, target] : config.servers) data::SetDataSource(name, target);
   if (!config.catalogue_host.empty()) data::SetCatalogueHost(config.catalogue_host);
+  // The catalogue listings always name the catalogue host; unless the deployment maps it
+  // elsewhere, its databases are those of the (first) data folder.
+  if (!config.servers.contains(data::CatalogueHost())) data::SetDataSource(data::CatalogueHost(), config.data.front());
   data::SetAllowedFolders(config.data);
   data::SetStatementTimeLimit(config.limits.statement_seconds);
 
