@@ -125,7 +125,9 @@
     const g = document.getElementById("gantt-form").elements;
     const from = K.dateOf(g.from.value), to = K.dateOf(g.to.value);
     if (!from || !to) return K.showError("Give the period as m/d/yyyy.");
+    // This view takes "Z", not the empty text, for any status.
     const f = filterArgs(document.getElementById("filters"));
+    if (f[0] === "") f[0] = "Z";
     const [result] = await K.call("KsMain.Kestrel", [
       { member: "Get_ProjectListAllGanttChartView", args: [null, db(), null, "", ...f, g.from.value, g.to.value] }]);
     const grid = result.args[0];

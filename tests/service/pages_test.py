@@ -90,7 +90,7 @@ class PagesTest(unittest.TestCase):
         self.open("index.html")
         self.wait.until(when.presence_of_element_located((By.CSS_SELECTOR, "svg.gantt rect.gantt-bar")))
         bars = self.driver.find_elements(By.CSS_SELECTOR, "#gantt svg rect.gantt-bar")
-        grid = self.service.call(kestrel("Get_ProjectListAllGanttChartView", None, self.db, None, "", "", "", "", "", "",
+        grid = self.service.call(kestrel("Get_ProjectListAllGanttChartView", None, self.db, None, "", "Z", "", "", "", "",
                                          "1/1/2026", "6/30/2026"))[0]["args"][0]
         ids = sorted(str(grid["v"][4][r]) for r in range(1, grid["v"][0][0]["v"] + 1))
         self.assertEqual(sorted(b.get_attribute("data-id") for b in bars), ids)
