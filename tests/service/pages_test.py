@@ -60,6 +60,9 @@ class PagesTest(unittest.TestCase):
         if element is None:
             self.driver.save_screenshot(path)
         else:
+            # Headless Chromium clips an element's picture to the window: make it tall enough.
+            height = self.driver.execute_script("return arguments[0].getBoundingClientRect().bottom + scrollY", element)
+            self.driver.set_window_size(1280, int(height) + 200)
             element.screenshot(path)
 
     def assert_no_error(self):
