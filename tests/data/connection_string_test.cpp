@@ -81,7 +81,7 @@ TEST_F(ResolveTest, ResolvesPathsAndServers) {
       /* 15 */ {"server=dbhost;Database=" + portfolio, ""},
       /* 16 */ {"Data Source=dbhost;Database=./portfolio", ""},
       /* 17 */ {"server=dbhost;Database=..\\portfolio", ""},
-      /* 18 */ {std::string("server=dbhost;Database=portfolio\0x", 35), ""},
+      /* 18 */ {std::string("server=dbhost;Database=portfolio\0x", 34), ""},
   };
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     SCOPED_TRACE("case " + std::to_string(i + 1));
