@@ -17,5 +17,5 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKSMAIN_WERROR=ON -DKSMAIN_TSAN=ON \
   -DKSMAIN_BENCH=OFF >/dev/null
 cmake --build build-tsan -j"$(nproc)" --target ksmain_tool
-TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$root/tests/service/tsan.supp" \
   setarch "$(uname -m)" -R ctest --test-dir build-tsan --output-on-failure -L threads
