@@ -96,31 +96,16 @@ json RunOne(DispatchObject& object, Call& call) {
 
 }  // namespace
 
-int RunCall(std::istream& in, std::ostream& out, std::ostream& err) {
-  std::vector<Call> calls;
-  std::string progid;
-  try {
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const json request = ParseRequest(text);
-    if (!request.is_object()) throw BadRequest("the request must be a JSON object");
-    if (!request.contains("object") || !request["object"].is_string()) {
-      throw BadRequest("\"object\" must name a class");
-    }
-    progid = request["object"].get<std::string>();
-    calls = ReadCalls(request);
-    if (request.contains("settings")) ApplySettings(request["settings"]);
-  } catch (const std::bad_alloc&) {
-    // A request whose values do not fit in memory is refused like any other that cannot be
-    // served, with the reason, before any call has run.
-    err << "ksmain call: request refused: not enough memory to read it\n";
-    return 2;
-  } catch (const json::exception& e) {
-    err << "ksmain call: malformed request: " << e.what() << "\n";
-    return 2;
-  } catch (const BadRequest& e) {
-    err << "ksmain call: malformed request: " << e.what() << "\n";
-    return 2;
+json RunRequest(const json& request) {
+  if (!request.is_object()) throw BadRequest("the request must be a JSON object");
+  if (!request.contains("object") || !request["object"].is_string()) {
+    throw BadRequest("\"object\" must name a class");
   }
+  const std::string progid = request["object"].get<std::string>();
+  std::vector<Call> calls = ReadCalls(request);
+  // Settings are applied only once every call has decoded, so a refused request changes
+  // nothing.
+  if (request.contains("settings")) ApplySettings(request["settings"]);
 
   json response{{"results", json::array()}};
   std::unique_ptr<DispatchObject> object;
@@ -137,7 +122,31 @@ int RunCall(std::istream& in, std::ostream& out, std::ostream& err) {
   if (object) {
     for (Call& call : calls) response["results"].push_back(RunOne(*object, call));
   }
-  out << response.dump(-1, ' ', false, json::error_handler_t::replace) << "\n";
+  return response;
+}
+
+std::string ResponseText(const json& response) {
+  return response.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+int RunCall(std::istream& in, std::ostream& out, std::ostream& err) {
+  json response;
+  try {
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    response = RunRequest(ParseRequest(text));
+  } catch (const std::bad_alloc&) {
+    // A request whose values do not fit in memory is refused like any other that cannot be
+    // served, with the reason, before any call has run.
+    err << "ksmain call: request refused: not enough memory to read it\n";
+    return 2;
+  } catch (const json::exception& e) {
+    err << "ksmain call: malformed request: " << e.what() << "\n";
+    return 2;
+  } catch (const BadRequest& e) {
+    err << "ksmain call: malformed request: " << e.what() << "\n";
+    return 2;
+  }
+  out << ResponseText(response);
   return 0;
 }
 
