@@ -538,15 +538,16 @@ class Analyzer {
   }
 
   void AnalyzeBinary(ExprPtr& e, const Scope& scope) {
-    AnalyzeExpr(e->args[0], scope);
-    AnalyzeExpr(e->args[1], scope);
     const std::string& op = e->text;
-    const ColumnType a = e->args[0]->type;
-    const ColumnType b = e->args[1]->type;
-    if (op == "AND" || op == "OR") {
+    if (op == "AND" || op == "OR") {  // any number of operands
+      for (auto& a : e->args) AnalyzeExpr(a, scope);
       e->type = ColumnType::Boolean;
       return;
     }
+    AnalyzeExpr(e->args[0], scope);
+    AnalyzeExpr(e->args[1], scope);
+    const ColumnType a = e->args[0]->type;
+    const ColumnType b = e->args[1]->type;
     if (op == "=" || op == "<>" || op == "<" || op == "<=" || op == ">" || op == ">=") {
       if (a == ColumnType::Date) ToDateOperand(e->args[1]);
       if (b == ColumnType::Date) ToDateOperand(e->args[0]);
