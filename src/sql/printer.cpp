@@ -367,6 +367,34 @@ class Printer {
     Expr(e);
   }
 
+  // Operands [first, last) of a binary node joined by its operator, the first one
+  // left-associated as the engine reads it. The engine refuses an expression deeper than
+  // 1000 levels and reads a chain as one level per operator, so a long AND or OR chain is
+  // written as a balanced tree of parenthesised halves: the same truth value, a depth that
+  // grows with the logarithm of its length. Chains that fit keep their flat spelling.
+  void Operands(const ::ksmain::sql::Expr& e, std::size_t first, std::size_t last) {
+    const int p = Precedence(e);
+    if (last - first > kFlatChain) {
+      const std::size_t middle = first + (last - first) / 2;
+      out_ += '(';
+      Operands(e, first, middle);
+      out_ += ") ";
+      out_ += e.text;
+      out_ += " (";
+      Operands(e, middle, last);
+      out_ += ')';
+      return;
+    }
+    Child(*e.args[first], p);
+    for (std::size_t i = first + 1; i < last; ++i) {
+      out_ += ' ';
+      out_ += e.text;
+      out_ += ' ';
+      Child(*e.args[i], p + 1);
+    }
+  }
+  static constexpr std::size_t kFlatChain = 64;
+
   // A source literal as the next parameter, when parameters are wanted here.
   bool AsParameter(const ::ksmain::sql::Expr& e) {
     if (parameters_ == nullptr || inline_ > 0 || e.literal < 0) return false;
@@ -423,15 +451,7 @@ class Printer {
         }
         Child(*e.args[0], 9);
         return;
-      case ExprKind::Binary: {
-        const int p = Precedence(e);
-        Child(*e.args[0], p);
-        out_ += ' ';
-        out_ += e.text;
-        out_ += ' ';
-        Child(*e.args[1], p + 1);
-        return;
-      }
+      case ExprKind::Binary: Operands(e, 0, e.args.size()); return;
       case ExprKind::Between:
         Child(*e.args[0], 5);
         out_ += e.negated ? " NOT BETWEEN " : " BETWEEN ";

@@ -76,6 +76,8 @@ enum class LiteralConversion {
   DateTextDateOnly,  // datevalue('...'): the ISO date without its time
   DateWrite,         // a text written into a date column: "" is NULL, else ISO text
   NumberWrite,       // a text written into a numeric column: "" is NULL, else its number
+  NumberInstead,     // a text standing in for a NULL number (T-SQL isnull(n, '')): "" is 0
+  IntegerInstead,    // the same for an integer: the text must be a whole number
   HashDate,          // a #date# literal: ISO text
   HashDateDateOnly,  // datevalue(#date#)
 };
