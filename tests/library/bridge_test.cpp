@@ -1,7 +1,6 @@
 // The JSON bridge: the Variant encoding both ways and the request/response contract.
 #include <gtest/gtest.h>
 
-#include <pthread.h>
 
 #include <cmath>
 #include <functional>
@@ -12,6 +11,7 @@
 #include "frame/vb_runtime.h"
 #include "json_variant.h"
 #include "ksmain/dispatch.h"
+#include "support/small_stack.h"
 
 namespace ksmain::bridge {
 namespace {
@@ -139,20 +139,6 @@ TEST(BridgeCall, CallsRunInOrderWithArgsAndErrorsReported) {
   EXPECT_EQ(r[3]["error"]["number"], 438);
 }
 
-// Runs `body` on a thread with a 1 MB stack, as small as a host's worker threads get.
-void OnSmallStack(const std::function<void()>& body) {
-  pthread_attr_t attr;
-  pthread_attr_init(&attr);
-  pthread_attr_setstacksize(&attr, std::size_t{1} << 20);
-  pthread_t thread;
-  auto run = [](void* f) -> void* {
-    (*static_cast<const std::function<void()>*>(f))();
-    return nullptr;
-  };
-  ASSERT_EQ(pthread_create(&thread, &attr, run, const_cast<std::function<void()>*>(&body)), 0);
-  pthread_join(thread, nullptr);
-  pthread_attr_destroy(&attr);
-}
 
 TEST(BridgeCall, AnyNestingIsServedOrRefusedOnASmallStack) {
   DllRegisterServer();
@@ -170,7 +156,8 @@ TEST(BridgeCall, AnyNestingIsServedOrRefusedOnASmallStack) {
     int status;
   } rows[] = {{plain(kMaxDepth - 4), 0}, {plain(kMaxDepth - 3), 2},   {plain(100000), 2},
               {tagged(kMaxDepth - 5), 0}, {tagged(kMaxDepth - 4), 2}, {tagged(100000), 2}};
-  OnSmallStack([&] {
+  // The bridge bounds its own depth, so it keeps to 1 MB under the sanitizers too.
+  ::ksmain::testing::OnStackOf(std::size_t{1} << 20, [&] {
     for (const auto& row : rows) {
       json response;
       std::string error;

@@ -3,7 +3,6 @@
 // array: nothing crashes, a failure reaches the caller as a runtime error only (and only
 // from the members that arm no trap), and no value reaches the database as SQL of its own.
 #include <gtest/gtest.h>
-#include <pthread.h>
 
 #include <algorithm>
 #include <functional>
@@ -18,6 +17,7 @@
 #include "ksmain/kestrel.h"
 #include "maint/maint_fixture.h"
 #include "support/fixture.h"
+#include "support/small_stack.h"
 
 namespace ksmain::testing {
 namespace {
@@ -210,26 +210,6 @@ TEST_F(Robustness, EveryMemberSurvivesAnOddValueInEveryParameterAndCell) {
   EXPECT_NE(catalogue_.Scalar("SELECT count(*) FROM entries"), "0");
 }
 
-// Runs `body` on a thread with a 1 MB stack, as a host's worker threads often have
-// (AddressSanitizer's larger frames get 8 MB).
-void OnSmallStack(const std::function<void()>& body) {
-#ifdef __SANITIZE_ADDRESS__
-  constexpr std::size_t kStack = 8 << 20;
-#else
-  constexpr std::size_t kStack = 1 << 20;
-#endif
-  pthread_attr_t attr;
-  pthread_attr_init(&attr);
-  pthread_attr_setstacksize(&attr, kStack);
-  pthread_t thread;
-  auto run = [](void* f) -> void* {
-    (*static_cast<const std::function<void()>*>(f))();
-    return nullptr;
-  };
-  ASSERT_EQ(pthread_create(&thread, &attr, run, const_cast<std::function<void()>*>(&body)), 0);
-  pthread_join(thread, nullptr);
-  pthread_attr_destroy(&attr);
-}
 
 // Long texts from a page become long statements: a search of many words still searches,
 // a statement too deep for the front end fails the member through its trap. Neither may

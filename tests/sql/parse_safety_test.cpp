@@ -2,7 +2,6 @@
 // apply before joining page values into SQL.
 #include <gtest/gtest.h>
 
-#include <pthread.h>
 
 #include <filesystem>
 #include <functional>
@@ -13,9 +12,12 @@
 #include "sql/ast.h"
 #include "sql/safety.h"
 #include "sql_fixture.h"
+#include "support/small_stack.h"
 
 namespace ksmain::sql::testing {
 namespace {
+
+using ::ksmain::testing::OnSmallStack;
 
 std::size_t ErrorPosition(std::string_view text) {
   try {
@@ -54,27 +56,6 @@ TEST(Rejections, ErrorsCarryTheOneBasedPosition) {
   }
 }
 
-// Runs `body` on a thread with a 1 MB stack, as a host's worker threads often have: a
-// pass that recurses once per operator of a long chain overflows it. AddressSanitizer's
-// redzones make every frame several times larger, so its builds get 8 MB.
-void OnSmallStack(const std::function<void()>& body) {
-#ifdef __SANITIZE_ADDRESS__
-  constexpr std::size_t kStack = 8 << 20;
-#else
-  constexpr std::size_t kStack = 1 << 20;
-#endif
-  pthread_attr_t attr;
-  pthread_attr_init(&attr);
-  pthread_attr_setstacksize(&attr, kStack);
-  pthread_t thread;
-  auto run = [](void* f) -> void* {
-    (*static_cast<const std::function<void()>*>(f))();
-    return nullptr;
-  };
-  ASSERT_EQ(pthread_create(&thread, &attr, run, const_cast<std::function<void()>*>(&body)), 0);
-  pthread_join(thread, nullptr);
-  pthread_attr_destroy(&attr);
-}
 
 std::string Repeat(std::string_view piece, int times) {
   std::string s;
