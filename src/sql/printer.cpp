@@ -17,6 +17,7 @@
 #include <string>
 
 #include "sql/ast.h"
+#include "sql/engine_functions.h"
 #include "sql/lexer.h"
 
 namespace ksmain::sql {
@@ -89,8 +90,8 @@ int Precedence(const Expr& e) {
       if (e.text == "||") return 8;
       return 4;  // comparisons
     case ExprKind::Unary: return e.text == "NOT" ? 3 : 9;
+    case ExprKind::Like: return e.negated ? 3 : 10;  // printed as a call, NOT in front
     case ExprKind::Between:
-    case ExprKind::Like:
     case ExprKind::IsNull:
     case ExprKind::InList:
     case ExprKind::InSubquery: return 4;
@@ -241,7 +242,11 @@ class Printer {
       ++inline_;
       for (std::size_t i = 0; i < sel.order_by.size(); ++i) {
         if (i) out_ += ", ";
-        Expr(*sel.order_by[i].expr);
+        if (sel.order_by[i].fold_case) {
+          Folded(*sel.order_by[i].expr);
+        } else {
+          Expr(*sel.order_by[i].expr);
+        }
         if (sel.order_by[i].direction == OrderItem::Direction::Asc) out_ += " ASC";
         if (sel.order_by[i].direction == OrderItem::Direction::Desc) out_ += " DESC";
       }
@@ -372,8 +377,23 @@ class Printer {
   // 1000 levels and reads a chain as one level per operator, so a long AND or OR chain is
   // written as a balanced tree of parenthesised halves: the same truth value, a depth that
   // grows with the logarithm of its length. Chains that fit keep their flat spelling.
+  // An operand whose text comparisons ignore case. COLLATE binds tighter than any
+  // operator, so anything but a primary gets parentheses.
+  void Folded(const ::ksmain::sql::Expr& e) {
+    Child(e, 10);
+    out_ += " COLLATE NOCASE";
+  }
+
   void Operands(const ::ksmain::sql::Expr& e, std::size_t first, std::size_t last) {
     const int p = Precedence(e);
+    if (e.fold_case && e.args.size() == 2) {
+      Folded(*e.args[0]);
+      out_ += ' ';
+      out_ += e.text;
+      out_ += ' ';
+      Child(*e.args[1], p + 1);
+      return;
+    }
     if (last - first > kFlatChain) {
       const std::size_t middle = first + (last - first) / 2;
       out_ += '(';
@@ -453,23 +473,41 @@ class Printer {
         return;
       case ExprKind::Binary: Operands(e, 0, e.args.size()); return;
       case ExprKind::Between:
-        Child(*e.args[0], 5);
+        if (e.fold_case) {
+          Folded(*e.args[0]);
+        } else {
+          Child(*e.args[0], 5);
+        }
         out_ += e.negated ? " NOT BETWEEN " : " BETWEEN ";
         Child(*e.args[1], 5);
         out_ += " AND ";
         Child(*e.args[2], 5);
         return;
       case ExprKind::Like:
-        Child(*e.args[0], 5);
-        out_ += e.negated ? " NOT LIKE " : " LIKE ";
-        Child(*e.args[1], 5);
+        // The engine's LIKE knows no character classes; ks_like has both dialects' rules.
+        if (e.negated) out_ += "NOT ";
+        out_ += fn::kLike;
+        out_ += "(";
+        Expr(*e.args[0]);
+        out_ += ", ";
+        Expr(*e.args[1]);
+        out_ += e.text == "J" ? ", 'J'" : ", 'T'";
+        if (e.args.size() > 2) {
+          out_ += ", ";
+          Expr(*e.args[2]);
+        }
+        out_ += ")";
         return;
       case ExprKind::IsNull:
         Child(*e.args[0], 5);
         out_ += e.negated ? " IS NOT NULL" : " IS NULL";
         return;
       case ExprKind::InList:
-        Child(*e.args[0], 5);
+        if (e.fold_case) {
+          Folded(*e.args[0]);
+        } else {
+          Child(*e.args[0], 5);
+        }
         out_ += e.negated ? " NOT IN (" : " IN (";
         for (std::size_t i = 1; i < e.args.size(); ++i) {
           if (i > 1) out_ += ", ";
@@ -505,7 +543,11 @@ class Printer {
         std::size_t i = 0;
         if (e.case_operand) {
           out_ += " ";
-          Expr(*e.args[0]);
+          if (e.fold_case) {
+            Folded(*e.args[0]);
+          } else {
+            Expr(*e.args[0]);
+          }
           i = 1;
         }
         const std::size_t end = e.case_else ? e.args.size() - 1 : e.args.size();
