@@ -608,7 +608,8 @@ double StyledDateOf(const std::string& text, int style) {
     }
     return v;
   };
-  if (style == 112 && t.size() == 8) {
+  // yyyymmdd reads the same in every style.
+  if (t.size() == 8 && t.find_first_not_of("0123456789") == std::string::npos) {
     return vb::DateSerial({number(0, 4), number(4, 2), number(6, 2), 0, 0, 0});
   }
   if (style == 103) {
