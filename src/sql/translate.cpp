@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <list>
+#include <atomic>
 #include <mutex>
 #include <unordered_map>
 
@@ -77,7 +78,32 @@ std::string ArgumentText(const Expr& e) {
 
 }  // namespace
 
+namespace {
+
+// Counted with relaxed atomics: the figures are for an operator's eyes, never for control.
+struct CacheCounters {
+  std::atomic<std::uint64_t> exact_hits{0};
+  std::atomic<std::uint64_t> shape_hits{0};
+  std::atomic<std::uint64_t> translated{0};
+};
+
+CacheCounters& Counters() {
+  static CacheCounters counters;
+  return counters;
+}
+
+void Count(std::atomic<std::uint64_t>& counter) { counter.fetch_add(1, std::memory_order_relaxed); }
+
+}  // namespace
+
+TranslationCacheStatistics GetTranslationCacheStatistics() {
+  const CacheCounters& c = Counters();
+  return {c.exact_hits.load(std::memory_order_relaxed), c.shape_hits.load(std::memory_order_relaxed),
+          c.translated.load(std::memory_order_relaxed)};
+}
+
 Translation Translate(std::string_view text, Dialect dialect, const SchemaCatalog& catalog) {
+  Count(Counters().translated);
   Statement st = Parse(text);
   Translation out;
   out.kind = st.kind;
@@ -304,7 +330,10 @@ std::shared_ptr<const BoundStatement> TranslateBoundShared(std::string_view text
   const std::uint64_t version = catalog.version();
   key.append(reinterpret_cast<const char*>(&version), sizeof version);
   key += text;
-  if (auto hit = ExactTexts().Find(key)) return hit;
+  if (auto hit = ExactTexts().Find(key)) {
+    Count(Counters().exact_hits);
+    return hit;
+  }
   auto bound = std::make_shared<const BoundStatement>(TranslateBoundUncached(text, dialect, catalog));
   ExactTexts().Put(std::string(key), bound);
   return bound;
@@ -357,6 +386,7 @@ BoundStatement TranslateBoundUncached(std::string_view text, Dialect dialect,
 
   bool procedure = false;
   if (auto hit = Shapes().Find(key, text, literals, procedure)) {
+    Count(Counters().shape_hits);
     std::vector<BoundValue> values = BindValues(*hit, text, literals);
     return BoundStatement{std::move(hit), true, std::move(values)};
   }

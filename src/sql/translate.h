@@ -151,4 +151,14 @@ BoundStatement TranslateBound(std::string_view text, Dialect dialect, const Sche
 std::shared_ptr<const BoundStatement> TranslateBoundShared(std::string_view text, Dialect dialect,
                                                            const SchemaCatalog& catalog);
 
+// How the process-wide caches above have answered since the process started: a text seen
+// before (exact), a text whose shape was seen before with other values (shape), or a
+// statement parsed and analysed in full (translated). For an operator's metrics.
+struct TranslationCacheStatistics {
+  std::uint64_t exact_hits = 0;
+  std::uint64_t shape_hits = 0;
+  std::uint64_t translated = 0;
+};
+TranslationCacheStatistics GetTranslationCacheStatistics();
+
 }  // namespace ksmain::sql
