@@ -94,6 +94,40 @@ std::optional<std::string> FindDatabase(const std::string& directory, const std:
   return found;
 }
 
+bool HasOdbcKey(const std::map<std::string, std::string>& keys) {
+  auto named = [&](const char* key) {
+    auto it = keys.find(key);
+    return it != keys.end() && !it->second.empty();
+  };
+  return named("driver") || named("dsn");
+}
+
+// An ODBC string with the page's database put in (replacing one the mapping may name).
+std::string WithDatabase(const std::string& odbc, const std::string& database) {
+  std::string out;
+  for (const auto& [key, value] : ParseConnectionString(odbc)) {
+    if (key == "database") continue;
+    out += key + "=";
+    if (value.find_first_of(";{}") != std::string::npos || value != std::string(TrimBlanks(value))) {
+      out += "{";
+      for (char c : value) {
+        out += c;
+        if (c == '}') out += '}';
+      }
+      out += "}";
+    } else {
+      out += value;
+    }
+    out += ";";
+  }
+  std::string braced;
+  for (char c : database) {
+    braced += c;
+    if (c == '}') braced += '}';
+  }
+  return out + "Database={" + braced + "};";
+}
+
 ConnectTarget ResolveUncached(std::string_view text) {
   auto keys = ParseConnectionString(text);
   auto value_of = [&](const char* key) -> std::string {
@@ -102,12 +136,44 @@ ConnectTarget ResolveUncached(std::string_view text) {
   };
   if (keys.empty()) Fail("Data source name not found and no default driver specified");
 
+  // A server the deployment maps to an ODBC string: the page's database on that server.
+  std::string mapped_server = value_of("server");
+  if (mapped_server.empty() && HasOdbcKey(keys)) mapped_server = value_of("data source");
+  if (!mapped_server.empty()) {
+    std::string mapped;
+    {
+      Deployment& d = TheDeployment();
+      std::shared_lock lock(d.mutex);
+      auto it = d.servers.find(Lower(mapped_server));
+      if (it != d.servers.end()) mapped = it->second;
+    }
+    if (!mapped.empty() && HasOdbcKey(ParseConnectionString(mapped))) {
+      std::string database = value_of("database");
+      if (database.empty()) database = value_of("initial catalog");
+      if (database.empty()) Fail("No database named for server '" + mapped_server + "'.");
+      return ConnectTarget{ConnectTarget::Engine::Server, WithDatabase(mapped, database), "server"};
+    }
+  }
+
   // A file named directly.
   for (const char* key : {"data source", "dbq", "database"}) {
     std::string value = value_of(key);
     if (value.empty() || !LooksLikePath(value)) continue;
     if (!IsRegularFile(value)) Fail("Could not find file '" + value + "'.");
-    return ConnectTarget{value, {}};
+    return ConnectTarget{ConnectTarget::Engine::Embedded, value, {}};
+  }
+
+  // A driver string naming no file and no server of ours (a DSN, a server the deployment
+  // did not map): the server database it names, through ODBC as written.
+  if (HasOdbcKey(keys)) {
+    std::string server = value_of("server");
+    bool mapped = false;
+    if (!server.empty()) {
+      Deployment& d = TheDeployment();
+      std::shared_lock lock(d.mutex);
+      mapped = d.servers.contains(Lower(server));
+    }
+    if (!mapped) return ConnectTarget{ConnectTarget::Engine::Server, std::string(text), "server"};
   }
 
   // A server and a database on it. OLE DB strings write "Data Source" for the server and
@@ -129,7 +195,7 @@ ConnectTarget ResolveUncached(std::string_view text) {
   }
   auto path = FindDatabase(directory, database);
   if (!path) Fail("Cannot open database \"" + database + "\" requested by the login.");
-  return ConnectTarget{*path, {}};
+  return ConnectTarget{ConnectTarget::Engine::Embedded, *path, {}};
 }
 
 }  // namespace
@@ -208,6 +274,9 @@ ConnectTarget ResolveConnectionString(std::string_view text) {
       cache.generation = generation;
     }
     auto it = cache.entries.find(text);
+    // A server target names no file: nothing to check, the server answers for it.
+    if (it != cache.entries.end() && it->second.target.engine == ConnectTarget::Engine::Server)
+      return it->second.target;
     if (it != cache.entries.end()) {
       // A cached file that has since gone away must fail as an uncached one would; one
       // made anew at the same path gets its new identity. The one stat() stays on every
@@ -227,9 +296,11 @@ ConnectTarget ResolveConnectionString(std::string_view text) {
     }
   }
   ConnectTarget target = ResolveUncached(text);
-  auto identity = IdentityOf(target.path);
-  if (!identity) Fail("Could not find file '" + target.path + "'.");
-  target.identity = std::move(*identity);
+  if (target.engine == ConnectTarget::Engine::Embedded) {
+    auto identity = IdentityOf(target.path);
+    if (!identity) Fail("Could not find file '" + target.path + "'.");
+    target.identity = std::move(*identity);
+  }
   std::lock_guard lock(cache.mutex);
   if (cache.generation == generation) {
     if (cache.entries.size() >= kMaxEntries) cache.entries.clear();
@@ -239,10 +310,13 @@ ConnectTarget ResolveConnectionString(std::string_view text) {
   return target;
 }
 
+bool NamesOdbcDriver(std::string_view text) { return HasOdbcKey(ParseConnectionString(text)); }
+
 void SetDataSource(std::string server, std::string directory) {
   Deployment& d = TheDeployment();
   std::unique_lock lock(d.mutex);
-  while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
+  while (directory.size() > 1 && directory.back() == '/' && !NamesOdbcDriver(directory))
+    directory.pop_back();
   d.servers[Lower(server)] = std::move(directory);
   ++d.generation;
 }
