@@ -4,6 +4,7 @@
 #include <array>
 
 #include "data/datalink.h"
+#include "frame/app_log.h"
 #include "frame/vb_runtime.h"
 #include "ksmain/catalogue.h"
 
@@ -63,6 +64,18 @@ void CopyListedEntry(ResultGrid& grid, std::int32_t row, const RecordSource& rec
   // other failure does.
   grid.Set(row, kSponsorColumn, self.GetSponsorLevel(vb::CStr(record.Field("clientID"))));
   grid.Set(row, kListedEntryTail.column, record.Field(kListedEntryTail.field));
+}
+
+void RunInsert(const std::string& strconnect, const std::string& statement,
+               std::string_view member) {
+  try {
+    data::DataLink link(Variant(strconnect), sql::Dialect::TSql);
+    link.Run(statement);
+    link.Close();
+  } catch (const VbError& failure) {
+    LogApplicationMessage(std::string(member) + ": " + failure.description());
+    throw;
+  }
 }
 
 }  // namespace ksmain::catalogue

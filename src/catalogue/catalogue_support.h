@@ -31,6 +31,13 @@ std::string WithoutHttpPrefix(std::string text);
 // The current local date and time as the write statements carry it (m/d/yyyy h:mm:ss AM).
 std::string NowText();
 
+// Runs a registration or tracking INSERT on the page's connection. The member has already
+// handed the statement back in RC, so a page cannot tell a failed write (a full disk, a
+// missing table) from a stored one; the failure goes to the application log, named by
+// `member`, before it ends the member.
+void RunInsert(const std::string& strconnect, const std::string& statement,
+               std::string_view member);
+
 // Copies one listed entry into `row` in the cells every listing and the entry search use,
 // column 20 holding the sponsor flag of the entry's client.
 void CopyListedEntry(ResultGrid& grid, std::int32_t row, const RecordSource& record,

@@ -10,17 +10,6 @@
 #include "sql/safety.h"
 
 namespace ksmain {
-namespace {
-
-// Runs a registration or tracking INSERT on the page's connection.
-void RunInsert(const std::string& strconnect, const std::string& statement) {
-  data::DataLink link(Variant(strconnect), sql::Dialect::TSql);
-  link.Run(statement);
-  link.Close();
-}
-
-}  // namespace
-
 Variant InsertTable_summary::EncodeUserText(Variant& value) {
   return ksmain::EncodeUserText(value, EncodeRules::Catalogue);
 }
@@ -50,7 +39,7 @@ Variant InsertTable_summary::Insertentries(Variant& arrTable, const std::string&
     for (int index : kColumnOrder) sql += v[index] + "', '";
     sql += now + "') ";
     RC = sql;
-    RunInsert(strconnect, sql);
+    catalogue::RunInsert(strconnect, sql, "Insertentries");
   });
   return Variant();
 }
@@ -83,7 +72,7 @@ Variant InsertTable_summary::InsertClients(Variant& arrTable, const std::string&
     for (int i = 22; i <= 26; ++i) sql += "','" + v[i];
     sql += "')";
     RC = sql;
-    RunInsert(strconnect, sql);
+    catalogue::RunInsert(strconnect, sql, "InsertClients");
   });
   return Variant();
 }

@@ -12,12 +12,6 @@
 namespace ksmain {
 namespace {
 
-void RunTrackingInsert(const std::string& strconnect, const std::string& statement) {
-  data::DataLink link(Variant(strconnect), sql::Dialect::TSql);
-  link.Run(statement);
-  link.Close();
-}
-
 // The view count of one statement: field 0, or "0" when no record came back.
 void CountViews(Variant& count, const std::string& sql, const Variant& strconnect) {
   data::DataLink link(strconnect, sql::Dialect::TSql);
@@ -40,7 +34,7 @@ Variant InsertTable_summary::InsertNavigation(Variant& arrTable, const std::stri
         "INSERT INTO navigation ( address, pagename, articleID, DateTimeValue ) VALUES ('" +
         address + "', '" + pagename + "', '" + article + "', '" + now + "') ";
     RC = sql;
-    RunTrackingInsert(strconnect, sql);
+    catalogue::RunInsert(strconnect, sql, "InsertNavigation");
   });
   return Variant();
 }
@@ -55,7 +49,7 @@ Variant InsertTable_summary::InsertEffectiveness(Variant& arrTable, const std::s
         "INSERT INTO effectiveness ( articleID, Score, DateTimeValue ) VALUES ('" + article +
         "', '" + score + "', '" + now + "') ";
     RC = sql;
-    RunTrackingInsert(strconnect, sql);
+    catalogue::RunInsert(strconnect, sql, "InsertEffectiveness");
   });
   return Variant();
 }

@@ -3,6 +3,8 @@
 #include "data/connection_string.h"
 
 #include <dirent.h>
+#include <limits.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -12,8 +14,10 @@
 #include <shared_mutex>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "data/datalink.h"
+#include "frame/app_log.h"
 #include "ksmain/error.h"
 
 namespace ksmain::data {
@@ -41,14 +45,21 @@ bool IsRegularFile(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-// Device and inode of a regular file; nullopt when the path names none.
-std::optional<std::string> IdentityOf(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-  return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+[[noreturn]] void Fail(const std::string& why) { throw VbError(err::kDatabaseError, why); }
+
+// The path with every symbolic link, "." and ".." resolved; nullopt when it names nothing.
+std::optional<std::string> Canonical(const std::string& path) {
+  char buffer[PATH_MAX];
+  if (::realpath(path.c_str(), buffer) == nullptr) return std::nullopt;
+  return std::string(buffer);
 }
 
-[[noreturn]] void Fail(const std::string& why) { throw VbError(err::kDatabaseError, why); }
+// A database name reached through a server: one plain name inside the server's folder.
+// Anything that could step out of it (a separator, "..", a NUL) names no database there.
+bool IsPlainName(std::string_view name) {
+  return name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos &&
+         name.find("..") == std::string_view::npos;
+}
 
 // The deployment's settings: which directory a server name stands for, and the host that
 // the catalogue's fixed connection string names. Written rarely (at start-up), read on
@@ -57,6 +68,9 @@ std::optional<std::string> IdentityOf(const std::string& path) {
 struct Deployment {
   std::shared_mutex mutex;
   std::unordered_map<std::string, std::string> servers;  // lower-cased name -> directory
+  // Canonical folders a database may lie in; empty: anywhere. The servers' folders are
+  // allowed besides these.
+  std::vector<std::string> allowed_folders;
   std::string catalogue_host = "localhost";
   std::uint64_t generation = 0;
 };
@@ -92,6 +106,37 @@ std::optional<std::string> FindDatabase(const std::string& directory, const std:
   }
   ::closedir(dir);
   return found;
+}
+
+// With allowed folders set, a target must be a regular file whose canonical path lies in
+// one of them or in a server's folder. A refusal fails as a database that cannot be opened
+// (nothing is created) and leaves one line in the application log naming the path.
+void CheckAllowed(const std::string& path) {
+  std::vector<std::string> folders;
+  {
+    Deployment& d = TheDeployment();
+    std::shared_lock lock(d.mutex);
+    if (d.allowed_folders.empty()) return;
+    folders = d.allowed_folders;
+    for (const auto& [name, directory] : d.servers) folders.push_back(directory);
+  }
+  std::optional<std::string> canonical = Canonical(path);
+  if (!canonical) return;  // nothing there: the caller fails it as a missing database
+  bool allowed = false;
+  if (IsRegularFile(*canonical)) {
+    for (const std::string& folder : folders) {
+      std::optional<std::string> root = Canonical(folder);
+      if (!root) continue;
+      const std::string prefix = *root == "/" ? *root : *root + "/";
+      if (canonical->size() > prefix.size() && canonical->compare(0, prefix.size(), prefix) == 0) {
+        allowed = true;
+        break;
+      }
+    }
+  }
+  if (allowed) return;
+  LogApplicationMessage("Refused database path outside the allowed folders: " + path);
+  Fail("Cannot open database '" + path + "': not in an allowed folder.");
 }
 
 bool HasOdbcKey(const std::map<std::string, std::string>& keys) {
@@ -155,31 +200,44 @@ ConnectTarget ResolveUncached(std::string_view text) {
     }
   }
 
-  // A file named directly.
+  // A server and a database on it. OLE DB strings write "Data Source" for the server and
+  // "Initial Catalog" for the database.
+  std::string server = value_of("server");
+  const std::string data_source = value_of("data source");
+  if (server.empty() && !LooksLikePath(data_source)) server = data_source;
+
+  // A file named directly. Once a server is named, "Database" is a name on that server,
+  // never a path: the server's folder is the only place its databases come from.
   for (const char* key : {"data source", "dbq", "database"}) {
+    if (!server.empty() && std::string_view(key) == "database") continue;
     std::string value = value_of(key);
     if (value.empty() || !LooksLikePath(value)) continue;
+    CheckAllowed(value);
     if (!IsRegularFile(value)) Fail("Could not find file '" + value + "'.");
     return ConnectTarget{ConnectTarget::Engine::Embedded, value, {}};
   }
 
   // A driver string naming no file and no server of ours (a DSN, a server the deployment
-  // did not map): the server database it names, through ODBC as written.
+  // did not map): the server database it names, through ODBC as written. Where the host
+  // confines callers to its own databases, only mapped servers are reachable.
   if (HasOdbcKey(keys)) {
-    std::string server = value_of("server");
     bool mapped = false;
-    if (!server.empty()) {
+    bool confined = false;
+    {
       Deployment& d = TheDeployment();
       std::shared_lock lock(d.mutex);
-      mapped = d.servers.contains(Lower(server));
+      mapped = !server.empty() && d.servers.contains(Lower(server));
+      confined = !d.allowed_folders.empty();
     }
-    if (!mapped) return ConnectTarget{ConnectTarget::Engine::Server, std::string(text), "server"};
+    if (!mapped) {
+      if (confined) {
+        LogApplicationMessage("Refused server connection outside the servers map.");
+        Fail("Server does not exist or access denied.");
+      }
+      return ConnectTarget{ConnectTarget::Engine::Server, std::string(text), "server"};
+    }
   }
 
-  // A server and a database on it. OLE DB strings write "Data Source" for the server and
-  // "Initial Catalog" for the database.
-  std::string server = value_of("server");
-  if (server.empty()) server = value_of("data source");
   std::string database = value_of("database");
   if (database.empty()) database = value_of("initial catalog");
   if (server.empty()) Fail("Data source name not found and no default driver specified");
@@ -193,8 +251,10 @@ ConnectTarget ResolveUncached(std::string_view text) {
     if (it == d.servers.end()) Fail("Server '" + server + "' does not exist or access denied.");
     directory = it->second;
   }
-  auto path = FindDatabase(directory, database);
+  std::optional<std::string> path;
+  if (IsPlainName(database)) path = FindDatabase(directory, database);
   if (!path) Fail("Cannot open database \"" + database + "\" requested by the login.");
+  CheckAllowed(*path);
   return ConnectTarget{ConnectTarget::Engine::Embedded, *path, {}};
 }
 
@@ -238,29 +298,57 @@ std::map<std::string, std::string> ParseConnectionString(std::string_view text) 
   return keys;
 }
 
-ConnectTarget ResolveConnectionString(std::string_view text) {
-  // Every member call resolves its string; the members of one deployment use very few
-  // distinct strings, so a small cache saves the parse and the directory look-up.
-  struct Cache {
-    std::mutex mutex;
-    std::uint64_t generation = ~std::uint64_t{0};
-    struct Entry {
-      ConnectTarget target;
-      dev_t device = 0;
-      ino_t inode = 0;
-    };
-    // Looked up by string_view: a hit costs no copy of the text.
-    struct TextHash {
-      using is_transparent = void;
-      std::size_t operator()(std::string_view t) const noexcept {
-        return std::hash<std::string_view>{}(t);
-      }
-    };
-    std::unordered_map<std::string, Entry, TextHash, std::equal_to<>> entries;
-  };
-  static Cache cache;
-  constexpr std::size_t kMaxEntries = 256;
+namespace {
 
+// Every member call resolves its string; the members of one deployment use very few
+// distinct strings, so a small cache saves the parse and the directory look-up. It is
+// bounded by the bytes it holds, not only by its entries: a host fed long strings must not
+// keep them all.
+constexpr std::size_t kMaxCacheEntries = 256;
+constexpr std::size_t kMaxCacheBytes = 256 * 1024;
+// A string longer than this is resolved every time rather than kept.
+constexpr std::size_t kMaxCachedText = 4 * 1024;
+
+struct ResolutionCache {
+  std::mutex mutex;
+  std::uint64_t generation = ~std::uint64_t{0};
+  struct Entry {
+    ConnectTarget target;
+    dev_t device = 0;
+    ino_t inode = 0;
+  };
+  // Looked up by string_view: a hit costs no copy of the text.
+  struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view t) const noexcept {
+      return std::hash<std::string_view>{}(t);
+    }
+  };
+  std::unordered_map<std::string, Entry, TextHash, std::equal_to<>> entries;
+  std::size_t bytes = 0;
+
+  static std::size_t Cost(std::string_view text, const ConnectTarget& target) {
+    return text.size() + target.path.size() + target.identity.size() + sizeof(Entry);
+  }
+  void Clear() {
+    entries.clear();
+    bytes = 0;
+  }
+  void Erase(decltype(entries)::iterator it) {
+    bytes -= Cost(it->first, it->second.target);
+    entries.erase(it);
+  }
+};
+
+ResolutionCache& TheCache() {
+  static ResolutionCache cache;
+  return cache;
+}
+
+}  // namespace
+
+ConnectTarget ResolveConnectionString(std::string_view text) {
+  ResolutionCache& cache = TheCache();
   Deployment& d = TheDeployment();
   std::uint64_t generation;
   {
@@ -270,7 +358,7 @@ ConnectTarget ResolveConnectionString(std::string_view text) {
   {
     std::lock_guard lock(cache.mutex);
     if (cache.generation != generation) {
-      cache.entries.clear();
+      cache.Clear();
       cache.generation = generation;
     }
     auto it = cache.entries.find(text);
@@ -278,36 +366,46 @@ ConnectTarget ResolveConnectionString(std::string_view text) {
     if (it != cache.entries.end() && it->second.target.engine == ConnectTarget::Engine::Server)
       return it->second.target;
     if (it != cache.entries.end()) {
-      // A cached file that has since gone away must fail as an uncached one would; one
-      // made anew at the same path gets its new identity. The one stat() stays on every
-      // open: it is what tells a replaced file apart, and no pooled handle can tell it
-      // (an open handle keeps the old file alive). Only its formatting is saved when the
-      // file is the one seen last time.
+      // The one stat() that stays on every open: it is what tells a replaced file apart, and
+      // no pooled handle can tell it (an open handle keeps the old file alive). While the
+      // file is the one seen last time, the entry answers; a file gone, or another file at
+      // the path (a restored backup, a symbolic link turned elsewhere), is resolved afresh,
+      // allowed folders included.
       struct stat st {};
-      if (::stat(it->second.target.path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-        if (st.st_dev != it->second.device || st.st_ino != it->second.inode) {
-          it->second.device = st.st_dev;
-          it->second.inode = st.st_ino;
-          it->second.target.identity = std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
-        }
+      if (::stat(it->second.target.path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+          st.st_dev == it->second.device && st.st_ino == it->second.inode) {
         return it->second.target;
       }
-      cache.entries.erase(it);
+      cache.Erase(it);
     }
   }
   ConnectTarget target = ResolveUncached(text);
+  struct stat st {};
   if (target.engine == ConnectTarget::Engine::Embedded) {
-    auto identity = IdentityOf(target.path);
-    if (!identity) Fail("Could not find file '" + target.path + "'.");
-    target.identity = std::move(*identity);
+    if (::stat(target.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+      Fail("Could not find file '" + target.path + "'.");
+    }
+    target.identity = std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
   }
+  if (text.size() > kMaxCachedText) return target;
   std::lock_guard lock(cache.mutex);
   if (cache.generation == generation) {
-    if (cache.entries.size() >= kMaxEntries) cache.entries.clear();
-    // Device and inode 0 never match a real file: the first hit formats the identity.
-    cache.entries.emplace(std::string(text), Cache::Entry{target, 0, 0});
+    const std::size_t cost = ResolutionCache::Cost(text, target);
+    if (cache.entries.size() >= kMaxCacheEntries || cache.bytes + cost > kMaxCacheBytes) {
+      cache.Clear();
+    }
+    if (cache.entries.emplace(std::string(text), ResolutionCache::Entry{target, st.st_dev, st.st_ino})
+            .second) {
+      cache.bytes += cost;
+    }
   }
   return target;
+}
+
+std::size_t ResolutionCacheBytes() {
+  ResolutionCache& cache = TheCache();
+  std::lock_guard lock(cache.mutex);
+  return cache.bytes;
 }
 
 bool NamesOdbcDriver(std::string_view text) { return HasOdbcKey(ParseConnectionString(text)); }
@@ -325,6 +423,18 @@ void ClearDataSources() {
   Deployment& d = TheDeployment();
   std::unique_lock lock(d.mutex);
   d.servers.clear();
+  ++d.generation;
+}
+
+void SetAllowedFolders(std::vector<std::string> folders) {
+  for (std::string& folder : folders) {
+    // Compared by canonical path; a folder that does not exist yet is kept as written.
+    if (std::optional<std::string> canonical = Canonical(folder)) folder = std::move(*canonical);
+  }
+  std::erase_if(folders, [](const std::string& folder) { return folder.empty(); });
+  Deployment& d = TheDeployment();
+  std::unique_lock lock(d.mutex);
+  d.allowed_folders = std::move(folders);
   ++d.generation;
 }
 

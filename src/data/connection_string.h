@@ -43,4 +43,7 @@ ConnectTarget ResolveConnectionString(std::string_view text);
 // True when a connection string names an ODBC driver or data source ("Driver=", "DSN=").
 bool NamesOdbcDriver(std::string_view text);
 
+// Bytes the resolution cache holds right now (texts, paths and entries).
+std::size_t ResolutionCacheBytes();
+
 }  // namespace ksmain::data

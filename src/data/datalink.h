@@ -148,6 +148,12 @@ class DataLink {
 // "Database=DB" is added to it and the server database DB is opened through ODBC.
 void SetDataSource(std::string server, std::string directory);
 void ClearDataSources();
+// Confines every connection string to databases in these folders (and the servers'
+// folders): a string that resolves elsewhere (an absolute path, "..", a symbolic link
+// pointing out) or to anything but a regular file fails as a database that cannot be
+// opened, creates nothing, and writes one application-log line naming the refused path.
+// Empty (the default): no confinement. Folders are compared by their canonical paths.
+void SetAllowedFolders(std::vector<std::string> folders);
 // The host named in the catalogue's fixed connection string; "localhost" unless set.
 void SetCatalogueHost(std::string host);
 std::string CatalogueHost();

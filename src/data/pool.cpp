@@ -1,25 +1,39 @@
-// The idle-session pool: a bounded list of idle sessions per database location.
+// The idle-session pool: idle sessions per database location, bounded per location, in
+// total and by age.
 #include "data/pool.h"
 
+#include <algorithm>
+#include <iterator>
 #include <mutex>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "ksmain/library.h"
+
 namespace ksmain::data {
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 // Idle sessions kept per database. Enough for the threads of a busy host; beyond it a
 // returned session is closed rather than kept open for nothing.
 constexpr std::size_t kMaxIdlePerLocation = 8;
 
-using IdleList = std::vector<std::unique_ptr<Session>>;
+struct IdleSession {
+  std::unique_ptr<Session> session;
+  Clock::time_point since;
+};
+using IdleList = std::vector<IdleSession>;
 
-// One database location: the file it named when last seen and the idle sessions on that
-// file. Sessions on an earlier file are never kept, so one list per location is enough.
+// One database location: the file it named when last seen, the idle sessions on that file
+// and how many are lent out. Sessions on an earlier file are never kept, so one list per
+// location is enough. A location with nothing idle and nothing lent is forgotten, so a host
+// that touches many files keeps no trace of those it no longer uses.
 struct Location {
   std::string identity;
   IdleList idle;
+  std::size_t lent = 0;
 };
 
 // Looked up by string_view so a call finds its location without building a key.
@@ -34,13 +48,63 @@ struct Pool {
   std::mutex mutex;
   std::unordered_map<std::string, Location, LocationHash, std::equal_to<>> locations;
   PoolStatistics stats;
+  PoolLimits limits;
+  Clock::time_point last_sweep{};
 };
 
 Pool& ThePool() {
   // Never destroyed: sessions still pooled at exit are left to the process's end rather
-  // than closed in an order that might outlive the driver's own statics.
+  // than closed in an order that might outlive the driver's own statics (hosts close them
+  // in time through Shutdown).
   static Pool* pool = new Pool;
   return *pool;
+}
+
+// Moves the sessions idle for longer than the limit into `closing`; the oldest sit at the
+// front of each list, since sessions are taken from and returned to its back. Runs at most
+// once per tenth of the age limit, so a busy host pays for it rarely.
+void SweepExpired(Pool& pool, Clock::time_point now, IdleList& closing) {
+  if (now - pool.last_sweep < pool.limits.max_idle_age / 10) return;
+  pool.last_sweep = now;
+  for (auto it = pool.locations.begin(); it != pool.locations.end();) {
+    IdleList& idle = it->second.idle;
+    auto fresh = idle.begin();
+    while (fresh != idle.end() && now - fresh->since >= pool.limits.max_idle_age) ++fresh;
+    const auto expired = static_cast<std::size_t>(fresh - idle.begin());
+    if (expired > 0) {
+      std::move(idle.begin(), fresh, std::back_inserter(closing));
+      idle.erase(idle.begin(), fresh);
+      pool.stats.idle -= expired;
+      pool.stats.discarded += expired;
+    }
+    if (idle.empty() && it->second.lent == 0) {
+      it = pool.locations.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+// Makes room for one more idle session under the total bound by closing the one idle the
+// longest, wherever it is.
+void EvictOldest(Pool& pool, IdleList& closing) {
+  while (pool.stats.idle >= pool.limits.max_idle_total && pool.stats.idle > 0) {
+    auto oldest = pool.locations.end();
+    for (auto it = pool.locations.begin(); it != pool.locations.end(); ++it) {
+      if (it->second.idle.empty()) continue;
+      if (oldest == pool.locations.end() ||
+          it->second.idle.front().since < oldest->second.idle.front().since) {
+        oldest = it;
+      }
+    }
+    if (oldest == pool.locations.end()) return;
+    IdleList& idle = oldest->second.idle;
+    closing.push_back(std::move(idle.front()));
+    idle.erase(idle.begin());
+    --pool.stats.idle;
+    ++pool.stats.discarded;
+    if (idle.empty() && oldest->second.lent == 0) pool.locations.erase(oldest);
+  }
 }
 
 }  // namespace
@@ -48,31 +112,50 @@ Pool& ThePool() {
 PooledSession AcquireSession(Driver& driver, std::string location, std::string identity,
                              int timeout_seconds) {
   Pool& pool = ThePool();
-  IdleList stale;  // closed outside the lock
+  IdleList stale;
   {
     std::lock_guard lock(pool.mutex);
+    SweepExpired(pool, Clock::now(), stale);
     auto it = pool.locations.find(std::string_view(location));
     if (it == pool.locations.end()) {
-      it = pool.locations.emplace(location, Location{identity, {}}).first;
+      it = pool.locations.emplace(location, Location{identity, {}, 0}).first;
     } else if (it->second.identity != identity) {
       // A newer file at this location: idle sessions on the earlier one are closed.
       pool.stats.idle -= it->second.idle.size();
       pool.stats.discarded += it->second.idle.size();
       stale.swap(it->second.idle);
       it->second.identity = identity;
+      it->second.lent = 0;  // those still lent belong to the earlier file and are not kept
     }
     IdleList& idle = it->second.idle;
     if (!idle.empty()) {
-      std::unique_ptr<Session> session = std::move(idle.back());
+      std::unique_ptr<Session> session = std::move(idle.back().session);
       idle.pop_back();
       --pool.stats.idle;
       ++pool.stats.reused;
+      ++it->second.lent;
       session->SetTimeout(timeout_seconds);
+      // `stale` closes here, outside the lock.
       return PooledSession{std::move(location), std::move(identity), std::move(session)};
     }
+    ++it->second.lent;
   }
+  // Sessions on a replaced file close before the new file is opened: the last of them
+  // writes its log back into the old file and removes the -wal and -shm beside the path,
+  // which the new file's first session would otherwise take for its own and replay.
+  stale.clear();
   // Opening happens outside the lock: it touches the disk and may wait on other writers.
-  std::unique_ptr<Session> session = driver.Open(location, timeout_seconds);
+  std::unique_ptr<Session> session;
+  try {
+    session = driver.Open(location, timeout_seconds);
+  } catch (...) {
+    std::lock_guard lock(pool.mutex);
+    auto it = pool.locations.find(std::string_view(location));
+    if (it != pool.locations.end() && it->second.identity == identity && it->second.lent > 0) {
+      if (--it->second.lent == 0 && it->second.idle.empty()) pool.locations.erase(it);
+    }
+    throw;
+  }
   std::lock_guard lock(pool.mutex);
   ++pool.stats.opened;
   return PooledSession{std::move(location), std::move(identity), std::move(session)};
@@ -81,27 +164,77 @@ PooledSession AcquireSession(Driver& driver, std::string location, std::string i
 void ReleaseSession(PooledSession pooled) {
   if (!pooled.session) return;
   Pool& pool = ThePool();
+  IdleList closing;  // closed outside the lock
   std::unique_ptr<Session> discard;
   {
     std::lock_guard lock(pool.mutex);
-    // A session on a location's earlier file is not kept once a newer file was seen there.
+    const Clock::time_point now = Clock::now();
     auto it = pool.locations.find(std::string_view(pooled.location));
-    if (it != pool.locations.end() && it->second.identity == pooled.identity &&
-        pooled.session->Reusable() && it->second.idle.size() < kMaxIdlePerLocation) {
-      it->second.idle.push_back(std::move(pooled.session));
+    // A session on a location's earlier file is not kept once a newer file was seen there.
+    const bool current = it != pool.locations.end() && it->second.identity == pooled.identity;
+    if (current && it->second.lent > 0) --it->second.lent;
+    if (current && pooled.session->Reusable() &&
+        it->second.idle.size() < kMaxIdlePerLocation && pool.limits.max_idle_total > 0) {
+      EvictOldest(pool, closing);
+      // Eviction may have forgotten this location if nothing else was on it.
+      it = pool.locations.find(std::string_view(pooled.location));
+      if (it == pool.locations.end()) {
+        it = pool.locations.emplace(pooled.location, Location{pooled.identity, {}, 0}).first;
+      }
+      it->second.idle.push_back(IdleSession{std::move(pooled.session), now});
       ++pool.stats.idle;
+      SweepExpired(pool, now, closing);
       return;
     }
     ++pool.stats.discarded;
     discard = std::move(pooled.session);
+    if (current && it->second.idle.empty() && it->second.lent == 0) pool.locations.erase(it);
+    SweepExpired(pool, now, closing);
   }
-  // Closed outside the lock.
 }
 
 PoolStatistics GetPoolStatistics() {
   Pool& pool = ThePool();
   std::lock_guard lock(pool.mutex);
-  return pool.stats;
+  PoolStatistics stats = pool.stats;
+  stats.locations = pool.locations.size();
+  return stats;
+}
+
+void SetPoolLimits(PoolLimits limits) {
+  Pool& pool = ThePool();
+  IdleList closing;
+  std::lock_guard lock(pool.mutex);
+  pool.limits = limits;
+  pool.last_sweep = {};
+  EvictOldest(pool, closing);
+  SweepExpired(pool, Clock::now(), closing);
+}
+
+PoolLimits GetPoolLimits() {
+  Pool& pool = ThePool();
+  std::lock_guard lock(pool.mutex);
+  return pool.limits;
+}
+
+void CloseIdleSessions() {
+  Pool& pool = ThePool();
+  IdleList closing;
+  {
+    std::lock_guard lock(pool.mutex);
+    for (auto it = pool.locations.begin(); it != pool.locations.end();) {
+      IdleList& idle = it->second.idle;
+      pool.stats.discarded += idle.size();
+      pool.stats.idle -= idle.size();
+      std::move(idle.begin(), idle.end(), std::back_inserter(closing));
+      idle.clear();
+      if (it->second.lent == 0) {
+        it = pool.locations.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
 }
 
 void ResetPool() {
@@ -115,3 +248,15 @@ void ResetPool() {
 }
 
 }  // namespace ksmain::data
+
+namespace ksmain {
+
+void Shutdown() noexcept {
+  // Closing a session touches only its own handle; nothing here can throw past the engine.
+  try {
+    data::CloseIdleSessions();
+  } catch (...) {
+  }
+}
+
+}  // namespace ksmain

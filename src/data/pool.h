@@ -3,6 +3,8 @@
 // session pooling did) so the next call costs a look-up, not an open and a schema read.
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -16,6 +18,16 @@ struct PoolStatistics {
   std::uint64_t reused = 0;    // acquisitions served from the idle pool
   std::uint64_t discarded = 0; // sessions closed because the pool was full or unfit
   std::uint64_t idle = 0;      // sessions idle right now
+  std::uint64_t locations = 0; // database locations the pool keeps track of right now
+};
+
+// How much the pool keeps. Every idle session holds open files (the database, its log
+// and its shared index), so a host that touches many databases must not keep one for each
+// of them: idle sessions are bounded in total, the longest idle closed first, and a
+// session idle for longer than the age limit is closed.
+struct PoolLimits {
+  std::size_t max_idle_total = 32;
+  std::chrono::steady_clock::duration max_idle_age = std::chrono::seconds(60);
 };
 
 // A session on loan; returning it to the pool is the caller's job (ReleaseSession).
@@ -33,6 +45,12 @@ PooledSession AcquireSession(Driver& driver, std::string location, std::string i
 void ReleaseSession(PooledSession pooled);
 
 PoolStatistics GetPoolStatistics();
+void SetPoolLimits(PoolLimits limits);
+PoolLimits GetPoolLimits();
+// Closes every idle session (each database's log is written back into its file when its
+// last session closes); sessions lent out are closed when they come back. The counters
+// stay.
+void CloseIdleSessions();
 // Closes every idle session and zeroes the counters (tests, and a host that wants its
 // database files released, e.g. before deleting them).
 void ResetPool();

@@ -22,7 +22,7 @@ namespace ksmain::vb {
 // ---- Text ---------------------------------------------------------------------------
 
 // CStr: the display text of a value. Empty is "", Boolean "True"/"False", Double with up
-// to 15 significant digits ("0.5", "1E+20", "-1.5E-07"), Currency with up to 4 decimals,
+// to 15 significant digits ("0.5", "1E+20", "5.6789E-12"), Currency with up to 4 decimals,
 // Date "12/6/2026", "12/6/2026 2:05:09 PM" or time-only "2:05:09 PM". Null raises 94;
 // an array raises 13.
 std::string CStr(const Variant& v);
@@ -31,8 +31,9 @@ std::string CStr(const Variant& v);
 // operator): Null and Empty give "", everything else CStr.
 std::string ConcatText(const Variant& v);
 
-// Double as the runtime prints it: 15 significant digits, trailing zeros dropped, fixed
-// notation from 0.0001 up to below 1E+15 and E notation outside ("1E-05", "1E+15"). The
+// Double as the runtime prints it: 15 significant digits, trailing zeros dropped, plain
+// decimals below 1E+15 while every significant digit stands within 15 decimal places
+// ("0.00001", "0.000000000056789"), E notation otherwise ("5.6789E-12", "1E+15"). The
 // runtime holds no infinities or NaN; such a value raises 6.
 std::string DoubleText(double d);
 
@@ -47,9 +48,11 @@ std::string Replace(std::string_view s, std::string_view find, std::string_view 
 
 // ---- Numbers ------------------------------------------------------------------------
 
-// IsNumeric: numbers, Booleans, Empty, and text that reads as a number (blanks around,
-// a sign, a decimal point, grouping commas, an exponent; "&H" hex). Null, dates and
-// arrays are not numeric.
+// IsNumeric: numbers, Booleans, Empty, and text that reads as a number: digits with a
+// decimal point, grouping commas and an exponent; around them blanks and, each at most
+// once, a sign and the currency sign before or after ("$-11", "11 $", "0-", "+ 0") and
+// parentheses for a negative ("(5)"); or "&H" hex. Null, dates and arrays are not numeric.
+// (Text joined into SQL unquoted is checked by the statement lexer, not by this reader.)
 bool IsNumeric(const Variant& v);
 
 // Text to number as the runtime reads it; nullopt when the text is not numeric. Numeric
@@ -59,7 +62,8 @@ std::optional<double> ParseNumber(std::string_view text);
 
 // CDbl / CInt / CLng / CCur / CBool. Halves round to even in CInt and CLng (0.5 -> 0,
 // 1.5 -> 2, 2.5 -> 2) and at the fourth decimal in CCur. Empty is 0, True -1, a Date its
-// serial; text reads as in ParseNumber (CBool also takes "True"/"False"). Out of range
+// serial; text reads as in ParseNumber (CBool also takes "True"/"False" and "#TRUE#"/
+// "#FALSE#"). Out of range
 // raises 6, non-numeric text 13, Null 94, an array 13.
 double CDbl(const Variant& v);
 std::int16_t CInt(const Variant& v);
@@ -104,9 +108,12 @@ DateParts SplitDate(double serial);
 
 // CDate: the forms a user types: m/d/yyyy and m-d-yyyy, yyyy-mm-dd, month names and their
 // abbreviations ("2 January, 1970", "2-Jan-1970", "Jan 2, 1970"), times with or without
-// seconds and AM/PM, date and time together; two-digit years 00-29 -> 20xx, 30-99 -> 19xx;
-// a day-month order taken when month-day is impossible (13/1/2026 is January 13).
-// "m/d" without a year is in the current year; a lone number in text is not a date.
+// seconds and AM/PM ("A"/"P" too; ignored past 12 o'clock), date and time together,
+// separated by any blank (the ideographic space too); two-digit years 00-29 -> 20xx,
+// 30-99 -> 19xx; year-month-day when the first number cannot be a month ("14 2 3" is
+// 2/3/2014), day-month-year when neither fits (13/1/2026 is January 13). "." joins the
+// parts of a time as ":" does ("2.5" is 2:05 AM; "02.01.1970" is no date). "m/d" without
+// a year is in the current year; a lone number in text is not a date.
 // Numbers convert as serials (6 outside the date range). Non-dates raise 13, Null 94.
 double CDate(const Variant& v);
 // The same rules on text; nullopt when it is not a date.

@@ -77,6 +77,30 @@ TEST_F(RegistrationTest, ArraysThatCannotBeReadLeaveRCAsItWas) {
     cat_.InsertNavigation(arr, db_.connect().AsString(), rc);
     EXPECT_EQ(rc, Variant("kept")) << input;
   }
+  EXPECT_TRUE(log_.empty());
+}
+
+// A write that fails (here: its table is gone, as good as a full disk to the member)
+// still hands its statement back in RC, as on success, and leaves one log line naming
+// the member.
+TEST_F(RegistrationTest, FailedInsertsKeepTheirStatementInRCAndAreLogged) {
+  db_.Exec("DROP TABLE entries; DROP TABLE clients; DROP TABLE navigation; DROP TABLE effectiveness");
+  using Member = Variant (InsertTable_summary::*)(Variant&, const std::string&, Variant&);
+  const std::pair<Member, const char*> members[] = {
+      {&InsertTable_summary::Insertentries, "Insertentries"},
+      {&InsertTable_summary::InsertClients, "InsertClients"},
+      {&InsertTable_summary::InsertNavigation, "InsertNavigation"},
+      {&InsertTable_summary::InsertEffectiveness, "InsertEffectiveness"},
+  };
+  for (const auto& [member, name] : members) {
+    SCOPED_TRACE(name);
+    log_.clear();
+    Variant arr = EntryForm(), rc;
+    (cat_.*member)(arr, db_.connect().AsString(), rc);
+    EXPECT_EQ(rc.AsString().rfind("INSERT INTO ", 0), 0u) << rc;
+    ASSERT_EQ(log_.size(), 1u);
+    EXPECT_EQ(log_[0].rfind(std::string(name) + ": ", 0), 0u) << log_[0];
+  }
 }
 
 TEST_F(RegistrationTest, NavigationAndScoresAreRecorded) {

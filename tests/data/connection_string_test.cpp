@@ -3,8 +3,13 @@
 #include "data/connection_string.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <vector>
 
 #include "data/datalink.h"
+#include "frame/app_log.h"
 #include "ksmain/error.h"
 #include "scratch_db.h"
 
@@ -56,6 +61,7 @@ TEST_F(ResolveTest, ResolvesPathsAndServers) {
   };
   const std::string velda = dir_.File("veldaSQL.db");
   const std::string portfolio = dir_.File("portfolio.db");
+  const std::string dir_name = std::filesystem::path(dir_.dir()).filename().string();
   const Case cases[] = {
       /* 1 */ {"Data Source=" + portfolio, portfolio},
       /* 2 */ {"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + portfolio, portfolio},
@@ -70,6 +76,12 @@ TEST_F(ResolveTest, ResolvesPathsAndServers) {
       /* 11 */ {"Data Source=" + dir_.File("missing.db"), ""},
       /* 12 */ {"", ""},
       /* 13 */ {"   ;  ", ""},
+      // A database reached through a server is a plain name in the server's folder.
+      /* 14 */ {"server=dbhost;Initial Catalog=../" + dir_name + "/veldaSQL", ""},
+      /* 15 */ {"server=dbhost;Database=" + portfolio, ""},
+      /* 16 */ {"Data Source=dbhost;Database=./portfolio", ""},
+      /* 17 */ {"server=dbhost;Database=..\\portfolio", ""},
+      /* 18 */ {std::string("server=dbhost;Database=portfolio\0x", 34), ""},
   };
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     SCOPED_TRACE("case " + std::to_string(i + 1));
@@ -94,6 +106,72 @@ TEST_F(ResolveTest, DataSourceChangesTakeEffect) {
   EXPECT_THROW(ResolveConnectionString(text), VbError);
   SetDataSource("dbhost", dir_.dir() + "/");
   EXPECT_EQ(ResolveConnectionString(text).path, dir_.File("veldaSQL.db"));
+}
+
+// Confined to allowed folders, a string leads only to regular files inside them or inside
+// a server's folder; every refusal is logged once with its path and creates nothing.
+TEST_F(ResolveTest, AllowedFoldersConfineEveryString) {
+  namespace fs = std::filesystem;
+  fs::create_directories(dir_.File("ok/dir.db"));
+  fs::create_directories(dir_.File("srv"));
+  MakeDatabase(dir_.File("ok/a.db"), "CREATE TABLE t (x)");
+  MakeDatabase(dir_.File("srv/s.db"), "CREATE TABLE t (x)");
+  fs::create_symlink(dir_.File("portfolio.db"), dir_.File("ok/out.db"));
+  fs::create_symlink(dir_.File("ok/a.db"), dir_.File("srv/in.db"));
+  ASSERT_EQ(::mkfifo(dir_.File("ok/fifo.db").c_str(), 0600), 0);
+  ClearDataSources();
+  SetDataSource("dbhost", dir_.File("srv"));
+  SetAllowedFolders({dir_.File("ok/../ok/")});
+  std::vector<std::string> log;
+  SetApplicationLogSink([&](std::string_view m) { log.emplace_back(m); });
+  struct Case {
+    std::string text;
+    bool allowed;
+  };
+  const Case cases[] = {
+      /* 1 */ {"Data Source=" + dir_.File("ok/a.db"), true},
+      /* 2 */ {"server=dbhost;Database=s", true},
+      /* 3 */ {"Data Source=" + dir_.File("srv/in.db"), true},
+      /* 4 */ {"Data Source=" + dir_.File("portfolio.db"), false},
+      /* 5 */ {"Data Source=" + dir_.File("ok/../portfolio.db"), false},
+      /* 6 */ {"Data Source=" + dir_.File("ok/out.db"), false},
+      /* 7 */ {"Data Source=" + dir_.File("ok/dir.db"), false},
+      /* 8 */ {"Data Source=" + dir_.File("ok/fifo.db"), false},
+      /* 9 */ {"Data Source=/dev/null", false},
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE("case " + std::to_string(i + 1));
+    log.clear();
+    if (cases[i].allowed) {
+      EXPECT_NO_THROW(ResolveConnectionString(cases[i].text));
+      EXPECT_TRUE(log.empty());
+      continue;
+    }
+    EXPECT_THROW(ResolveConnectionString(cases[i].text), VbError);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].find(cases[i].text.substr(12)), std::string::npos) << log[0];
+  }
+  // A cached string whose file becomes a link out of the folders is refused from then on.
+  fs::remove(dir_.File("ok/a.db"));
+  fs::create_symlink(dir_.File("portfolio.db"), dir_.File("ok/a.db"));
+  EXPECT_THROW(ResolveConnectionString("Data Source=" + dir_.File("ok/a.db")), VbError);
+  SetAllowedFolders({});
+  EXPECT_NO_THROW(ResolveConnectionString("Data Source=" + dir_.File("portfolio.db")));
+  SetApplicationLogSink({});
+  EXPECT_FALSE(fs::exists(dir_.File("portfolio.db-wal")));
+}
+
+// The cache keeps what it holds within its byte bound however long the strings are.
+TEST_F(ResolveTest, CacheIsBoundedByBytes) {
+  const std::string base = "Data Source=" + dir_.File("portfolio.db") + ";x=";
+  for (int i = 0; i < 300; ++i) {
+    const std::string padded = base + std::string(static_cast<std::size_t>(i) * 64, 'a');
+    ASSERT_EQ(ResolveConnectionString(padded).path, dir_.File("portfolio.db"));
+    ASSERT_LE(ResolutionCacheBytes(), 256u * 1024u);
+  }
+  const std::string huge = base + std::string(4u << 20, 'b');
+  ASSERT_EQ(ResolveConnectionString(huge).path, dir_.File("portfolio.db"));
+  EXPECT_LE(ResolutionCacheBytes(), 256u * 1024u);
 }
 
 TEST(CatalogueHostTest, DefaultsToLocalhost) {

@@ -3,6 +3,9 @@
 #include "data/datalink.h"
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+
+#include <filesystem>
 
 #include "frame/vb_runtime.h"
 #include "scratch_db.h"
@@ -239,14 +242,54 @@ TEST_F(DataLinkTest, ConnectionsThatCannotOpen) {
   }
 }
 
+// Only a file that already is a database opens; anything else (an empty file included)
+// fails and is left exactly as it was, with nothing made beside it.
 TEST_F(DataLinkTest, NotADatabaseFails) {
-  const std::string path = dir_.File("notes.db");
-  {
-    std::FILE* f = std::fopen(path.c_str(), "w");
-    std::fputs("this is not a database file, just some text that is long enough", f);
-    std::fclose(f);
+  const std::string contents[] = {
+      "this is not a database file, just some text that is long enough",
+      "",
+      std::string("SQLite format 3", 15),
+  };
+  for (std::size_t i = 0; i < std::size(contents); ++i) {
+    SCOPED_TRACE("case " + std::to_string(i + 1));
+    const std::string path = dir_.File("notes" + std::to_string(i) + ".db");
+    {
+      std::FILE* f = std::fopen(path.c_str(), "w");
+      std::fwrite(contents[i].data(), 1, contents[i].size(), f);
+      std::fclose(f);
+    }
+    EXPECT_THROW(DataLink(Variant("Data Source=" + path), sql::Dialect::Jet), VbError);
+    EXPECT_EQ(std::filesystem::file_size(path), contents[i].size());
+    EXPECT_FALSE(std::filesystem::exists(path + "-wal"));
+    EXPECT_FALSE(std::filesystem::exists(path + "-shm"));
   }
-  EXPECT_THROW(DataLink(Variant("Data Source=" + path), sql::Dialect::Jet), VbError);
+}
+
+// A database on a read-only mount reads as usual; writes fail as database errors.
+TEST_F(DataLinkTest, ReadOnlyFolderIsReadable) {
+  namespace fs = std::filesystem;
+  {
+    DataLink link(Variant(connect_), sql::Dialect::Jet);
+    link.Run("UPDATE kinds SET name = 'Gamma' WHERE ID = 1");
+  }
+  ResetPool();  // the log goes back into the file, as at the end of a run
+  const std::string ro = dir_.File("ro");
+  fs::create_directories(ro);
+  if (::mount(dir_.dir().c_str(), ro.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+    GTEST_SKIP() << "no bind mount here";
+  }
+  struct Unmount {
+    std::string path;
+    ~Unmount() {
+      ResetPool();
+      ::umount2(path.c_str(), MNT_DETACH);
+    }
+  } unmount{ro};
+  ASSERT_EQ(::mount(nullptr, ro.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr), 0);
+  const std::string connect = "Data Source=" + ro + "/kinds.db";
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(Fetch(connect, 1, "name"), Variant("Gamma"));
+  DataLink link(Variant(connect), sql::Dialect::Jet);
+  EXPECT_THROW(link.Run("UPDATE kinds SET name = 'x' WHERE ID = 1"), VbError);
 }
 
 // Members join keys and values into their texts; texts of one shape share a statement, and

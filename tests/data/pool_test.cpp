@@ -1,8 +1,10 @@
 // Pooling, statement reuse, schema changes seen across connections, and several threads
 // writing and reading one database at once.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 
 #include <atomic>
+#include <filesystem>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -10,6 +12,7 @@
 #include "data/datalink.h"
 #include "data/pool.h"
 #include "frame/vb_runtime.h"
+#include "ksmain/library.h"
 #include "scratch_db.h"
 
 namespace ksmain::data {
@@ -81,21 +84,151 @@ TEST(PoolTest, SchemaChangeByAnotherConnectionIsSeen) {
   EXPECT_EQ(GetPoolStatistics().opened, 2u) << "the pooled session was reused, not reopened";
 }
 
-// A database deleted and made anew at the same path is a new database: pooled sessions on
-// the old file must not answer for it, and a deleted one must fail to open.
-TEST(PoolTest, ReplacedDatabaseFileIsNotServedFromThePool) {
+// A database deleted and made anew at the same path, or a restored backup moved over it,
+// is a new database: pooled sessions on the old file must not answer for it, the old
+// file's log must not be replayed into it, and a deleted one must fail to open.
+TEST(PoolTest, ReplacedDatabaseFileIsServedAsTheNewFile) {
+  namespace fs = std::filesystem;
   ScratchDir dir;
   const std::string path = dir.File("p.db");
   const std::string connect = MakeDatabase(path, "CREATE TABLE t (v); INSERT INTO t VALUES ('old');");
-  {
+  auto count = [&] {
     DataLink link(Variant(connect), sql::Dialect::Jet);
-    EXPECT_EQ(link.Query("SELECT v FROM t").Field("v"), Variant("old"));
-  }
-  for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path + suffix);
+    return link.Query("SELECT count(*) AS c FROM t").Field("c");
+  };
+  EXPECT_EQ(count(), Variant(1));
+  for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(path + suffix);
   EXPECT_THROW(DataLink(Variant(connect), sql::Dialect::Jet), VbError);
   MakeDatabase(path, "CREATE TABLE t (v); INSERT INTO t VALUES ('new');");
+  {
+    DataLink link(Variant(connect), sql::Dialect::Jet);
+    EXPECT_EQ(link.Query("SELECT v FROM t").Field("v"), Variant("new"));
+  }
+
+  // A backup of one row; then 50 rows written, which stay in the log while sessions are
+  // pooled; then the backup restored by a rename over the path.
+  Shutdown();
+  fs::copy_file(path, dir.File("backup.db"));
+  for (int i = 0; i < 50; ++i) {
+    DataLink link(Variant(connect), sql::Dialect::Jet);
+    link.Run("INSERT INTO t (v) VALUES ('lost')");
+  }
+  ASSERT_TRUE(fs::exists(path + "-wal"));
+  fs::rename(dir.File("backup.db"), path);
+  EXPECT_EQ(count(), Variant(1));
+  EXPECT_EQ(EngineDatabase::Open(path).Scalar("PRAGMA integrity_check"), Variant("ok"));
+}
+
+// Shutdown writes every committed row into the database file itself, and the library
+// goes on working after it (twice over).
+TEST(PoolTest, ShutdownLeavesEveryRowInTheFile) {
+  namespace fs = std::filesystem;
+  ScratchDir dir;
+  const std::string path = dir.File("p.db");
+  const std::string connect = MakeDatabase(path, "CREATE TABLE t (v);");
+  for (int round = 1; round <= 2; ++round) {
+    {
+      DataLink link(Variant(connect), sql::Dialect::Jet);
+      link.Run("INSERT INTO t (v) VALUES ('x')");
+    }
+    EXPECT_GE(GetPoolStatistics().idle, 1u);
+    Shutdown();
+    Shutdown();
+    EXPECT_EQ(GetPoolStatistics().idle, 0u);
+    EXPECT_FALSE(fs::exists(path + "-wal"));
+    fs::copy_file(path, dir.File("copy.db"), fs::copy_options::overwrite_existing);
+    DataLink link(Variant("Data Source=" + dir.File("copy.db")), sql::Dialect::Jet);
+    EXPECT_EQ(link.Query("SELECT count(*) AS c FROM t").Field("c"), Variant(round));
+  }
+}
+
+// Idle sessions are bounded in total across databases, the longest idle closed first,
+// and closed once idle past the age limit; the pool forgets databases it no longer holds.
+TEST(PoolTest, IdleSessionsAreBoundedInTotalAndByAge) {
+  ScratchDir dir;
+  const PoolLimits defaults = GetPoolLimits();
+  SetPoolLimits(PoolLimits{4, std::chrono::milliseconds(200)});
+  std::vector<std::string> connects;
+  for (int i = 0; i < 12; ++i) {
+    connects.push_back(MakeDatabase(dir.File("d" + std::to_string(i) + ".db"), "CREATE TABLE t (x)"));
+  }
+  ResetPool();
+  for (int round = 0; round < 3; ++round) {
+    for (const std::string& connect : connects) {
+      DataLink link(Variant(connect), sql::Dialect::Jet);
+      link.Query("SELECT x FROM t");
+      link.Close();
+      ASSERT_LE(GetPoolStatistics().idle, 4u);
+      ASSERT_LE(GetPoolStatistics().locations, 5u);
+    }
+  }
+  // The most recent four are the ones kept.
+  {
+    DataLink link(Variant(connects.back()), sql::Dialect::Jet);
+    EXPECT_EQ(GetPoolStatistics().reused, 1u);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  {
+    DataLink link(Variant(connects.front()), sql::Dialect::Jet);
+  }
+  EXPECT_EQ(GetPoolStatistics().idle, 1u) << "sessions idle past the age limit are closed";
+  SetPoolLimits(defaults);
+}
+
+// A full disk fails the write; once space is back, writes succeed again and the log gives
+// its space back. Simulated with a small memory file system.
+TEST(PoolTest, FullDiskRecoversOnceSpaceIsBack) {
+  namespace fs = std::filesystem;
+  ScratchDir dir;
+  const std::string disk = dir.File("disk");
+  fs::create_directories(disk);
+  if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=512k") != 0) {
+    GTEST_SKIP() << "no small file system can be mounted here";
+  }
+  struct Unmount {
+    std::string path;
+    ~Unmount() {
+      ResetPool();
+      ::umount2(path.c_str(), MNT_DETACH);
+    }
+  } unmount{disk};
+  // Rows rewritten in place: a log written back needs no more room in the file.
+  const std::string connect = MakeDatabase(
+      disk + "/f.db",
+      "CREATE TABLE t (ID INTEGER PRIMARY KEY, v);"
+      "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 19) "
+      "INSERT INTO t SELECT i, randomblob(3000) FROM n;");
+  Shutdown();
+  // Space to give back later; the log's growth fills the rest.
+  const std::string reserve = disk + "/reserve";
+  {
+    std::FILE* f = std::fopen(reserve.c_str(), "w");
+    const std::string block(16 * 1024, 'r');
+    std::fwrite(block.data(), 1, block.size(), f);
+    std::fclose(f);
+  }
+  auto update = [](int i) {
+    return "UPDATE t SET v = '" + std::string(3000, static_cast<char>('a' + i % 26)) +
+           "' WHERE ID = " + std::to_string(i % 20);
+  };
+  bool full = false;
+  for (int i = 0; i < 400 && !full; ++i) {
+    try {
+      DataLink link(Variant(connect), sql::Dialect::Jet);
+      link.Run(update(i));
+    } catch (const VbError&) {
+      full = true;
+    }
+  }
+  ASSERT_TRUE(full) << "the disk never filled";
+  fs::remove(reserve);
+  for (int i = 0; i < 20; ++i) {
+    DataLink link(Variant(connect), sql::Dialect::Jet);
+    ASSERT_NO_THROW(link.Run(update(i))) << "write " << i << " after space came back";
+  }
+  EXPECT_LT(fs::file_size(disk + "/f.db-wal"), 128u * 1024u) << "the log kept its space";
   DataLink link(Variant(connect), sql::Dialect::Jet);
-  EXPECT_EQ(link.Query("SELECT v FROM t").Field("v"), Variant("new"));
+  EXPECT_EQ(link.Query("SELECT count(*) AS c FROM t").Field("c"), Variant(20));
 }
 
 // Four threads, each opening its own links as members do, insert and read back at once.

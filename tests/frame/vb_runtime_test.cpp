@@ -39,8 +39,9 @@ TEST(VbText, CStrOfEveryKind) {
       {I2(-7), "-7"},           {Variant(45), "45"},           {Variant(0.5), "0.5"},
       {Variant(100.0), "100"},  {Variant(1.0 / 3.0), "0.333333333333333"},
       {Variant(0.1 + 0.2), "0.3"},  {Variant(999999999999999.0), "999999999999999"},
-      {Variant(1e15), "1E+15"},     {Variant(1e20), "1E+20"},  {Variant(-1.5e-7), "-1.5E-07"},
-      {Variant(0.0001), "0.0001"},  {Variant(1e-5), "1E-05"},  {Variant(1.5e300), "1.5E+300"},
+      {Variant(1e15), "1E+15"},     {Variant(1e20), "1E+20"},  {Variant(-1.5e-7), "-0.00000015"},
+      {Variant(1e-5), "0.00001"},   {Variant(5.6789e-11), "0.000000000056789"},
+      {Variant(5.6789e-12), "5.6789E-12"},  {Variant(1.5e300), "1.5E+300"},
       {Variant(-0.0), "0"},     {Cy(123400), "12.34"},  {Cy(50000), "5"},  {Cy(-5), "-0.0005"},
       {Dt(Serial(2026, 12, 6)), "12/6/2026"},
       {Dt(Serial(2026, 12, 6, 14, 5, 9)), "12/6/2026 2:05:09 PM"},
@@ -83,6 +84,11 @@ TEST(VbNumber, NumericText) {
       {"  ", std::nullopt}, {"abc", std::nullopt}, {"1.2.3", std::nullopt},
       {".", std::nullopt}, {"1e", std::nullopt}, {",1", std::nullopt}, {"1 2", std::nullopt},
       {"&H", std::nullopt}, {"&HG", std::nullopt}, {"12/6/2026", std::nullopt},
+      // The currency sign, a trailing sign, parentheses and blanks after a sign.
+      {"$11", 11},         {"$-11", -11},       {"-$11", -11},       {"11 $", 11},
+      {"$1,234.5", 1234.5}, {"0-", 0},          {"5-", -5},          {"(5)", -5},
+      {"+ 0", 0},          {"(5", std::nullopt}, {"5)", std::nullopt}, {"-5-", std::nullopt},
+      {"$$1", std::nullopt}, {"1-1", std::nullopt},
   };
   int n = 0;
   for (const auto& c : cases) {
@@ -145,6 +151,8 @@ TEST(VbNumber, DoubleCurrencyBoolean) {
 
   EXPECT_TRUE(CBool(Variant(" true")));
   EXPECT_FALSE(CBool(Variant("False")));
+  EXPECT_TRUE(CBool(Variant("#TRUE#")));
+  EXPECT_FALSE(CBool(Variant("#false#")));
   EXPECT_TRUE(CBool(Variant("-1")));
   EXPECT_FALSE(CBool(Variant()));
   EXPECT_EQ(ErrorOf([] { CBool(Variant("yes")); }), 13);
@@ -221,7 +229,11 @@ TEST(VbDate, TextThatReadsAsDate) {
       {"12/6/2026 2:05 PM", Serial(2026, 12, 6, 14, 5)},
       {"2:05:09 PM", Serial(1899, 12, 30, 14, 5, 9)},
       {"14:05", Serial(1899, 12, 30, 14, 5)},
-      {"12:00 AM", 0},  {"12:00 PM", 0.5},  {"3 pm", 0.625},
+      {"12:00 AM", 0},  {"12:00 PM", 0.5},  {"3 pm", 0.625},  {"00:00 a", 0},
+      {"12:59 p", Serial(1899, 12, 30, 12, 59)},  {"13:00 PM", Serial(1899, 12, 30, 13, 0)},
+      {"0.1", Serial(1899, 12, 30, 0, 1)},        {"1.5.2", Serial(1899, 12, 30, 1, 5, 2)},
+      {"3 4 2.5", Serial(year, 3, 4, 2, 5)},      {"14 2 3", Serial(2014, 2, 3)},
+      {"6/30/2011\u30001:20:34", Serial(2011, 6, 30, 1, 20, 34)},
       {"13/1/2026", Serial(2026, 1, 13)},  {"2/29/2024", Serial(2024, 2, 29)},
       {"1/2/29", Serial(2029, 1, 2)},      {"1/2/30", Serial(1930, 1, 2)},
       {"12/2026", Serial(2026, 12, 1)},    {"3/4", Serial(year, 3, 4)},
@@ -234,8 +246,8 @@ TEST(VbDate, TextThatReadsAsDate) {
     EXPECT_NEAR(*got, c.serial, 1e-9) << "case " << n << " " << c.text;
   }
   for (const char* text : {"24:00", "0:60", "2/30/2026", "2/29/2025", "abc", "", "1/2/3/4", "45",
-                           "12/6/2026 14:05 3:00", "12/6/ 2026 PM", "1//2/2026", "/1/2/2026",
-                           "13:00 PM", "12/6 14:05 /2026"}) {
+                           "1 am 2 3.4", "12/6/ 2026 PM", "1//2/2026", "/1/2/2026", "1.5 2",
+                           "12/6 14:05 /2026", "02.01.1970", "2013-05-14 02:04:12.017000000"}) {
     EXPECT_FALSE(ParseDate(text).has_value()) << text;
     EXPECT_FALSE(IsDate(Variant(text))) << text;
   }

@@ -86,7 +86,8 @@ TEST(Safety, BareAcceptsOnlyOneNumber) {
   }
   for (const Variant& bad : {Variant("1; DROP TABLE x"), Variant(""), Variant("%"), Variant("1 or 1=1"),
                              Variant("1 -- x"), Variant("1/*x*/"), Variant("0x10"), Variant("1,000"),
-                             Variant("'1'"), Variant("- -1"), Variant::Null(), Variant()}) {
+                             Variant("'1'"), Variant("- -1"), Variant("$11"), Variant("(0)"), Variant("0-"),
+                             Variant::Null(), Variant()}) {
     EXPECT_THROW(Bare(bad), SqlError) << bad;
   }
   EXPECT_EQ(Bare(Variant(" 12 ")), " 12 ");  // the text goes in unchanged

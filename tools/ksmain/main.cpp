@@ -3,12 +3,16 @@
 //   ksmain init portfolio|catalogue FILE [--demo]
 //   ksmain sql --dialect jet|tsql [--db FILE] [--run]
 //   ksmain demo [DIR]                a page-like session on fresh demo databases
+//   ksmain import SRC DEST [--schema portfolio|catalogue] [--append]
 #include <CLI/CLI.hpp>
 #include <iostream>
+#include <unistd.h>
 
 #include "bridge.h"
 #include "commands.h"
+#include "import_command.h"
 #include "ksmain/dispatch.h"
+#include "ksmain/library.h"
 #include "ksmain/version.h"
 
 int main(int argc, char** argv) {
@@ -97,16 +101,31 @@ DESCRIPTION
 EXAMPLE
   ksmain demo /tmp/ksmain-demo)");
 
+  std::string src, dest, schema;
+  bool append = false;
+  auto* import = app.add_subcommand("import", "copy an Access file or embedded database into an embedded database");
+  import->add_option("src", src, "Access file (.mdb/.accdb) or embedded database")->required();
+  import->add_option("dest", dest, "embedded database file (new, or without rows unless --append)")->required();
+  import->add_option("--schema", schema, "match to a schema")->check(CLI::IsMember({"portfolio", "catalogue"}));
+  import->add_flag("--append", append, "add to a destination that already has rows");
+
   CLI11_PARSE(app, argc, argv);
   DllRegisterServer();
+  int rc = 0;
   try {
-    if (call->parsed()) return ksmain::bridge::RunCall(std::cin, std::cout, std::cerr);
-    if (init->parsed()) return ksmain::tool::Init(kind, file, demo_data);
-    if (sql->parsed()) return ksmain::tool::Sql(dialect, db, run, std::cin, std::cout);
-    if (demo->parsed()) return ksmain::tool::Demo(dir, std::cout);
+    if (call->parsed()) rc = ksmain::bridge::RunCall(std::cin, std::cout, std::cerr);
+    if (init->parsed()) rc = ksmain::tool::Init(kind, file, demo_data);
+    if (sql->parsed()) rc = ksmain::tool::Sql(dialect, db, run, std::cin, std::cout);
+    if (demo->parsed()) rc = ksmain::tool::Demo(dir, std::cout);
+    if (import->parsed()) {
+      rc = ksmain::tool::Import(src, dest, schema, append, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
+    }
   } catch (const std::exception& e) {
     std::cerr << "ksmain: " << e.what() << "\n";
-    return 1;
+    rc = 1;
   }
-  return 0;
+  // Every command ends here: the pooled sessions close and write their logs back, so the
+  // database files alone hold every row committed by this run.
+  ksmain::Shutdown();
+  return rc;
 }

@@ -3,9 +3,15 @@
 // writes in their own immediate transaction, and the database's stored procedures.
 #include "data/sqlite/sqlite_session.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <mutex>
+#include <unordered_set>
+#include <utility>
 
 #include "data/sqlite/functions.h"
 #include "data/sqlite/sqlite_values.h"
@@ -134,6 +140,10 @@ SqliteSession::SqliteSession(sqlite3* db, std::string path, int timeout_seconds)
     ExecSimple("PRAGMA foreign_keys=OFF");
     RegisterEngineFunctions(db_);
     RefreshCatalog();
+    // The catalogue read has opened the log; a session keeps the same log files open for
+    // its whole life, so these identities stay true while it lives.
+    wal_ = IdOf(path_ + "-wal");
+    shm_ = IdOf(path_ + "-shm");
   } catch (...) {
     if (schema_version_stmt_ != nullptr) sqlite3_finalize(schema_version_stmt_);
     sqlite3_close_v2(db_);
@@ -144,11 +154,102 @@ SqliteSession::SqliteSession(sqlite3* db, std::string path, int timeout_seconds)
 SqliteSession::~SqliteSession() {
   ClearStatements();
   sqlite3_finalize(schema_version_stmt_);
+  ForgetMovedFile();
+}
+
+SqliteSession::FileId SqliteSession::IdOf(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return FileId{};
+  return FileId{true, st.st_dev, st.st_ino};
+}
+
+// Closes the handle. When the file was moved or replaced meanwhile (a restored backup
+// renamed over the path), the engine neither writes its log back nor removes it on close,
+// and the file that now has the path would replay that log as its own. So the log goes
+// into the old file here (which it belongs to, wherever that file now is), and the -wal
+// and -shm at the path are removed while they are still the ones this session used: a
+// log made since for the new file has another identity and stays.
+void SqliteSession::ForgetMovedFile() noexcept {
+  int moved = 0;
+  if (wal_.known &&
+      sqlite3_file_control(db_, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved) {
+    sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+  } else {
+    moved = 0;
+  }
   sqlite3_close_v2(db_);
+  if (moved == 0) return;
+  for (auto [suffix, id] : {std::pair{"-wal", wal_}, std::pair{"-shm", shm_}}) {
+    const std::string path = path_ + suffix;
+    const FileId now = IdOf(path);
+    if (now.known && id.known && now.device == id.device && now.inode == id.inode) {
+      ::unlink(path.c_str());
+    }
+  }
 }
 
 void SqliteSession::SetTimeout(int seconds) {
-  sqlite3_busy_timeout(db_, seconds <= 0 ? 0 : std::min(seconds, 2'000'000) * 1000);
+  timeout_ms_ = seconds <= 0 ? 0 : std::min(seconds, 2'000'000) * 1000;
+  sqlite3_busy_timeout(db_, timeout_ms_);
+}
+
+namespace {
+
+// Databases whose log a full disk left holding its space. Writes are cheap to check
+// (one atomic load); only after a full disk does a commit look the path up.
+struct PendingLogs {
+  std::atomic<bool> any{false};
+  std::mutex mutex;
+  std::unordered_set<std::string> paths;
+};
+
+PendingLogs& ThePendingLogs() {
+  static PendingLogs pending;
+  return pending;
+}
+
+}  // namespace
+
+bool SqliteSession::TruncateLog() noexcept {
+  sqlite3_busy_timeout(db_, 0);
+  int log_frames = -1;
+  int done_frames = -1;
+  const int rc = sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_TRUNCATE, &log_frames,
+                                           &done_frames);
+  sqlite3_busy_timeout(db_, timeout_ms_);
+  return rc == SQLITE_OK && log_frames == 0;
+}
+
+// A full disk: the session is not pooled again (the engine may have left it half-way),
+// and the log, which has kept every page since the last checkpoint, is written back and
+// truncated so that its space is free again. Without space the write-back fails too; then
+// the next commit on this database, once space is back, does it.
+void SqliteSession::AfterFullDisk() noexcept {
+  broken_ = true;
+  if (sqlite3_get_autocommit(db_) == 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  PendingLogs& pending = ThePendingLogs();
+  try {
+    std::lock_guard lock(pending.mutex);
+    if (TruncateLog()) {
+      pending.paths.erase(path_);
+    } else {
+      pending.paths.insert(path_);
+    }
+    pending.any = !pending.paths.empty();
+  } catch (...) {
+  }
+}
+
+void SqliteSession::AfterCommit() noexcept {
+  PendingLogs& pending = ThePendingLogs();
+  if (!pending.any.load(std::memory_order_relaxed)) return;
+  try {
+    std::lock_guard lock(pending.mutex);
+    if (pending.paths.count(path_) == 0 || !TruncateLog()) return;
+    pending.paths.erase(path_);
+    pending.any = !pending.paths.empty();
+  } catch (...) {
+  }
 }
 
 bool SqliteSession::Reusable() const { return !broken_ && sqlite3_get_autocommit(db_) != 0; }
@@ -162,6 +263,9 @@ void SqliteSession::Raise(int rc) {
     case SQLITE_CANTOPEN:
     case SQLITE_NOMEM:
       broken_ = true;
+      break;
+    case SQLITE_FULL:
+      AfterFullDisk();
       break;
     default:
       break;
@@ -394,6 +498,7 @@ std::unique_ptr<Cursor> SqliteSession::RunWrite(std::string_view text, sql::Dial
       sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     }
     if ((rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_IOERR) broken_ = true;
+    if ((rc & 0xff) == SQLITE_FULL) AfterFullDisk();
     throw VbError(err::kDatabaseError, std::move(message));
   };
 
@@ -419,6 +524,7 @@ std::unique_ptr<Cursor> SqliteSession::RunWrite(std::string_view text, sql::Dial
   if (own_transaction) {
     auto [rc, message] = run("COMMIT");
     if (rc != SQLITE_DONE) fail(rc, std::move(message));
+    AfterCommit();
   }
   return nullptr;
 }

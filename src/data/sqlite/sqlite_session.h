@@ -9,6 +9,7 @@
 #pragma once
 
 #include <sqlite3.h>
+#include <sys/types.h>
 
 #include <cstdint>
 #include <memory>
@@ -71,9 +72,27 @@ class SqliteSession final : public Session {
                                        const std::vector<std::string>& arguments);
   void ExecSimple(const char* sql);
 
+  // The write-ahead log and shared index beside the file, as this session found them (see
+  // the destructor).
+  struct FileId {
+    bool known = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+  };
+  static FileId IdOf(const std::string& path);
+  void ForgetMovedFile() noexcept;
+  // Writes the log back into the file and truncates it, without waiting for readers; true
+  // when the log is empty afterwards.
+  bool TruncateLog() noexcept;
+  void AfterFullDisk() noexcept;
+  void AfterCommit() noexcept;
+
   sqlite3* db_;
   std::string path_;
+  FileId wal_;
+  FileId shm_;
   bool broken_ = false;
+  int timeout_ms_ = 0;
   // Looked up by string_view: a cached statement's text is found without building a key.
   struct TextHash {
     using is_transparent = void;
