@@ -113,9 +113,9 @@ Translation Translate(std::string_view text, Dialect dialect, const SchemaCatalo
     return out;
   }
   Analyze(st, dialect, catalog);
-  out.text = Print(st);
+  out.text = Print(st, catalog.target());
   std::vector<std::size_t> checks;
-  out.parameterised_text = PrintParameterised(st, out.parameters, checks);
+  out.parameterised_text = PrintParameterised(st, out.parameters, checks, catalog.target());
   for (std::size_t i = 0; i < checks.size(); ++i) {
     if (checks[i] != 0) out.check_order.push_back(i);
   }
@@ -188,6 +188,7 @@ std::shared_ptr<const Translation> TranslateCached(std::string_view text, Dialec
   std::string key;
   key.reserve(text.size() + 32);
   key += dialect == Dialect::Jet ? 'J' : 'T';
+  key += catalog.target() == Target::Sqlite ? 's' : 'p';
   const auto address = reinterpret_cast<std::uintptr_t>(&catalog);
   key.append(reinterpret_cast<const char*>(&address), sizeof address);
   const std::uint64_t version = catalog.version();
@@ -325,6 +326,7 @@ std::shared_ptr<const BoundStatement> TranslateBoundShared(std::string_view text
   key.clear();
   key.reserve(text.size() + 1 + sizeof(std::uintptr_t) + sizeof(std::uint64_t));
   key += dialect == Dialect::Jet ? 'J' : 'T';
+  key += catalog.target() == Target::Sqlite ? 's' : 'p';
   const auto address = reinterpret_cast<std::uintptr_t>(&catalog);
   key.append(reinterpret_cast<const char*>(&address), sizeof address);
   const std::uint64_t version = catalog.version();
@@ -349,6 +351,7 @@ BoundStatement TranslateBoundUncached(std::string_view text, Dialect dialect,
   std::string key;
   key.reserve(text.size() + 32);
   key += dialect == Dialect::Jet ? 'J' : 'T';
+  key += catalog.target() == Target::Sqlite ? 's' : 'p';
   const auto address = reinterpret_cast<std::uintptr_t>(&catalog);
   key.append(reinterpret_cast<const char*>(&address), sizeof address);
   const std::uint64_t version = catalog.version();
