@@ -12,6 +12,7 @@
 #include "data/connection_string.h"
 #include "data/driver.h"
 #include "data/pool.h"
+#include "data/odbc/server.h"
 #include "data/sqlite/embedded.h"
 #include "frame/vb_runtime.h"
 #include "ksmain/error.h"
@@ -73,7 +74,8 @@ void Connection::Open(std::string_view connect, std::string_view, std::string_vi
   if (IsOpen()) RaiseOpen();
   ConnectTarget target = ResolveConnectionString(connect);
   auto state = std::make_shared<ConnectionState>();
-  state->pooled = AcquireSession(EmbeddedDriver(), std::move(target.path),
+  Driver& driver = target.engine == ConnectTarget::Engine::Server ? ServerDriver() : EmbeddedDriver();
+  state->pooled = AcquireSession(driver, std::move(target.path),
                                  std::move(target.identity), timeout_seconds_);
   state_ = std::move(state);
 }

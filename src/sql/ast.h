@@ -179,13 +179,13 @@ ColumnType NumberLiteralType(std::string_view text);
 BoundValue LiteralValue(TokenKind kind, std::string value, std::size_t pos,
                         LiteralConversion conversion);
 
-// Writes an analysed statement in SQLite's dialect, literal values inline.
-std::string Print(const Statement& statement);
+// Writes an analysed statement in the target engine's dialect, literal values inline.
+std::string Print(const Statement& statement, Target target = Target::Sqlite);
 
-// The same with parameters ?1, ?2, ... in place of the source literals whose values do not
-// shape the statement; `parameters` receives what each parameter takes, in order, and
-// `checks` each one's Expr::check.
+// The same with parameters (?1, ?2, ... for SQLite, ? for a server) in place of the source
+// literals whose values do not shape the statement; `parameters` receives what each
+// parameter takes, in order, and `checks` each one's Expr::check.
 std::string PrintParameterised(const Statement& statement, std::vector<Parameter>& parameters,
-                               std::vector<std::size_t>& checks);
+                               std::vector<std::size_t>& checks, Target target = Target::Sqlite);
 
 }  // namespace ksmain::sql

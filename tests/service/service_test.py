@@ -183,10 +183,7 @@ class ServiceTest(unittest.TestCase):
         self.assertEqual(result["args"][2], "", "the statement must not have finished")
         self.assertLess(time.time() - start, 10)
 
-    # 6.1: metrics in the Prometheus text format, counting what was asked.
-    def test_metrics(self):
-        self.service.call(kestrel("Get_StatusAll", None, self.db, None, ""))
-        self.service.call(kestrel("Made_Up_Name"))
+    def metric_samples(self):
         status, text = self.service.get("/metrics", {"Authorization": "Bearer " + TOKEN})
         self.assertEqual(status, 200)
         samples = {}
@@ -194,12 +191,24 @@ class ServiceTest(unittest.TestCase):
             if not line.startswith("#"):
                 key, value = line.rsplit(" ", 1)
                 samples[key] = float(value)
+        return samples
+
+    # 6.1: metrics in the Prometheus text format, counting what was asked.
+    def test_metrics(self):
+        self.service.call(kestrel("Get_StatusAll", None, self.db, None, ""))
+        self.service.call(kestrel("Made_Up_Name"))
+        samples = self.metric_samples()
         self.assertGreaterEqual(samples['ksmain_member_calls_total{member="get_statusall"}'], 1)
         self.assertGreaterEqual(samples['ksmain_member_failures_total{member="(unknown)"}'], 1)
         self.assertNotIn('ksmain_member_calls_total{member="made_up_name"}', samples)
         self.assertGreaterEqual(samples['ksmain_call_duration_seconds_count'],
                                 samples['ksmain_call_duration_seconds_bucket{le="0.001"}'])
         self.assertIn('ksmain_pool_sessions{state="idle"}', samples)
+        # The second status list of the run is answered from the translation cache.
+        self.service.call(kestrel("Get_StatusAll", None, self.db, None, ""))
+        after = self.metric_samples()
+        self.assertGreater(after['ksmain_translations_total{cache="exact_hit"}'],
+                           samples['ksmain_translations_total{cache="exact_hit"}'])
 
 
 class ShutdownTest(unittest.TestCase):

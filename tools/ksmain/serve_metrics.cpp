@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "data/pool.h"
+#include "sql/translate.h"
 
 namespace ksmain::serve {
 namespace {
@@ -100,6 +101,12 @@ std::string Metrics::Text() const {
   out += "# TYPE ksmain_pool_acquisitions_total counter\n";
   out += "ksmain_pool_acquisitions_total{source=\"opened\"} " + std::to_string(pool.opened) + "\n";
   out += "ksmain_pool_acquisitions_total{source=\"reused\"} " + std::to_string(pool.reused) + "\n";
+  const sql::TranslationCacheStatistics cache = sql::GetTranslationCacheStatistics();
+  out += "# HELP ksmain_translations_total Statements the SQL front end answered, by cache outcome.\n";
+  out += "# TYPE ksmain_translations_total counter\n";
+  out += "ksmain_translations_total{cache=\"exact_hit\"} " + std::to_string(cache.exact_hits) + "\n";
+  out += "ksmain_translations_total{cache=\"shape_hit\"} " + std::to_string(cache.shape_hits) + "\n";
+  out += "ksmain_translations_total{cache=\"miss\"} " + std::to_string(cache.translated) + "\n";
   return out;
 }
 
