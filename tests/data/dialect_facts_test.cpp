@@ -91,6 +91,7 @@ const Fact kFacts[] = {
     {"like-2.6", kTSql, "select ID from facts where description like '[^a]%'", "Long 3"},
     {"like-2.7", kJet, "select ID from facts where category like 'A*' or category like '?ALLAS'", "Long 1; Long 3"},
     {"like-2.8", kTSql, "select ID from facts where '[x' like '![x' escape '!' and ID = 1", "Long 1"},
+    {"like-2.10", kJet, "select 'a' like '[a'", "error: Invalid pattern string"},
     {"like-2.9", kTSql, "select ID from facts where description not like '%o%'", "Long 1"},
     // Comments and double quotes.
     {"lex-3.1", kJet, "select 30--7", "Long 37"},
@@ -143,6 +144,7 @@ const Fact kFacts[] = {
      "Long 3, String ababab, String [  ]"},
     {"tsql-7.11", kTSql, "select left('hello', 2), right('hello', 2), ltrim('  a'), upper('a'), replace('aAa', 'a', 'x')",
      "String he, String lo, String a, String A, String xxx"},
+    {"tsql-7.13", kTSql, "select top 50 percent ID from facts", "error: TOP ... PERCENT is not supported"},
     {"tsql-7.12", kTSql, "select datepart(fortnight, started) from facts", "error: Date part 'fortnight'"},
     // Jet functions.
     {"jet-8.1", kJet, "select iif(amount > 5, 'big', 'small') from facts where ID = 3", "String big"},

@@ -926,14 +926,15 @@ std::string Pad2(int n) { return TwoDigits(n); }
 // characters as they are.
 std::string FormatDate(double serial, const std::string& f) {
   const vb::DateParts p = vb::SplitDate(serial);
-  const bool twelve = vb::LCase(f).find("am/pm") != std::string::npos || vb::LCase(f).find("a/p") != std::string::npos;
+  const std::string folded = vb::LCase(f);
+  const bool twelve = folded.find("am/pm") != std::string::npos || folded.find("a/p") != std::string::npos;
   std::string out;
   bool after_hour = false;
   for (std::size_t i = 0; i < f.size();) {
     const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(f[i])));
     std::size_t run = 1;
     while (i + run < f.size() && std::tolower(static_cast<unsigned char>(f[i + run])) == c) ++run;
-    const std::string lower = vb::LCase(f.substr(i));
+    const std::string lower = vb::LCase(f.substr(i, 5));
     if (lower.rfind("am/pm", 0) == 0) {
       const bool upper = f[i] == 'A';
       out += p.hour < 12 ? (upper ? "AM" : "am") : (upper ? "PM" : "pm");
