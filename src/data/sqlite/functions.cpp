@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -281,13 +282,18 @@ std::size_t CharIndexOf(const std::vector<std::size_t>& starts, std::size_t byte
   return static_cast<std::size_t>(std::lower_bound(starts.begin(), starts.end(), byte) - starts.begin());
 }
 
-// One character of a LIKE pattern compared without regard to case; classes in brackets.
+// LIKE as both source engines read it through their providers: "%" any run, "_" one
+// character, "[...]" a class ("[!...]" negated in Jet, "[^...]" in T-SQL) or an escape of
+// one character ("[%]", "[[]"), compared without regard to case. Jet's "*", "?" and "#" are
+// wildcards only in its interactive mode; the pages' statements reach it through the
+// provider, where they are plain characters, so a page value holding them finds itself.
 class LikeMatcher {
  public:
   LikeMatcher(std::string pattern, bool jet, int escape)
-      : pattern_(vb::UCase(pattern)), jet_(jet), escape_(escape) {}
+      : pattern_(vb::UCase(pattern)), jet_(jet), escape_(escape),
+        any_(pattern_.find_first_not_of('%') == std::string::npos && !pattern_.empty()) {}
 
-  bool Matches(const std::string& text) const { return Match(vb::UCase(text), 0, 0, 0); }
+  bool Matches(const std::string& text) const { return any_ || Match(vb::UCase(text), 0, 0, 0); }
 
  private:
   static std::size_t CharLength(const std::string& s, std::size_t i) {
@@ -331,7 +337,7 @@ class LikeMatcher {
   bool Match(const std::string& s, std::size_t p, std::size_t i, int) const {
     std::size_t star_p = std::string::npos, star_i = 0;
     for (;;) {
-      if (p < pattern_.size() && (pattern_[p] == '%' || (jet_ && pattern_[p] == '*'))) {
+      if (p < pattern_.size() && pattern_[p] == '%') {
         star_p = ++p;
         star_i = i;
         continue;
@@ -347,11 +353,8 @@ class LikeMatcher {
           const std::size_t plen = CharLength(pattern_, p + 1);
           step = std::string_view(pattern_.data() + p + 1, plen) == c;
           next_p = p + 1 + plen;
-        } else if (pc == '_' || (jet_ && pc == '?')) {
+        } else if (pc == '_') {
           step = true;
-          next_p = p + 1;
-        } else if (jet_ && pc == '#') {
-          step = clen == 1 && std::isdigit(static_cast<unsigned char>(c[0]));
           next_p = p + 1;
         } else if (pc == '[') {
           step = InClass(p, c, next_p);
@@ -379,6 +382,9 @@ class LikeMatcher {
   std::string pattern_;
   bool jet_;
   int escape_;
+  // Only "%" signs: every text matches. The pages send "%" for every filter left empty,
+  // so most rows of a filtered list take this path.
+  bool any_;
 };
 
 void LikeFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
@@ -391,8 +397,16 @@ void LikeFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
       if (e.size() != 1) throw VbError(5, "The escape of LIKE must be one character");
       escape = static_cast<unsigned char>(e[0]);
     }
-    const LikeMatcher matcher(ConcatPiece(argv[1]), KindOf(argv[2]) == 'J', escape);
-    sqlite3_result_int(ctx, matcher.Matches(ConcatPiece(argv[0])) ? 1 : 0);
+    // The pattern is the same for every row of a statement: read it once and keep the
+    // matcher with the statement while the pattern's value stays.
+    // The engine may free what it keeps at any time, even inside set_auxdata, so a new
+    // matcher is used first and handed over last.
+    if (const auto* kept = static_cast<const LikeMatcher*>(sqlite3_get_auxdata(ctx, 1))) {
+      return sqlite3_result_int(ctx, kept->Matches(ConcatPiece(argv[0])) ? 1 : 0);
+    }
+    auto made = std::make_unique<LikeMatcher>(ConcatPiece(argv[1]), KindOf(argv[2]) == 'J', escape);
+    sqlite3_result_int(ctx, made->Matches(ConcatPiece(argv[0])) ? 1 : 0);
+    sqlite3_set_auxdata(ctx, 1, made.release(), [](void* m) { delete static_cast<LikeMatcher*>(m); });
   });
 }
 
