@@ -82,7 +82,9 @@ bool IsDateConversion(LiteralConversion c) {
     case LiteralConversion::HashDate:
     case LiteralConversion::HashDateDateOnly: return true;
     case LiteralConversion::None:
-    case LiteralConversion::NumberWrite: return false;
+    case LiteralConversion::NumberWrite:
+    case LiteralConversion::NumberInstead:
+    case LiteralConversion::IntegerInstead: return false;
   }
   return false;
 }
