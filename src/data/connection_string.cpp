@@ -182,8 +182,10 @@ ConnectTarget ResolveUncached(std::string_view text) {
   if (keys.empty()) Fail("Data source name not found and no default driver specified");
 
   // A server the deployment maps to an ODBC string: the page's database on that server.
+  // OLE DB strings name the server as "Data Source" (a path there names a file instead).
   std::string mapped_server = value_of("server");
-  if (mapped_server.empty() && HasOdbcKey(keys)) mapped_server = value_of("data source");
+  if (mapped_server.empty() && (HasOdbcKey(keys) || !LooksLikePath(value_of("data source"))))
+    mapped_server = value_of("data source");
   if (!mapped_server.empty()) {
     std::string mapped;
     {
