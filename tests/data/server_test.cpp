@@ -48,7 +48,7 @@ TEST_F(ServerRouting, StringsReachTheirEngine) {
   };
   using E = ConnectTarget::Engine;
   const std::string mapped =
-      "driver=PostgreSQL Unicode;port=5433;pwd=s;server=10.0.0.9;uid=ks;Database={portfolio};";
+      "driver=PostgreSQL Unicode;port=5433;pwd=s;server=10.0.0.9;uid=ks;Database=portfolio;";
   const std::string direct = "Driver={PostgreSQL Unicode};Server=db.example;Database=sales";
   const Case cases[] = {
       // 1-4: a mapped server's database is added to the mapped ODBC string, whatever the
@@ -123,12 +123,17 @@ class EngineData : public ::testing::TestWithParam<Engine> {
     if (GetParam() == Engine::Server) {
       server_ = std::make_unique<ksmain::testing::ServerDatabase>();
       EngineDatabase::Open(server_->connect()).Script(kServerKinds);
-      connect_ = server_->connect();
+      // As a page reaches it: a server name the deployment maps to the cluster.
+      SetDataSource("pgkinds", server_->server());
+      connect_ = "server=pgkinds;Database=" + server_->name();
     } else {
       connect_ = ksmain::testing::MakeDatabase(dir_.File("kinds.db"), kEmbeddedKinds);
     }
   }
-  void TearDown() override { ResetPool(); }
+  void TearDown() override {
+    ResetPool();
+    ClearDataSources();
+  }
   ScratchDir dir_;
   std::unique_ptr<ksmain::testing::ServerDatabase> server_;
   std::string connect_;
