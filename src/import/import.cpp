@@ -132,6 +132,9 @@ void ImportTable(Source& source, Destination& dest, const TableShape& shape,
       }
       try {
         dest.Insert(values);
+      } catch (const ValueError&) {
+        ++report.refused;  // a value this destination's column cannot hold
+        throw;
       } catch (const VbError& e) {
         throw TableFailure("table '" + shape.name + "', " + RowName(row_number, shape, row) +
                            ": the destination refused the row: " + e.description());

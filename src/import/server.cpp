@@ -196,7 +196,11 @@ class ServerDestination final : public Destination {
   void PrepareInsert(const TableShape& table, const std::vector<Column>& columns) override {
     std::string names, values;
     blob_.assign(columns.size(), false);
+    names_.clear();
+    date_.assign(columns.size(), false);
     for (std::size_t i = 0; i < columns.size(); ++i) {
+      names_.push_back(columns[i].name);
+      date_[i] = columns[i].kind == ColumnKind::Date;
       if (i > 0) {
         names += ", ";
         values += ", ";
@@ -209,6 +213,9 @@ class ServerDestination final : public Destination {
   }
 
   void Insert(std::span<const Variant> values) override {
+    for (std::size_t i = 0; i < values.size() && i < date_.size(); ++i) {
+      if (date_[i] && values[i].IsString()) RefuseFractionOfSecond(values[i].AsString(), names_[i]);
+    }
     if (std::none_of(blob_.begin(), blob_.end(), [](bool b) { return b; })) {
       session_->ExecuteNative(insert_, values, nullptr);
       return;
@@ -221,8 +228,21 @@ class ServerDestination final : public Destination {
   }
 
  private:
+  // The server's date columns hold whole seconds; rounding a time would change it (at
+  // 23:59:59.5, even its day), so such a value is refused by name like any other that the
+  // destination cannot hold.
+  static void RefuseFractionOfSecond(const std::string& iso, const std::string& column) {
+    // Dates come here as the engine's ISO text; milliseconds follow the seconds after '.'.
+    if (iso.find('.') != std::string::npos) {
+      throw ValueError(column, "the date " + iso +
+                                   " has a fraction of a second, which the server's date column does not hold");
+    }
+  }
+
   std::unique_ptr<data::Session> session_;
   std::string insert_;
+  std::vector<std::string> names_;
+  std::vector<bool> date_;
   std::vector<bool> blob_;
   std::vector<Variant> row_;
   bool open_ = false;

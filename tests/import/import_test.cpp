@@ -303,5 +303,24 @@ TEST(ImportServer, TradingSampleKeepsItsRowsAndBytes) {
   for (const Value& v : values) EXPECT_EQ(vb::CStr(One(db, v.sql)), vb::CStr(v.expected)) << v.sql;
 }
 
+// The server's dates hold whole seconds: a time with a fraction of one is refused by name,
+// never rounded (at 23:59:59.5 rounding would change the day), and its table is undone.
+TEST(ImportServer, ADateTheServerCannotHoldIsRefusedByName) {
+  KSMAIN_SKIP_WITHOUT_SERVER(testing::Engine::Server);
+  ScratchDir dir;
+  testing::ServerDatabase server;
+  const std::string src = dir.File("ms.db");
+  testing::MakeDatabase(src,
+                        "CREATE TABLE Stamps (ID INTEGER, Taken DATETIME);"
+                        // A day number, as Access stores it: 12/6/2026 23:59:59.5.
+                        "INSERT INTO Stamps VALUES (1, '2026-12-06 23:59:59'), (2, 46362.999994212965);");
+  const import::Report report = RunImport(src, server.connect());
+  EXPECT_NE(report.failure.find("table 'Stamps', row 2 (ID = 2), column 'Taken'"), std::string::npos)
+      << report.failure;
+  data::EngineDatabase db = data::EngineDatabase::Open(server.connect());
+  // The table was made inside the failed table's transaction: the server is as it was.
+  EXPECT_EQ(vb::CLng(One(db, "SELECT count(*) FROM information_schema.tables WHERE table_name = 'Stamps'")), 0);
+}
+
 }  // namespace
 }  // namespace ksmain
