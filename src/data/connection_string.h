@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,12 @@ struct ConnectTarget {
 // VbError(err::kDatabaseError, reason). Results are cached per text until the data-source
 // table changes.
 ConnectTarget ResolveConnectionString(std::string_view text);
+
+// The path a connection string resolved to when last resolved, without looking at the file
+// again; nullopt when it is not in the cache. For a link opened inside a member call that
+// already holds the database open, where the file's identity was checked when that call
+// opened it.
+std::optional<std::string> CachedPath(std::string_view text);
 
 // Bytes the resolution cache holds right now (texts, paths and entries).
 std::size_t ResolutionCacheBytes();
