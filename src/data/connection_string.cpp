@@ -139,6 +139,40 @@ void CheckAllowed(const std::string& path) {
   Fail("Cannot open database '" + path + "': not in an allowed folder.");
 }
 
+bool HasOdbcKey(const std::map<std::string, std::string>& keys) {
+  auto named = [&](const char* key) {
+    auto it = keys.find(key);
+    return it != keys.end() && !it->second.empty();
+  };
+  return named("driver") || named("dsn");
+}
+
+// An ODBC string with the page's database put in (replacing one the mapping may name).
+std::string WithDatabase(const std::string& odbc, const std::string& database) {
+  std::string out;
+  for (const auto& [key, value] : ParseConnectionString(odbc)) {
+    if (key == "database") continue;
+    out += key + "=";
+    if (value.find_first_of(";{}") != std::string::npos || value != std::string(TrimBlanks(value))) {
+      out += "{";
+      for (char c : value) {
+        out += c;
+        if (c == '}') out += '}';
+      }
+      out += "}";
+    } else {
+      out += value;
+    }
+    out += ";";
+  }
+  std::string braced;
+  for (char c : database) {
+    braced += c;
+    if (c == '}') braced += '}';
+  }
+  return out + "Database={" + braced + "};";
+}
+
 ConnectTarget ResolveUncached(std::string_view text) {
   auto keys = ParseConnectionString(text);
   auto value_of = [&](const char* key) -> std::string {
@@ -146,6 +180,25 @@ ConnectTarget ResolveUncached(std::string_view text) {
     return it == keys.end() ? std::string() : it->second;
   };
   if (keys.empty()) Fail("Data source name not found and no default driver specified");
+
+  // A server the deployment maps to an ODBC string: the page's database on that server.
+  std::string mapped_server = value_of("server");
+  if (mapped_server.empty() && HasOdbcKey(keys)) mapped_server = value_of("data source");
+  if (!mapped_server.empty()) {
+    std::string mapped;
+    {
+      Deployment& d = TheDeployment();
+      std::shared_lock lock(d.mutex);
+      auto it = d.servers.find(Lower(mapped_server));
+      if (it != d.servers.end()) mapped = it->second;
+    }
+    if (!mapped.empty() && HasOdbcKey(ParseConnectionString(mapped))) {
+      std::string database = value_of("database");
+      if (database.empty()) database = value_of("initial catalog");
+      if (database.empty()) Fail("No database named for server '" + mapped_server + "'.");
+      return ConnectTarget{ConnectTarget::Engine::Server, WithDatabase(mapped, database), "server"};
+    }
+  }
 
   // A server and a database on it. OLE DB strings write "Data Source" for the server and
   // "Initial Catalog" for the database.
@@ -161,7 +214,28 @@ ConnectTarget ResolveUncached(std::string_view text) {
     if (value.empty() || !LooksLikePath(value)) continue;
     CheckAllowed(value);
     if (!IsRegularFile(value)) Fail("Could not find file '" + value + "'.");
-    return ConnectTarget{value, {}};
+    return ConnectTarget{ConnectTarget::Engine::Embedded, value, {}};
+  }
+
+  // A driver string naming no file and no server of ours (a DSN, a server the deployment
+  // did not map): the server database it names, through ODBC as written. Where the host
+  // confines callers to its own databases, only mapped servers are reachable.
+  if (HasOdbcKey(keys)) {
+    bool mapped = false;
+    bool confined = false;
+    {
+      Deployment& d = TheDeployment();
+      std::shared_lock lock(d.mutex);
+      mapped = !server.empty() && d.servers.contains(Lower(server));
+      confined = !d.allowed_folders.empty();
+    }
+    if (!mapped) {
+      if (confined) {
+        LogApplicationMessage("Refused server connection outside the servers map.");
+        Fail("Server does not exist or access denied.");
+      }
+      return ConnectTarget{ConnectTarget::Engine::Server, std::string(text), "server"};
+    }
   }
 
   std::string database = value_of("database");
@@ -181,7 +255,7 @@ ConnectTarget ResolveUncached(std::string_view text) {
   if (IsPlainName(database)) path = FindDatabase(directory, database);
   if (!path) Fail("Cannot open database \"" + database + "\" requested by the login.");
   CheckAllowed(*path);
-  return ConnectTarget{*path, {}};
+  return ConnectTarget{ConnectTarget::Engine::Embedded, *path, {}};
 }
 
 }  // namespace
@@ -288,6 +362,9 @@ ConnectTarget ResolveConnectionString(std::string_view text) {
       cache.generation = generation;
     }
     auto it = cache.entries.find(text);
+    // A server target names no file: nothing to check, the server answers for it.
+    if (it != cache.entries.end() && it->second.target.engine == ConnectTarget::Engine::Server)
+      return it->second.target;
     if (it != cache.entries.end()) {
       // The one stat() that stays on every open: it is what tells a replaced file apart, and
       // no pooled handle can tell it (an open handle keeps the old file alive). While the
@@ -304,10 +381,12 @@ ConnectTarget ResolveConnectionString(std::string_view text) {
   }
   ConnectTarget target = ResolveUncached(text);
   struct stat st {};
-  if (::stat(target.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-    Fail("Could not find file '" + target.path + "'.");
+  if (target.engine == ConnectTarget::Engine::Embedded) {
+    if (::stat(target.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+      Fail("Could not find file '" + target.path + "'.");
+    }
+    target.identity = std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
   }
-  target.identity = std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
   if (text.size() > kMaxCachedText) return target;
   std::lock_guard lock(cache.mutex);
   if (cache.generation == generation) {
@@ -334,7 +413,9 @@ std::optional<std::string> CachedPath(std::string_view text) {
   std::lock_guard lock(cache.mutex);
   if (cache.generation != generation) return std::nullopt;
   auto it = cache.entries.find(text);
-  if (it == cache.entries.end()) return std::nullopt;
+  if (it == cache.entries.end() || it->second.target.engine != ConnectTarget::Engine::Embedded) {
+    return std::nullopt;
+  }
   return it->second.target.path;
 }
 
@@ -344,10 +425,13 @@ std::size_t ResolutionCacheBytes() {
   return cache.bytes;
 }
 
+bool NamesOdbcDriver(std::string_view text) { return HasOdbcKey(ParseConnectionString(text)); }
+
 void SetDataSource(std::string server, std::string directory) {
   Deployment& d = TheDeployment();
   std::unique_lock lock(d.mutex);
-  while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
+  while (directory.size() > 1 && directory.back() == '/' && !NamesOdbcDriver(directory))
+    directory.pop_back();
   d.servers[Lower(server)] = std::move(directory);
   ++d.generation;
 }

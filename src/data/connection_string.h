@@ -19,16 +19,23 @@ namespace ksmain::data {
 // Keys lower-cased; the last occurrence of a key wins, as in ODBC.
 std::map<std::string, std::string> ParseConnectionString(std::string_view text);
 
-// Where a connection string leads: today always an embedded database file.
+// Where a connection string leads: an embedded database file, or a server database
+// reached through ODBC.
 struct ConnectTarget {
-  std::string path;  // the database file, as it will be opened
+  enum class Engine { Embedded, Server };
+  Engine engine = Engine::Embedded;
+  // The database file as it will be opened; for a server, the ODBC connection string.
+  std::string path;
   // Which file the path names right now (device and inode): a database deleted and made
   // anew at the same path is another database, and pooled sessions on the old one must
   // not serve it.
   std::string identity;
 };
 
-// Resolves a connection string; a string that leads nowhere (empty, no database named, a
+// Resolves a connection string. A server name the data-source table maps to a value naming
+// "Driver=" or "DSN=" leads to that ODBC string with the page's "Database=" added; a
+// string that itself names "Driver=" or "DSN=" and no mapped server goes to ODBC as
+// written. A string that leads nowhere (empty, no database named, a
 // server without a data source, a database file that does not exist) raises
 // VbError(err::kDatabaseError, reason). Results are cached per text until the data-source
 // table changes.
@@ -39,6 +46,9 @@ ConnectTarget ResolveConnectionString(std::string_view text);
 // already holds the database open, where the file's identity was checked when that call
 // opened it.
 std::optional<std::string> CachedPath(std::string_view text);
+
+// True when a connection string names an ODBC driver or data source ("Driver=", "DSN=").
+bool NamesOdbcDriver(std::string_view text);
 
 // Bytes the resolution cache holds right now (texts, paths and entries).
 std::size_t ResolutionCacheBytes();

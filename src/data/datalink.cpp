@@ -22,6 +22,7 @@
 #include "data/connection_string.h"
 #include "data/driver.h"
 #include "data/pool.h"
+#include "data/odbc/server.h"
 #include "data/sqlite/embedded.h"
 #include "frame/trap.h"
 #include "frame/vb_runtime.h"
@@ -122,9 +123,13 @@ std::shared_ptr<SharedSession> OpenShared(std::string_view connect, int timeout_
   ConnectTarget target = ResolveConnectionString(connect);
   auto shared = std::make_shared<SharedSession>();
   std::string path = target.path;
-  shared->pooled = AcquireSession(EmbeddedDriver(), std::move(target.path),
-                                  std::move(target.identity), timeout_seconds);
-  if (MemberCall::Depth() >= 1) {
+  const bool embedded = target.engine != ConnectTarget::Engine::Server;
+  Driver& driver = embedded ? EmbeddedDriver() : ServerDriver();
+  shared->pooled = AcquireSession(driver, std::move(target.path), std::move(target.identity),
+                                  timeout_seconds);
+  // Only embedded sessions are lent: a server driver may not run a second statement while
+  // the first still has rows to give.
+  if (embedded && MemberCall::Depth() >= 1) {
     lenders.push_back(Lender{MemberCall::Depth(), std::move(path), shared});
   }
   return shared;

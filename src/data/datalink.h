@@ -145,6 +145,8 @@ class DataLink {
 
 // A server name in a connection string ("server=NAME") stands for the embedded databases
 // in `directory`: "Database=DB" opens DIRECTORY/DB.db (DB matched without regard to case).
+// A `directory` naming "Driver=" or "DSN=" is an ODBC connection string instead: the page's
+// "Database=DB" is added to it and the server database DB is opened through ODBC.
 void SetDataSource(std::string server, std::string directory);
 void ClearDataSources();
 // Confines every connection string to databases in these folders (and the servers'

@@ -2,23 +2,35 @@
 // loads should not hand a half-configured connection to a member).
 #include "data/engine_admin.h"
 
+#include "data/connection_string.h"
 #include "data/driver.h"
+#include "data/odbc/server.h"
 #include "data/sqlite/embedded.h"
 
 namespace ksmain::data {
 
-EngineDatabase::EngineDatabase(std::unique_ptr<Session> session) : session_(std::move(session)) {}
+EngineDatabase::EngineDatabase(std::unique_ptr<Session> session, bool server)
+    : session_(std::move(session)), server_(server) {}
 EngineDatabase::EngineDatabase(EngineDatabase&&) noexcept = default;
 EngineDatabase& EngineDatabase::operator=(EngineDatabase&&) noexcept = default;
 EngineDatabase::~EngineDatabase() = default;
 
+namespace {
+// A location naming an ODBC driver or data source is a server database; anything else a file.
+Driver& DriverFor(const std::string& location) {
+  return NamesOdbcDriver(location) ? ServerDriver() : EmbeddedDriver();
+}
+}  // namespace
+
 EngineDatabase EngineDatabase::Create(const std::string& path) {
-  return EngineDatabase(EmbeddedDriver().Create(path));
+  return EngineDatabase(DriverFor(path).Create(path), IsServer(path));
 }
 
 EngineDatabase EngineDatabase::Open(const std::string& path) {
-  return EngineDatabase(EmbeddedDriver().Open(path, 30));
+  return EngineDatabase(DriverFor(path).Open(path, 30), IsServer(path));
 }
+
+bool EngineDatabase::IsServer(const std::string& location) { return NamesOdbcDriver(location); }
 
 void EngineDatabase::Script(std::string_view sql) { session_->ExecuteScript(sql); }
 
@@ -53,7 +65,7 @@ Variant EngineDatabase::Scalar(std::string_view sql, std::initializer_list<Varia
 }
 
 std::int64_t EngineDatabase::LastInsertId() {
-  Variant id = Scalar("SELECT last_insert_rowid()");
+  Variant id = Scalar(server_ ? "SELECT lastval()" : "SELECT last_insert_rowid()");
   if (id.kind() == VarKind::Long) return id.AsLong();
   if (id.kind() == VarKind::Double) return static_cast<std::int64_t>(id.AsDouble());
   return 0;

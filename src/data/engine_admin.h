@@ -1,4 +1,5 @@
-// Engine-native access to one embedded database: creating schemas and loading data sets.
+// Engine-native access to one database (an embedded file, or a server database when the
+// location is an ODBC connection string): creating schemas and loading data sets.
 //
 // Members never come here; their SQL goes through DataLink in its own dialect. This is for
 // the code that builds databases (the schema module, the command-line tool, tests and
@@ -25,6 +26,9 @@ class EngineDatabase {
   static EngineDatabase Create(const std::string& path);
   // An existing database file (never created).
   static EngineDatabase Open(const std::string& path);
+  // True when `location` names a server database (an ODBC string) rather than a file.
+  static bool IsServer(const std::string& location);
+  bool server() const { return server_; }
 
   EngineDatabase(EngineDatabase&&) noexcept;
   EngineDatabase& operator=(EngineDatabase&&) noexcept;
@@ -32,7 +36,8 @@ class EngineDatabase {
 
   // Statements separated by ";", no parameters.
   void Script(std::string_view sql);
-  // One statement with positional parameters (?1, ?2, ... or ?); returns the rows changed.
+  // One statement with positional parameters (?1, ?2, ... or ?; ? only on a server);
+  // returns the rows changed.
   std::int64_t Run(std::string_view sql, std::span<const Variant> params = {});
   std::int64_t Run(std::string_view sql, std::initializer_list<Variant> params) {
     return Run(sql, std::span<const Variant>(params.begin(), params.size()));
@@ -50,8 +55,9 @@ class EngineDatabase {
   std::int64_t LastInsertId();
 
  private:
-  explicit EngineDatabase(std::unique_ptr<Session> session);
+  EngineDatabase(std::unique_ptr<Session> session, bool server);
   std::unique_ptr<Session> session_;
+  bool server_ = false;
 };
 
 }  // namespace ksmain::data

@@ -203,9 +203,12 @@ std::string_view CatalogueDdl() { return FullCatalogueDdl(); }
 void FillCatalogueDemo(data::EngineDatabase& db);  // catalogue_demo.cpp
 
 void CreateCatalogueDatabase(const std::string& path, bool demo) {
-  CreateDatabaseFile(path, FullCatalogueDdl(), [demo](data::EngineDatabase& db) {
-    if (demo) FillCatalogueDemo(db);
-  });
+  CreateDatabaseFile(
+      path, FullCatalogueDdl(),
+      [demo](data::EngineDatabase& db) {
+        if (demo) FillCatalogueDemo(db);
+      },
+      true);
 }
 
 }  // namespace ksmain::schema

@@ -8,11 +8,30 @@
 #include <sys/stat.h>
 
 #include "data/engine_admin.h"
+#include "schema/schema.h"
 
 namespace ksmain::schema {
 
 template <class Fill>
-void CreateDatabaseFile(const std::string& path, std::string_view ddl, Fill&& fill) {
+void CreateDatabaseFile(const std::string& path, std::string_view ddl, Fill&& fill,
+                        bool catalogue = false) {
+  if (data::EngineDatabase::IsServer(path)) {
+    // One transaction on the server too: a failure leaves the database as empty as it was.
+    data::EngineDatabase db = data::EngineDatabase::Create(path);
+    db.Script("BEGIN");
+    try {
+      db.Script(ServerDdl(ddl, catalogue));
+      fill(db);
+      db.Script("COMMIT");
+    } catch (...) {
+      try {
+        db.Script("ROLLBACK");
+      } catch (...) {
+      }
+      throw;
+    }
+    return;
+  }
   struct stat st {};
   const bool existed = ::stat(path.c_str(), &st) == 0;
   try {

@@ -15,8 +15,14 @@ namespace ksmain::schema {
 std::string_view PortfolioDdl();
 std::string_view CatalogueDdl();
 
+// The same schema for a PostgreSQL server, made from an embedded DDL above (with the
+// server's engine functions, and the catalogue's procedures when `catalogue` is set).
+std::string ServerDdl(std::string_view embedded_ddl, bool catalogue);
+
 // Create a database file with its schema, and the demonstration data when `demo` is set.
-// An existing file is refused unless it is empty. Failures raise VbError.
+// An existing file is refused unless it is empty. `path` may instead be an ODBC connection
+// string naming an existing, empty server database: the schema is created in it.
+// Failures raise VbError.
 void CreatePortfolioDatabase(const std::string& path, bool demo);
 void CreateCatalogueDatabase(const std::string& path, bool demo);
 

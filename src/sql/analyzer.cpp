@@ -94,6 +94,15 @@ BoundValue NumberOrFail(std::string_view text, std::size_t pos) {
   return *number;
 }
 
+// A text standing in for a number of the given kind (T-SQL isnull(n, '...')), read as the
+// server converts text: empty or blank text is 0, an integer kind takes whole numbers only.
+BoundValue InsteadOrFail(std::string_view text, std::size_t pos, bool integral) {
+  if (text.find_first_not_of(' ') == std::string_view::npos) return std::int64_t{0};
+  BoundValue value = NumberOrFail(text, pos);
+  if (integral && !std::holds_alternative<std::int64_t>(value)) throw SqlError(kMismatch, pos);
+  return value;
+}
+
 std::string IsoOrFail(std::string_view text, std::size_t pos) {
   auto iso = IsoOfText(text);
   if (!iso) throw SqlError(kMismatch, pos);
@@ -356,31 +365,45 @@ class Analyzer {
   void ToNumberValue(ExprPtr& e) {
     if (e->kind == ExprKind::String) {
       const int literal = e->literal;
-      const std::size_t pos = e->pos;
-      const BoundValue value = NumberOrFail(e->text, pos);
-      if (std::holds_alternative<std::monostate>(value)) {
-        e = MakeExpr(ExprKind::Null, pos);
-      } else {
-        char buffer[64];
-        const auto [end, ec] =
-            std::holds_alternative<std::int64_t>(value)
-                ? std::to_chars(buffer, buffer + sizeof buffer, std::get<std::int64_t>(value))
-                : std::to_chars(buffer, buffer + sizeof buffer, std::get<double>(value));
-        std::string text(buffer, end);
-        // The engine must read a real back as a real, not as an integer.
-        if (std::holds_alternative<double>(value) &&
-            text.find_first_of(".eEn") == std::string::npos) {
-          text += ".0";
-        }
-        e = MakeExpr(ExprKind::Number, pos, std::move(text));
-        e->type = NumberLiteralType(e->text);
-      }
+      e = NumberLiteral(NumberOrFail(e->text, e->pos), e->pos);
       Mark(*e, literal, LiteralConversion::NumberWrite);
       return;
     }
     if (e->type != ColumnType::String) return;
     const std::size_t pos = e->pos;
     e = MakeCall(fn::kToNumber, pos, Args(std::move(e)), ColumnType::Double);
+  }
+
+  // T-SQL's isnull(n, x) has the kind of n: a text x in place of a NULL number is read as
+  // the server converts text to a number ('' is 0), at translate time when it is a literal.
+  void ToNumberInstead(ExprPtr& e, ColumnType target) {
+    if (e->kind == ExprKind::String) {
+      const int literal = e->literal;
+      const bool integral = target != ColumnType::Double && target != ColumnType::Currency;
+      e = NumberLiteral(InsteadOrFail(e->text, e->pos, integral), e->pos);
+      Mark(*e, literal, integral ? LiteralConversion::IntegerInstead : LiteralConversion::NumberInstead);
+      return;
+    }
+    if (e->kind == ExprKind::Null || IsNumeric(e->type) || e->type == ColumnType::Boolean) return;
+    const std::size_t pos = e->pos;
+    e = MakeCall(fn::kAsNumber, pos, Args(std::move(e)), ColumnType::Double);
+  }
+
+  // A converted value as a literal the engine reads back in the same kind.
+  static ExprPtr NumberLiteral(const BoundValue& value, std::size_t pos) {
+    if (std::holds_alternative<std::monostate>(value)) return MakeExpr(ExprKind::Null, pos);
+    char buffer[64];
+    const auto [end, ec] = std::holds_alternative<std::int64_t>(value)
+                               ? std::to_chars(buffer, buffer + sizeof buffer, std::get<std::int64_t>(value))
+                               : std::to_chars(buffer, buffer + sizeof buffer, std::get<double>(value));
+    std::string text(buffer, end);
+    // The engine must read a real back as a real, not as an integer.
+    if (std::holds_alternative<double>(value) && text.find_first_of(".eEn") == std::string::npos) {
+      text += ".0";
+    }
+    auto e = MakeExpr(ExprKind::Number, pos, std::move(text));
+    e->type = NumberLiteralType(e->text);
+    return e;
   }
 
   // A value written into a date column, converted as the source engines did: the empty
@@ -538,15 +561,16 @@ class Analyzer {
   }
 
   void AnalyzeBinary(ExprPtr& e, const Scope& scope) {
-    AnalyzeExpr(e->args[0], scope);
-    AnalyzeExpr(e->args[1], scope);
     const std::string& op = e->text;
-    const ColumnType a = e->args[0]->type;
-    const ColumnType b = e->args[1]->type;
-    if (op == "AND" || op == "OR") {
+    if (op == "AND" || op == "OR") {  // any number of operands
+      for (auto& a : e->args) AnalyzeExpr(a, scope);
       e->type = ColumnType::Boolean;
       return;
     }
+    AnalyzeExpr(e->args[0], scope);
+    AnalyzeExpr(e->args[1], scope);
+    const ColumnType a = e->args[0]->type;
+    const ColumnType b = e->args[1]->type;
     if (op == "=" || op == "<>" || op == "<" || op == "<=" || op == ">" || op == ">=") {
       if (a == ColumnType::Date) ToDateOperand(e->args[1]);
       if (b == ColumnType::Date) ToDateOperand(e->args[0]);
@@ -632,8 +656,14 @@ class Analyzer {
     }
     if (name == "ISNULL") {
       CheckArgs(*e, 1, 2);
-      if (args.size() == 2) {  // T-SQL: the first value that is not NULL
-        const ColumnType t = args[0]->type == args[1]->type ? args[0]->type : ColumnType::Unknown;
+      if (args.size() == 2) {  // T-SQL: the first value that is not NULL, in the first one's kind
+        const ColumnType first = args[0]->type;
+        ColumnType t = first;
+        if (IsNumeric(first) || first == ColumnType::Boolean) {
+          ToNumberInstead(args[1], first);
+        } else if (first != ColumnType::String && args[1]->type != first) {
+          t = ColumnType::Unknown;  // a date, or a kind only the stored value tells
+        }
         Rename(*e, "coalesce", t);
         return;
       }
@@ -761,6 +791,9 @@ BoundValue LiteralValue(TokenKind kind, std::string value, std::size_t pos,
       return IsoOrFail(value, pos);
     case LiteralConversion::NumberWrite:
       return NumberOrFail(value, pos);
+    case LiteralConversion::NumberInstead:
+    case LiteralConversion::IntegerInstead:
+      return InsteadOrFail(value, pos, conversion == LiteralConversion::IntegerInstead);
     case LiteralConversion::HashDate:
     case LiteralConversion::HashDateDateOnly: {
       auto iso = IsoOfText(value);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,7 +30,9 @@ enum class ExprKind {
   Column,      // qualifier.text; `bracketed` when the last part was [quoted]
   Star,        // * or qualifier.*
   Unary,       // text: "-", "+" or "NOT"; args[0]
-  Binary,      // text: operator ("AND", "OR", "=", "<>", "<", "<=", ">", ">=", "+", "-", "*", "/", "%", "&", "||")
+  Binary,      // text: operator ("AND", "OR", "=", "<>", "<", "<=", ">", ">=", "+", "-", "*", "/", "%", "&", "||");
+               // args: the operands left to right, two of them, or any number for AND and OR
+               // (a chain of one of those is one node, so its length costs no depth)
   Between,     // args: value, low, high; negated
   Like,        // args: value, pattern; negated
   IsNull,      // args[0]; negated for IS NOT NULL
@@ -60,6 +63,10 @@ struct Expr {
   std::vector<ExprPtr> args;
   std::unique_ptr<Select> subquery;
   ColumnType type = ColumnType::Unknown;  // set by the analyzer
+  // Levels of the tree from this node down, as parsed. The parser bounds it, so that
+  // every pass that walks the tree recursively (analysis, printing, destruction) has a
+  // bounded depth whatever the text's length.
+  std::uint32_t height = 1;
 };
 
 enum class JoinType { Inner, Left, Right, Cross };
@@ -75,6 +82,7 @@ struct TableRef {
   ExprPtr on;  // may be null for CROSS JOIN
   std::unique_ptr<Select> derived;
   const TableInfo* info = nullptr;  // Table: the catalogue's table, when known
+  std::uint32_t height = 1;          // as Expr::height
 };
 
 struct SelectItem {
@@ -100,6 +108,7 @@ struct Select {
   std::vector<ExprPtr> group_by;
   ExprPtr having;
   std::vector<OrderItem> order_by;
+  std::uint32_t height = 1;  // as Expr::height
 };
 
 struct Assignment {
@@ -165,13 +174,13 @@ ColumnType NumberLiteralType(std::string_view text);
 BoundValue LiteralValue(TokenKind kind, std::string value, std::size_t pos,
                         LiteralConversion conversion);
 
-// Writes an analysed statement in SQLite's dialect, literal values inline.
-std::string Print(const Statement& statement);
+// Writes an analysed statement in the target engine's dialect, literal values inline.
+std::string Print(const Statement& statement, Target target = Target::Sqlite);
 
-// The same with parameters ?1, ?2, ... in place of the source literals whose values do not
-// shape the statement; `parameters` receives what each parameter takes, in order, and
-// `checks` each one's Expr::check.
+// The same with parameters (?1, ?2, ... for SQLite, ? for a server) in place of the source
+// literals whose values do not shape the statement; `parameters` receives what each
+// parameter takes, in order, and `checks` each one's Expr::check.
 std::string PrintParameterised(const Statement& statement, std::vector<Parameter>& parameters,
-                               std::vector<std::size_t>& checks);
+                               std::vector<std::size_t>& checks, Target target = Target::Sqlite);
 
 }  // namespace ksmain::sql

@@ -12,7 +12,9 @@
 //     (with a literal text argument both are converted at translate time instead; a text
 //      that is no date fails the statement with "Data type mismatch in criteria expression.")
 //   getdate(), now() -> ks_now()     date() -> ks_date()
-//   isnull(a, b) (T-SQL) -> coalesce(a, b)       isnull(a) (Jet) -> (a IS NULL)
+//   isnull(a, b) (T-SQL) -> coalesce(a, b), b in a's kind: for a number a, a literal text b
+//     is read at translate time ('' -> 0), any other text through ks_asnumber(b)
+//   isnull(a) (Jet) -> (a IS NULL)
 //   nz(a) -> coalesce(a, '')         nz(a, b) -> coalesce(a, b)
 //   len(s): Jet -> length(s); T-SQL -> length(rtrim(s, ' ')) (trailing blanks not counted)
 //   year/month/day(x) -> ks_year/ks_month/ks_day(x)
@@ -62,6 +64,11 @@ inline constexpr const char* kToDate = "ks_todate";
 // as they are; text that reads as a number (the runtime's rules) becomes it; other text
 // raises "Data type mismatch in criteria expression.".
 inline constexpr const char* kToNumber = "ks_tonumber";
+// ks_asnumber(x): a value standing in for a number (T-SQL isnull(n, x)), converted as
+// the server converts text to a number: NULL -> NULL; "" and blanks -> 0; numbers stay as
+// they are; numeric text becomes its number; other text raises
+// "Data type mismatch in criteria expression.".
+inline constexpr const char* kAsNumber = "ks_asnumber";
 // ks_right(s, n): the last n characters of s (Right$); NULL -> NULL.
 inline constexpr const char* kRight = "ks_right";
 

@@ -6,6 +6,14 @@
 // FROM; procedure calls (`db..name 'a', 'b'`, `EXEC name 'a'`). Expression precedence
 // follows the source engines: arithmetic binds tighter than `&` concatenation, which
 // binds tighter than comparisons, then NOT, AND, OR.
+//
+// Input of any length must end as a tree or as a statement error, never as an exhausted
+// stack, on a host thread of 1 MB. Two bounds see to it: the parser's own recursion is
+// bounded by the nesting of the text (kMaxDepth), and the height of the tree it builds by
+// kMaxHeight, since a chain like `1 + 1 + ...` is read in a loop but becomes one level per
+// operator, and every later pass walks the tree recursively. Chains of AND and OR, which
+// a search builds from every word of its criteria, are one node with all their operands,
+// so they cost no height at any length.
 #include <array>
 #include <string_view>
 
@@ -159,23 +167,33 @@ class Parser {
     }
     do {
       sel->items.push_back(ParseSelectItem());
+      Grow(sel->height, *sel->items.back().expr);
     } while (Accept(TokenKind::Comma));
     if (AcceptWord("FROM")) {
       do {
         sel->from.push_back(ParseJoinChain());
+        Grow(sel->height, *sel->from.back());
       } while (Accept(TokenKind::Comma));
     }
-    if (AcceptWord("WHERE")) sel->where = ParseExpr();
+    if (AcceptWord("WHERE")) {
+      sel->where = ParseExpr();
+      Grow(sel->height, *sel->where);
+    }
     if (AcceptWord("GROUP")) {
       ExpectWord("BY");
       do {
         sel->group_by.push_back(ParseExpr());
+        Grow(sel->height, *sel->group_by.back());
       } while (Accept(TokenKind::Comma));
     }
-    if (AcceptWord("HAVING")) sel->having = ParseExpr();
+    if (AcceptWord("HAVING")) {
+      sel->having = ParseExpr();
+      Grow(sel->height, *sel->having);
+    }
     if (AcceptWord("ORDER")) {
       ExpectWord("BY");
       sel->order_by = ParseOrderItems();
+      for (const OrderItem& item : sel->order_by) Grow(sel->height, *item.expr);
     }
     if (Peek().IsWord("UNION")) Fail("UNION queries are not supported");
     return sel;
@@ -245,7 +263,10 @@ class Parser {
       if (type != JoinType::Cross) {
         if (!AcceptWord("ON")) Fail("JOIN expression not supported");
         join->on = ParseExpr();
+        Grow(join->height, *join->on);
       }
+      Grow(join->height, *join->left);
+      Grow(join->height, *join->right);
       left = std::move(join);
     }
   }
@@ -258,13 +279,14 @@ class Parser {
         ref->kind = TableRef::Kind::Derived;
         ref->pos = pos;
         ref->derived = ParseSelect();
+        Grow(ref->height, *ref->derived);
         Expect(TokenKind::RParen);
         ref->alias = ParseOptionalAlias();
         return ref;
       }
-      if (++depth_ > kMaxDepth) Fail("Expression too complex");
+      Deeper();
       auto inner = ParseJoinChain();
-      --depth_;
+      Shallower();
       Expect(TokenKind::RParen);
       return inner;
     }
@@ -384,43 +406,68 @@ class Parser {
     auto e = Make(ExprKind::Binary, pos, std::move(op));
     e->args.push_back(std::move(a));
     e->args.push_back(std::move(b));
+    return Sealed(std::move(e));
+  }
+
+  // One level deeper in the parser's own recursion; Shallower() when it returns.
+  void Deeper() {
+    if (++depth_ > kMaxDepth)
+      Fail("Expression too complex: nested more than " + std::to_string(kMaxDepth) + " levels deep");
+  }
+  void Shallower() { --depth_; }
+
+  // A node's height is one more than its highest child's.
+  void Grow(std::uint32_t& height, std::uint32_t child) {
+    if (child < height) return;
+    height = child + 1;
+    if (height > kMaxHeight)
+      Fail("Expression too complex: more than " + std::to_string(kMaxHeight) +
+           " operators, calls, joins and subqueries within one another");
+  }
+  void Grow(std::uint32_t& height, const Expr& child) { Grow(height, child.height); }
+  void Grow(std::uint32_t& height, const TableRef& child) { Grow(height, child.height); }
+  void Grow(std::uint32_t& height, const Select& child) { Grow(height, child.height); }
+  ExprPtr Sealed(ExprPtr e) {
+    for (const ExprPtr& a : e->args) Grow(e->height, *a);
+    if (e->subquery) Grow(e->height, *e->subquery);
     return e;
   }
 
   ExprPtr ParseExpr() {
-    // Deeply nested input must fail as a statement error, not exhaust the stack.
-    if (++depth_ > kMaxDepth) Fail("Expression too complex");
+    Deeper();
     auto e = ParseOr();
-    --depth_;
+    Shallower();
     return e;
   }
 
-  ExprPtr ParseOr() {
-    auto left = ParseAnd();
-    while (Peek().IsWord("OR")) {
-      const std::size_t pos = Next().pos;
-      left = MakeBinary("OR", pos, std::move(left), ParseAnd());
+  // `a OR b OR c` (and the same with AND) is one node with every operand: both operators
+  // are associative, so the chain needs no nesting to keep its meaning.
+  template <class Operand>
+  ExprPtr ParseChain(std::string_view word, Operand operand) {
+    auto first = (this->*operand)();
+    if (!Peek().IsWord(word)) return first;
+    auto e = Make(ExprKind::Binary, Peek().pos, Upper(word));
+    Grow(e->height, *first);
+    e->args.push_back(std::move(first));
+    while (AcceptWord(word)) {
+      e->args.push_back((this->*operand)());
+      Grow(e->height, *e->args.back());
     }
-    return left;
+    return e;
   }
 
-  ExprPtr ParseAnd() {
-    auto left = ParseNot();
-    while (Peek().IsWord("AND")) {
-      const std::size_t pos = Next().pos;
-      left = MakeBinary("AND", pos, std::move(left), ParseNot());
-    }
-    return left;
-  }
+  ExprPtr ParseOr() { return ParseChain("OR", &Parser::ParseAnd); }
+
+  ExprPtr ParseAnd() { return ParseChain("AND", &Parser::ParseNot); }
 
   ExprPtr ParseNot() {
     if (Peek().IsWord("NOT")) {
-      if (++depth_ > kMaxDepth) Fail("Expression too complex");
+      Deeper();
       const std::size_t pos = Next().pos;
       auto e = Make(ExprKind::Unary, pos, "NOT");
       e->args.push_back(ParseNot());
-      --depth_;
-      return e;
+      Shallower();
+      return Sealed(std::move(e));
     }
     return ParsePredicate();
   }
@@ -449,14 +496,14 @@ class Parser {
       e->args.push_back(ParseConcat());
       ExpectWord("AND");
       e->args.push_back(ParseConcat());
-      return e;
+      return Sealed(std::move(e));
     }
     if (AcceptWord("LIKE")) {
       auto e = Make(ExprKind::Like, pos);
       e->negated = negated;
       e->args.push_back(std::move(left));
       e->args.push_back(ParseConcat());
-      return e;
+      return Sealed(std::move(e));
     }
     if (AcceptWord("IN")) {
       Expect(TokenKind::LParen);
@@ -466,7 +513,7 @@ class Parser {
         e->args.push_back(std::move(left));
         e->subquery = ParseSelect();
         Expect(TokenKind::RParen);
-        return e;
+        return Sealed(std::move(e));
       }
       auto e = Make(ExprKind::InList, pos);
       e->negated = negated;
@@ -475,14 +522,14 @@ class Parser {
         e->args.push_back(ParseExpr());
       } while (Accept(TokenKind::Comma));
       Expect(TokenKind::RParen);
-      return e;
+      return Sealed(std::move(e));
     }
     if (AcceptWord("IS")) {
       auto e = Make(ExprKind::IsNull, pos);
       e->negated = AcceptWord("NOT");
       ExpectWord("NULL");
       e->args.push_back(std::move(left));
-      return e;
+      return Sealed(std::move(e));
     }
     return left;
   }
@@ -516,12 +563,12 @@ class Parser {
 
   ExprPtr ParseUnary() {
     if (Peek().IsOp("-") || Peek().IsOp("+")) {
-      if (++depth_ > kMaxDepth) Fail("Expression too complex");
+      Deeper();
       const Token& op = Next();
       auto e = Make(ExprKind::Unary, op.pos, op.text);
       e->args.push_back(ParseUnary());
-      --depth_;
-      return e;
+      Shallower();
+      return Sealed(std::move(e));
     }
     return ParsePrimary();
   }
@@ -541,7 +588,7 @@ class Parser {
           auto e = Make(ExprKind::Subquery, pos);
           e->subquery = ParseSelect();
           Expect(TokenKind::RParen);
-          return e;
+          return Sealed(std::move(e));
         }
         auto e = ParseExpr();
         Expect(TokenKind::RParen);
@@ -564,7 +611,7 @@ class Parser {
           auto e = Make(ExprKind::Exists, pos);
           e->subquery = ParseSelect();
           Expect(TokenKind::RParen);
-          return e;
+          return Sealed(std::move(e));
         }
         if (t.IsWord("CASE")) return ParseCase();
         // LEFT and RIGHT are join words but also the text functions left() and right().
@@ -595,7 +642,7 @@ class Parser {
       e->args.push_back(ParseExpr());
     } while (Accept(TokenKind::Comma));
     Expect(TokenKind::RParen);
-    return e;
+    return Sealed(std::move(e));
   }
 
   ExprPtr ParseNameOrCall() {
@@ -636,10 +683,11 @@ class Parser {
       e->args.push_back(ParseExpr());
     }
     ExpectWord("END");
-    return e;
+    return Sealed(std::move(e));
   }
 
-  static constexpr int kMaxDepth = 200;
+  static constexpr int kMaxDepth = 100;
+  static constexpr std::uint32_t kMaxHeight = 256;
   std::vector<Token> tokens_;
   std::vector<int> literal_of_;  // per token: its ordinal among the literals, or -1
   std::size_t pos_ = 0;

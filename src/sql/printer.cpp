@@ -1,9 +1,14 @@
-// Writes an analysed statement tree in SQLite's dialect.
+// Writes an analysed statement tree for an engine: one walk of the tree, shared by every
+// engine, with the spelling that differs between engines (names, parameter markers, join
+// conditions, where NULLs sort, function names, typed literals) asked of the target's
+// rules. The analyzer has already decided what the statement means; a target only says
+// how its engine writes that meaning.
 //
-// Besides spelling (quoted names, LIMIT for TOP, explicit result aliases) the printer
+// Besides spelling (quoted names, LIMIT for TOP, explicit result aliases) the walk
 // reshapes joins. The pages nest their joins in parentheses, often as RIGHT JOINs towards
 // the main table; SQLite evaluates a parenthesised outer join as a materialised subquery
-// and scans it in a nested loop, which costs several times a plain join chain. So
+// and scans it in a nested loop, which costs several times a plain join chain (a server's
+// planner is indifferent, and the chain reads the same rows). So
 // `A RIGHT JOIN B ON c` is written `B LEFT JOIN A ON c`, and nesting is flattened into one
 // left-to-right chain wherever that keeps the same rows:
 //   - the left operand of any join is the chain so far;
@@ -69,13 +74,100 @@ void AppendQuoted(std::string& out, std::string_view text, char quote) {
   out += quote;
 }
 
-void AppendName(std::string& out, std::string_view name) {
-  if (NeedsQuotes(name)) {
-    AppendQuoted(out, name, '"');
-  } else {
-    out += name;
+bool IsDateConversion(LiteralConversion c) {
+  switch (c) {
+    case LiteralConversion::DateText:
+    case LiteralConversion::DateTextDateOnly:
+    case LiteralConversion::DateWrite:
+    case LiteralConversion::HashDate:
+    case LiteralConversion::HashDateDateOnly: return true;
+    case LiteralConversion::None:
+    case LiteralConversion::NumberWrite:
+    case LiteralConversion::NumberInstead:
+    case LiteralConversion::IntegerInstead: return false;
   }
+  return false;
 }
+
+// What one engine writes differently. The walk below calls these and nothing else that
+// depends on the engine.
+class TargetRules {
+ public:
+  virtual ~TargetRules() = default;
+  virtual void Name(std::string& out, std::string_view name) const = 0;
+  // The n-th (1-based) parameter of the statement.
+  virtual void Marker(std::string& out, std::size_t n) const = 0;
+  // The condition of a LEFT JOIN written without one.
+  virtual const char* AlwaysTrue() const = 0;
+  // Appended to an ORDER BY term: both source engines sort NULL before every value.
+  virtual const char* NullsOrder(bool descending) const = 0;
+  // A function's name as the engine spells it; `name` is the analyzer's engine name.
+  virtual std::string_view Function(std::string_view name) const { return name; }
+  // A value the analyzer converted to a date (ISO text): wrapped so the engine reads it as
+  // one; `value` prints the text or its parameter.
+  virtual bool TypedDates() const { return false; }
+  // Operands must have types that fit: a LIKE on a number, or coalesce() of a number and a
+  // text, need the number made text first (the source engines converted by themselves).
+  virtual bool StrictTypes() const { return false; }
+};
+
+// The embedded engine: dates are ISO text already, names quoted only when they must be,
+// NULL sorts first by itself.
+class SqliteRules final : public TargetRules {
+ public:
+  void Name(std::string& out, std::string_view name) const override {
+    if (NeedsQuotes(name)) {
+      AppendQuoted(out, name, '"');
+    } else {
+      out += name;
+    }
+  }
+  void Marker(std::string& out, std::size_t n) const override {
+    out += '?';
+    out += std::to_string(n);
+  }
+  const char* AlwaysTrue() const override { return "1"; }
+  const char* NullsOrder(bool) const override { return ""; }
+};
+
+// PostgreSQL through ODBC. The schema is created with unquoted (hence lower-case) names,
+// and the pages write names in any case, so every name is written quoted in lower case:
+// no keyword list to keep, and a name that is a keyword there (user, order) still works.
+// Parameters are ODBC's positional markers. Typed comparisons need typed values: a date
+// text is cast to a timestamp, and a number compared by LIKE (which the source engines
+// allowed on any type) is made text. NULL sorts last there unless told otherwise.
+class PostgreSqlRules final : public TargetRules {
+ public:
+  void Name(std::string& out, std::string_view name) const override {
+    std::string lower(name);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    AppendQuoted(out, lower, '"');
+  }
+  void Marker(std::string& out, std::size_t) const override { out += '?'; }
+  const char* AlwaysTrue() const override { return "TRUE"; }
+  const char* NullsOrder(bool descending) const override {
+    return descending ? " NULLS LAST" : " NULLS FIRST";
+  }
+  std::string_view Function(std::string_view name) const override {
+    // trim(s, ' ') is SQLite's spelling; PostgreSQL's two-argument trim is btrim.
+    if (name == "trim") return "btrim";
+    return name;
+  }
+  bool TypedDates() const override { return true; }
+  bool StrictTypes() const override { return true; }
+};
+
+const TargetRules& RulesFor(Target target) {
+  static const SqliteRules sqlite;
+  static const PostgreSqlRules postgresql;
+  switch (target) {
+    case Target::Sqlite: return sqlite;
+    case Target::PostgreSql: return postgresql;
+  }
+  return sqlite;
+}
+
+bool IsTextType(ColumnType t) { return t == ColumnType::String || t == ColumnType::Unknown; }
 
 // Binding strength of each node as SQLite parses it; a child that binds less tightly
 // than its parent's operator gets parentheses.
@@ -172,9 +264,10 @@ class Printer {
  public:
   // With `parameters`, source literals print as ?N (and are listed there) wherever a value
   // may stand; without, every literal prints inline.
-  Printer() = default;
-  Printer(std::vector<Parameter>* parameters, std::vector<std::size_t>* checks)
-      : parameters_(parameters), checks_(checks) {}
+  explicit Printer(const TargetRules& rules) : rules_(rules) {}
+  Printer(const TargetRules& rules, std::vector<Parameter>* parameters,
+          std::vector<std::size_t>* checks)
+      : rules_(rules), parameters_(parameters), checks_(checks) {}
 
   std::string Take() { return std::move(out_); }
 
@@ -185,7 +278,7 @@ class Printer {
       case StatementKind::Update: Update(st.update); return;
       case StatementKind::Delete:
         out_ += "DELETE FROM ";
-        AppendName(out_, st.del.table);
+        rules_.Name(out_, st.del.table);
         if (st.del.where) {
           out_ += " WHERE ";
           Expr(*st.del.where);
@@ -207,7 +300,9 @@ class Printer {
       if (i) out_ += ", ";
       const SelectItem& item = sel.items[i];
       Expr(*item.expr);
-      if (item.result) {
+      // An empty name (an expression the source engine named itself) is no alias for a
+      // server; the recordset takes its names from the translation either way.
+      if (item.result && (!item.result->name.empty() || !rules_.StrictTypes())) {
         out_ += " AS ";
         AppendQuoted(out_, item.result->name, '"');
       }
@@ -242,8 +337,10 @@ class Printer {
       for (std::size_t i = 0; i < sel.order_by.size(); ++i) {
         if (i) out_ += ", ";
         Expr(*sel.order_by[i].expr);
+        const bool descending = sel.order_by[i].direction == OrderItem::Direction::Desc;
         if (sel.order_by[i].direction == OrderItem::Direction::Asc) out_ += " ASC";
-        if (sel.order_by[i].direction == OrderItem::Direction::Desc) out_ += " DESC";
+        if (descending) out_ += " DESC";
+        out_ += rules_.NullsOrder(descending);
       }
       --inline_;
     }
@@ -256,12 +353,12 @@ class Printer {
  private:
   void Insert(const InsertStmt& ins) {
     out_ += "INSERT INTO ";
-    AppendName(out_, ins.table);
+    rules_.Name(out_, ins.table);
     if (!ins.columns.empty()) {
       out_ += " (";
       for (std::size_t i = 0; i < ins.columns.size(); ++i) {
         if (i) out_ += ", ";
-        AppendName(out_, ins.columns[i]);
+        rules_.Name(out_, ins.columns[i]);
       }
       out_ += ")";
     }
@@ -281,16 +378,16 @@ class Printer {
 
   void Update(const UpdateStmt& upd) {
     out_ += "UPDATE ";
-    AppendName(out_, upd.table);
+    rules_.Name(out_, upd.table);
     if (!upd.alias.empty()) {
       out_ += " AS ";
-      AppendName(out_, upd.alias);
+      rules_.Name(out_, upd.alias);
     }
     out_ += " SET ";
     for (std::size_t i = 0; i < upd.assignments.size(); ++i) {
       if (i) out_ += ", ";
       // SQLite's SET takes the bare column name only.
-      AppendName(out_, upd.assignments[i].column);
+      rules_.Name(out_, upd.assignments[i].column);
       out_ += " = ";
       Expr(*upd.assignments[i].value);
     }
@@ -311,8 +408,11 @@ class Printer {
       }
       Item(link.item);
       if (link.on.empty()) {
-        // A LEFT JOIN needs a condition in SQLite; ON 1 keeps every pairing.
-        if (link.type == JoinType::Left) out_ += " ON 1";
+        // A LEFT JOIN needs a condition; an always-true one keeps every pairing.
+        if (link.type == JoinType::Left) {
+          out_ += " ON ";
+          out_ += rules_.AlwaysTrue();
+        }
         continue;
       }
       out_ += " ON ";
@@ -340,11 +440,11 @@ class Printer {
       Select(*t.derived);
       out_ += ")";
     } else {
-      AppendName(out_, t.name);
+      rules_.Name(out_, t.name);
     }
     if (!t.alias.empty()) {
       out_ += " AS ";
-      AppendName(out_, t.alias);
+      rules_.Name(out_, t.alias);
     }
   }
 
@@ -367,17 +467,66 @@ class Printer {
     Expr(e);
   }
 
+  // Operands [first, last) of a binary node joined by its operator, the first one
+  // left-associated as the engine reads it. The engine refuses an expression deeper than
+  // 1000 levels and reads a chain as one level per operator, so a long AND or OR chain is
+  // written as a balanced tree of parenthesised halves: the same truth value, a depth that
+  // grows with the logarithm of its length. Chains that fit keep their flat spelling.
+  void Operands(const ::ksmain::sql::Expr& e, std::size_t first, std::size_t last) {
+    const int p = Precedence(e);
+    if (last - first > kFlatChain) {
+      const std::size_t middle = first + (last - first) / 2;
+      out_ += '(';
+      Operands(e, first, middle);
+      out_ += ") ";
+      out_ += e.text;
+      out_ += " (";
+      Operands(e, middle, last);
+      out_ += ')';
+      return;
+    }
+    Child(*e.args[first], p);
+    for (std::size_t i = first + 1; i < last; ++i) {
+      out_ += ' ';
+      out_ += e.text;
+      out_ += ' ';
+      Child(*e.args[i], p + 1);
+    }
+  }
+  static constexpr std::size_t kFlatChain = 64;
+
+  // An operand a strict engine needs as text: cast when its type is known and not text.
+  void AsText(const ::ksmain::sql::Expr& e) {
+    if (rules_.StrictTypes() && !IsTextType(e.type)) {
+      out_ += "CAST(";
+      Expr(e);
+      out_ += " AS text)";
+      return;
+    }
+    Child(e, 5);
+  }
+
   // A source literal as the next parameter, when parameters are wanted here.
   bool AsParameter(const ::ksmain::sql::Expr& e) {
     if (parameters_ == nullptr || inline_ > 0 || e.literal < 0) return false;
     parameters_->push_back(Parameter{e.literal, e.conversion});
     checks_->push_back(e.check);
-    out_ += '?';
-    out_ += std::to_string(parameters_->size());
+    rules_.Marker(out_, parameters_->size());
     return true;
   }
 
   void Expr(const ::ksmain::sql::Expr& e) {
+    // A value the analyzer turned into date text, on an engine with a real date type.
+    if (rules_.TypedDates() && !in_date_ &&
+        ((e.kind == ExprKind::Date) ||
+         ((e.kind == ExprKind::String || e.kind == ExprKind::Null) && IsDateConversion(e.conversion)))) {
+      out_ += "CAST(";
+      ++in_date_;
+      Expr(e);
+      --in_date_;
+      out_ += " AS timestamp)";
+      return;
+    }
     switch (e.kind) {
       case ExprKind::Number:
       case ExprKind::String:
@@ -394,14 +543,14 @@ class Printer {
       case ExprKind::Null: out_ += "NULL"; return;
       case ExprKind::Column:
         if (!e.qualifier.empty()) {
-          AppendName(out_, e.qualifier);
+          rules_.Name(out_, e.qualifier);
           out_ += ".";
         }
-        AppendName(out_, e.text);
+        rules_.Name(out_, e.text);
         return;
       case ExprKind::Star:
         if (!e.qualifier.empty()) {
-          AppendName(out_, e.qualifier);
+          rules_.Name(out_, e.qualifier);
           out_ += ".";
         }
         out_ += "*";
@@ -423,15 +572,7 @@ class Printer {
         }
         Child(*e.args[0], 9);
         return;
-      case ExprKind::Binary: {
-        const int p = Precedence(e);
-        Child(*e.args[0], p);
-        out_ += ' ';
-        out_ += e.text;
-        out_ += ' ';
-        Child(*e.args[1], p + 1);
-        return;
-      }
+      case ExprKind::Binary: Operands(e, 0, e.args.size()); return;
       case ExprKind::Between:
         Child(*e.args[0], 5);
         out_ += e.negated ? " NOT BETWEEN " : " BETWEEN ";
@@ -440,9 +581,9 @@ class Printer {
         Child(*e.args[2], 5);
         return;
       case ExprKind::Like:
-        Child(*e.args[0], 5);
+        AsText(*e.args[0]);
         out_ += e.negated ? " NOT LIKE " : " LIKE ";
-        Child(*e.args[1], 5);
+        AsText(*e.args[1]);
         return;
       case ExprKind::IsNull:
         Child(*e.args[0], 5);
@@ -474,10 +615,19 @@ class Printer {
         out_ += ")";
         return;
       case ExprKind::Function:
-        out_ += e.text;  // always a plain word: the parser reads only words as calls
+        out_ += rules_.Function(e.text);  // a plain word: the parser reads only words as calls
         out_ += "(";
         if (e.distinct) out_ += "DISTINCT ";
-        List(e.args);
+        if (rules_.StrictTypes() && e.text == "coalesce" &&
+            std::any_of(e.args.begin(), e.args.end(),
+                        [](const ExprPtr& a) { return a->type == ColumnType::String; })) {
+          for (std::size_t i = 0; i < e.args.size(); ++i) {
+            if (i) out_ += ", ";
+            AsText(*e.args[i]);
+          }
+        } else {
+          List(e.args);
+        }
         out_ += ")";
         return;
       case ExprKind::Case: {
@@ -505,25 +655,27 @@ class Printer {
     }
   }
 
+  const TargetRules& rules_;
   std::string out_;
   std::vector<Parameter>* parameters_ = nullptr;
   std::vector<std::size_t>* checks_ = nullptr;  // per parameter: Expr::check
   int inline_ = 0;  // inside a clause whose literals stay written out
+  int in_date_ = 0;  // inside the cast of a date value
 };
 
 }  // namespace
 
-std::string Print(const Statement& statement) {
-  Printer p;
+std::string Print(const Statement& statement, Target target) {
+  Printer p(RulesFor(target));
   p.Statement(statement);
   return p.Take();
 }
 
 std::string PrintParameterised(const Statement& statement, std::vector<Parameter>& parameters,
-                               std::vector<std::size_t>& checks) {
+                               std::vector<std::size_t>& checks, Target target) {
   parameters.clear();
   checks.clear();
-  Printer p(&parameters, &checks);
+  Printer p(RulesFor(target), &parameters, &checks);
   p.Statement(statement);
   return p.Take();
 }

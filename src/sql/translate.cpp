@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <list>
+#include <atomic>
 #include <mutex>
 #include <unordered_map>
 
@@ -77,7 +78,32 @@ std::string ArgumentText(const Expr& e) {
 
 }  // namespace
 
+namespace {
+
+// Counted with relaxed atomics: the figures are for an operator's eyes, never for control.
+struct CacheCounters {
+  std::atomic<std::uint64_t> exact_hits{0};
+  std::atomic<std::uint64_t> shape_hits{0};
+  std::atomic<std::uint64_t> translated{0};
+};
+
+CacheCounters& Counters() {
+  static CacheCounters counters;
+  return counters;
+}
+
+void Count(std::atomic<std::uint64_t>& counter) { counter.fetch_add(1, std::memory_order_relaxed); }
+
+}  // namespace
+
+TranslationCacheStatistics GetTranslationCacheStatistics() {
+  const CacheCounters& c = Counters();
+  return {c.exact_hits.load(std::memory_order_relaxed), c.shape_hits.load(std::memory_order_relaxed),
+          c.translated.load(std::memory_order_relaxed)};
+}
+
 Translation Translate(std::string_view text, Dialect dialect, const SchemaCatalog& catalog) {
+  Count(Counters().translated);
   Statement st = Parse(text);
   Translation out;
   out.kind = st.kind;
@@ -87,9 +113,9 @@ Translation Translate(std::string_view text, Dialect dialect, const SchemaCatalo
     return out;
   }
   Analyze(st, dialect, catalog);
-  out.text = Print(st);
+  out.text = Print(st, catalog.target());
   std::vector<std::size_t> checks;
-  out.parameterised_text = PrintParameterised(st, out.parameters, checks);
+  out.parameterised_text = PrintParameterised(st, out.parameters, checks, catalog.target());
   for (std::size_t i = 0; i < checks.size(); ++i) {
     if (checks[i] != 0) out.check_order.push_back(i);
   }
@@ -162,6 +188,7 @@ std::shared_ptr<const Translation> TranslateCached(std::string_view text, Dialec
   std::string key;
   key.reserve(text.size() + 32);
   key += dialect == Dialect::Jet ? 'J' : 'T';
+  key += catalog.target() == Target::Sqlite ? 's' : 'p';
   const auto address = reinterpret_cast<std::uintptr_t>(&catalog);
   key.append(reinterpret_cast<const char*>(&address), sizeof address);
   const std::uint64_t version = catalog.version();
@@ -299,12 +326,16 @@ std::shared_ptr<const BoundStatement> TranslateBoundShared(std::string_view text
   key.clear();
   key.reserve(text.size() + 1 + sizeof(std::uintptr_t) + sizeof(std::uint64_t));
   key += dialect == Dialect::Jet ? 'J' : 'T';
+  key += catalog.target() == Target::Sqlite ? 's' : 'p';
   const auto address = reinterpret_cast<std::uintptr_t>(&catalog);
   key.append(reinterpret_cast<const char*>(&address), sizeof address);
   const std::uint64_t version = catalog.version();
   key.append(reinterpret_cast<const char*>(&version), sizeof version);
   key += text;
-  if (auto hit = ExactTexts().Find(key)) return hit;
+  if (auto hit = ExactTexts().Find(key)) {
+    Count(Counters().exact_hits);
+    return hit;
+  }
   auto bound = std::make_shared<const BoundStatement>(TranslateBoundUncached(text, dialect, catalog));
   ExactTexts().Put(std::string(key), bound);
   return bound;
@@ -320,6 +351,7 @@ BoundStatement TranslateBoundUncached(std::string_view text, Dialect dialect,
   std::string key;
   key.reserve(text.size() + 32);
   key += dialect == Dialect::Jet ? 'J' : 'T';
+  key += catalog.target() == Target::Sqlite ? 's' : 'p';
   const auto address = reinterpret_cast<std::uintptr_t>(&catalog);
   key.append(reinterpret_cast<const char*>(&address), sizeof address);
   const std::uint64_t version = catalog.version();
@@ -357,6 +389,7 @@ BoundStatement TranslateBoundUncached(std::string_view text, Dialect dialect,
 
   bool procedure = false;
   if (auto hit = Shapes().Find(key, text, literals, procedure)) {
+    Count(Counters().shape_hits);
     std::vector<BoundValue> values = BindValues(*hit, text, literals);
     return BoundStatement{std::move(hit), true, std::move(values)};
   }

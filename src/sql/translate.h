@@ -20,6 +20,11 @@ namespace ksmain::sql {
 
 enum class Dialect { Jet, TSql };
 
+// The engine a statement is printed for. The front end reads both source dialects the same
+// way; only the last step, printing, knows the engine: the embedded one, or a server
+// reached through ODBC (chosen from the DBMS name its driver reports).
+enum class Target { Sqlite, PostgreSql };
+
 // Declared column types, as the schema declares them and the recordset reports them:
 // Long for INTEGER keys and counts, Integer for SMALLINT, Double for REAL/DOUBLE/FLOAT,
 // Currency for MONEY/CURRENCY, Boolean for BIT, Date for DATETIME, String for text.
@@ -46,19 +51,24 @@ class SchemaCatalog {
   virtual const TableInfo* FindTable(std::string_view name) const = 0;
   // Changes whenever the schema does; part of the translation cache key.
   virtual std::uint64_t version() const = 0;
+  // The engine whose schema this is, hence the engine statements are printed for.
+  virtual Target target() const { return Target::Sqlite; }
 };
 
 // A catalogue held in memory: filled by tests, or by the embedded driver from the database.
 class MemoryCatalog final : public SchemaCatalog {
  public:
-  explicit MemoryCatalog(std::uint64_t version = 0) : version_(version) {}
+  explicit MemoryCatalog(std::uint64_t version = 0, Target target = Target::Sqlite)
+      : version_(version), target_(target) {}
   void Add(TableInfo table);
   const TableInfo* FindTable(std::string_view name) const override;
   std::uint64_t version() const override { return version_; }
+  Target target() const override { return target_; }
 
  private:
   std::vector<TableInfo> tables_;
   std::uint64_t version_;
+  Target target_;
 };
 
 enum class StatementKind { Select, Insert, Update, Delete, ProcedureCall };
@@ -76,6 +86,8 @@ enum class LiteralConversion {
   DateTextDateOnly,  // datevalue('...'): the ISO date without its time
   DateWrite,         // a text written into a date column: "" is NULL, else ISO text
   NumberWrite,       // a text written into a numeric column: "" is NULL, else its number
+  NumberInstead,     // a text standing in for a NULL number (T-SQL isnull(n, '')): "" is 0
+  IntegerInstead,    // the same for an integer: the text must be a whole number
   HashDate,          // a #date# literal: ISO text
   HashDateDateOnly,  // datevalue(#date#)
 };
@@ -87,7 +99,7 @@ struct Parameter {
 
 struct Translation {
   StatementKind kind = StatementKind::Select;
-  // The statement for the embedded engine (empty for a procedure call). Every result
+  // The statement for the catalogue's engine (empty for a procedure call). Every result
   // column of a SELECT carries an explicit alias equal to its ResultColumn name.
   std::string text;
   std::vector<ResultColumn> columns;  // SELECT only, in order
@@ -96,7 +108,8 @@ struct Translation {
   // not needed by any caller: a NULL argument is the empty text).
   std::string procedure;
   std::vector<std::string> arguments;
-  // The same statement with parameters ?1, ?2, ... for the literals whose values do not
+  // The same statement with parameters (?1, ?2, ... for the embedded engine, ODBC's
+  // positional ? for a server) for the literals whose values do not
   // shape it; parameters[i] says which literal ?(i+1) takes and how. Texts that differ
   // only in those values share this text, hence one translation and one prepared statement.
   std::string parameterised_text;
@@ -148,5 +161,15 @@ BoundStatement TranslateBound(std::string_view text, Dialect dialect, const Sche
 // The same, shared with the cache: a repeated text costs a look-up, not a copy of its values.
 std::shared_ptr<const BoundStatement> TranslateBoundShared(std::string_view text, Dialect dialect,
                                                            const SchemaCatalog& catalog);
+
+// How the process-wide caches above have answered since the process started: a text seen
+// before (exact), a text whose shape was seen before with other values (shape), or a
+// statement parsed and analysed in full (translated). For an operator's metrics.
+struct TranslationCacheStatistics {
+  std::uint64_t exact_hits = 0;
+  std::uint64_t shape_hits = 0;
+  std::uint64_t translated = 0;
+};
+TranslationCacheStatistics GetTranslationCacheStatistics();
 
 }  // namespace ksmain::sql

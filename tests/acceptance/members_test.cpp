@@ -185,9 +185,17 @@ TEST_F(MembersTest, CatalogueListingThroughDeploymentSettings) {
   EXPECT_EQ(r[1]["args"][2], "OK");
 }
 
-TEST_F(MembersTest, DemoRunsEverySection) {
+TEST_F(MembersTest, DemoRunsEverySectionAndReplacesOnlyWhenAsked) {
   const auto dir = ScratchDir();
-  const ToolRun run = RunTool("demo " + (dir / "demo").string());
+  const std::string demo = (dir / "demo").string();
+  std::filesystem::create_directories(demo);
+  std::ofstream(dir / "demo" / "veldaSQL.db") << "someone's data";
+  const ToolRun refused = RunTool("demo " + demo);
+  EXPECT_NE(refused.status, 0);
+  EXPECT_NE(refused.err.find("--replace"), std::string::npos) << refused.err;
+  EXPECT_EQ(Slurp(dir / "demo" / "veldaSQL.db"), "someone's data");
+  EXPECT_FALSE(std::filesystem::exists(dir / "demo" / "portfolio.db")) << "nothing is made when one is refused";
+  const ToolRun run = RunTool("demo --replace " + demo);
   std::filesystem::remove_all(dir);
   EXPECT_EQ(run.status, 0) << run.err;
   for (const char* title : {"# Portfolio", "# Save and reload", "# Reports", "# Catalogue"}) {

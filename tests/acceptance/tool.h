@@ -35,13 +35,15 @@ inline std::string Slurp(const std::filesystem::path& p) {
   return ss.str();
 }
 
-// Runs `ksmain ARGS` with `input` on standard input.
-inline ToolRun RunTool(const std::string& args, const std::string& input = "") {
+// Runs `ksmain ARGS` with `input` on standard input; `shell_prefix` runs before it in the
+// same shell (a resource limit, say).
+inline ToolRun RunTool(const std::string& args, const std::string& input = "",
+                       const std::string& shell_prefix = "") {
   const auto dir = ScratchDir();
   {
     std::ofstream(dir / "in") << input;
   }
-  const std::string command = std::string(KSMAIN_TOOL) + " " + args + " <" + (dir / "in").string() +
+  const std::string command = shell_prefix + std::string(KSMAIN_TOOL) + " " + args + " <" + (dir / "in").string() +
                               " >" + (dir / "out").string() + " 2>" + (dir / "err").string();
   ToolRun run;
   const int raw = std::system(command.c_str());

@@ -122,6 +122,8 @@ TEST_F(SearchTest, PlacesOfTheMatchesAreListedOnceByName) {
   EXPECT_EQ(RowCell(grid, 1, 6), Variant("Boats"));
   EXPECT_EQ(RowCell(grid, 1, 7), Variant("Hulls"));
   EXPECT_EQ(vb::CStr(RowCell(grid, 2, 0)) + "/" + vb::CStr(RowCell(grid, 2, 1)), "1/10");
+  // A level the entry does not have reads 0, not "": isnull() keeps the key's kind.
+  EXPECT_EQ(RowCell(grid, 2, 2), Variant(std::int32_t{0}));
   EXPECT_EQ(RowCell(grid, 2, 6), Variant("Cars"));
   EXPECT_EQ(RowCell(grid, 2, 7), Variant("Red things"));
   EXPECT_TRUE(RowCell(grid, 3, 0).IsEmpty());

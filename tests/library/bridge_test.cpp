@@ -1,28 +1,56 @@
 // The JSON bridge: the Variant encoding both ways and the request/response contract.
 #include <gtest/gtest.h>
 
+
+#include <cmath>
+#include <functional>
+#include <limits>
 #include <sstream>
 
 #include "bridge.h"
+#include "frame/vb_runtime.h"
 #include "json_variant.h"
 #include "ksmain/dispatch.h"
+#include "support/small_stack.h"
 
 namespace ksmain::bridge {
 namespace {
 
 using nlohmann::json;
 
-TEST(BridgeEncoding, EveryKindRoundTrips) {
+// Whatever the bridge writes, it reads back as the same value, through the text a caller
+// sees: each kind at its extremes, and the forms only the extremes need.
+TEST(BridgeEncoding, EveryKindRoundTripsAtItsExtremes) {
+  using I32 = std::numeric_limits<std::int32_t>;
   VarArray grid({{0, 1}, {0, 2}});
   grid.at({1, 2}) = Variant("x");
   grid.at({0, 1}) = Variant(std::int16_t{3});
-  VarArray shifted({{1, 2}});
-  const Variant values[] = {Variant(), Variant::Null(), Variant(std::int16_t{-7}), Variant(42),
-                            Variant(2.5), Variant(1e300), Variant::FromCurrency(123400),
-                            Variant::FromCurrency(-5), Variant(true), Variant("text"),
-                            Variant(VarArray::Of({Variant(1), Variant("a")})), Variant(grid),
-                            Variant(shifted)};
-  for (const Variant& v : values) EXPECT_EQ(FromJson(ToJson(v)), v) << v;
+  VarArray far({{I32::min(), I32::min()}, {I32::max(), I32::max()}});
+  far.at({I32::min(), I32::max()}) = Variant(VarArray::Of({Variant(1)}));
+  const double inf = std::numeric_limits<double>::infinity();
+  const Variant values[] = {
+      Variant(), Variant::Null(), Variant(std::int16_t{-32768}), Variant(std::int16_t{32767}),
+      Variant(I32::min()), Variant(I32::max()), Variant(2.5), Variant(2.0),
+      Variant(std::numeric_limits<double>::max()), Variant(-std::numeric_limits<double>::max()),
+      Variant(std::numeric_limits<double>::denorm_min()), Variant(inf), Variant(-inf),
+      Variant::FromCurrency(std::numeric_limits<std::int64_t>::min()),
+      Variant::FromCurrency(std::numeric_limits<std::int64_t>::max()), Variant::FromCurrency(-5),
+      Variant(true), Variant(false), Variant(""), Variant("text"), Variant::FromDate(2958465.999999),
+      Variant::FromDate(-1e10),
+      Variant(VarArray::Of({})), Variant(VarArray::Of({Variant(1), Variant("a")})), Variant(grid),
+      Variant(far), Variant(VarArray({{1, 2}})), Variant(VarArray({{0, -1}, {0, 5}}))};
+  for (const Variant& v : values) {
+    const std::string text = ToJson(v).dump();
+    EXPECT_EQ(FromJson(json::parse(text)), v) << text;
+  }
+  // A date in the calendar is written as plain text, which a caller sends back tagged.
+  for (const double serial : {*vb::ParseIso("0100-01-01"), *vb::ParseIso("9999-12-31T23:59:59"), -1.25}) {
+    const json text = ToJson(Variant::FromDate(serial));
+    EXPECT_EQ(FromJson(json{{"$", "date"}, {"v", text}}), Variant::FromDate(serial)) << text;
+  }
+  // NaN is unequal to itself; it still comes back as a NaN Double.
+  const json nan = ToJson(Variant(std::nan("")));
+  EXPECT_TRUE(std::isnan(FromJson(json::parse(nan.dump())).AsDouble())) << nan;
 }
 
 TEST(BridgeEncoding, PlainAndTaggedForms) {
@@ -35,6 +63,10 @@ TEST(BridgeEncoding, PlainAndTaggedForms) {
   EXPECT_EQ(FromJson(json::parse(R"({"$":"date","v":"2026-12-06T14:30:00"})")),
             Variant::FromDate(46362.0 + 14.5 / 24));
   EXPECT_EQ(FromJson(json(3000000000LL)), Variant(3e9)) << "integers beyond Long become Double";
+  EXPECT_EQ(FromJson(json::parse(R"({"$":"i2","v":5.0})")), Variant(std::int16_t{5}));
+  // Currency text is read exactly; past four decimals it rounds half to even.
+  EXPECT_EQ(FromJson(json::parse(R"({"$":"cy","v":"1.23455"})")), Variant::FromCurrency(12346));
+  EXPECT_EQ(FromJson(json::parse(R"({"$":"cy","v":"-1.23465"})")), Variant::FromCurrency(-12346));
   const json column_first = ToJson(Variant(VarArray::Grid(2, 1)));
   EXPECT_EQ(column_first["ubound"], json::parse("[2,1]"));
   EXPECT_EQ(column_first["v"].size(), 3u);
@@ -42,9 +74,19 @@ TEST(BridgeEncoding, PlainAndTaggedForms) {
 }
 
 TEST(BridgeEncoding, MalformedValuesAreRejected) {
-  for (const char* bad : {R"({"$":"i2","v":40000})", R"({"$":"what"})", R"({"$":"date","v":"soon"})",
-                          R"({"$":"array","lbound":[0],"ubound":[2],"v":[1]})",
-                          R"({"$":"array","lbound":[0,0],"ubound":[9999999,9999999],"v":[]})"}) {
+  for (const char* bad : {
+           R"({"$":"i2","v":40000})", R"({"$":"what"})", R"({"$":"date","v":"soon"})",
+           // Nothing is truncated or wrapped into range.
+           R"({"$":"i2","v":1.9})", R"({"$":"i2","v":18446744073709551615})",
+           R"({"$":"i4","v":18446744073709551615})", R"({"$":"i4","v":2147483648})",
+           R"({"$":"cy","v":1e15})", R"({"$":"cy","v":"922337203685477.5808"})",
+           R"({"$":"cy","v":-922337203685478})",
+           R"({"$":"array","lbound":[0],"ubound":[4294967297],"v":[1,2]})",
+           // The shape is checked before anything is allocated, every row of it.
+           R"({"$":"array","lbound":[0],"ubound":[2],"v":[1]})",
+           R"({"$":"array","lbound":[0,0],"ubound":[8191,8191],"v":[]})",
+           R"({"$":"array","lbound":[0,0],"ubound":[1,1],"v":[[1,2],[3]]})",
+           R"({"$":"array","lbound":[0,0],"ubound":[1,0],"v":[[1],5]})"}) {
     EXPECT_THROW(FromJson(json::parse(bad)), BadRequest) << bad;
   }
 }
@@ -64,7 +106,13 @@ TEST(BridgeCall, MalformedRequestsExitTwoWithAReason) {
   std::string error;
   for (const char* bad : {"not json", "[]", R"({"calls":[]})", R"({"object":"KsMain.Kestrel"})",
                           R"({"object":"KsMain.Kestrel","calls":[{"args":[]}]})",
-                          R"({"object":"KsMain.Kestrel","calls":[{"member":"x","args":5}]})"}) {
+                          R"({"object":"KsMain.Kestrel","calls":[{"member":"x","args":5}]})",
+                          // A DISPID wider than 32 bits must not wrap onto another member.
+                          R"({"object":"KsMain.Kestrel","calls":[{"member":5905776661}]})",
+                          R"({"object":"KsMain.Kestrel","calls":[{"member":18446744073709551615}]})",
+                          // A misspelt setting is not silently ignored.
+                          R"({"object":"KsMain.Kestrel","calls":[],"settings":{"catalog_host":"db"}})",
+                          R"({"object":"KsMain.Kestrel","calls":[],"settings":{"servers":{"db":5}}})"}) {
     EXPECT_EQ(RunRequest(bad, response, error), 2) << bad;
     EXPECT_FALSE(error.empty()) << bad;
   }
@@ -89,6 +137,44 @@ TEST(BridgeCall, CallsRunInOrderWithArgsAndErrorsReported) {
   EXPECT_EQ(r[1]["args"][0]["ubound"], json::parse("[50,3]"));
   EXPECT_EQ(r[2]["error"]["number"], 450);
   EXPECT_EQ(r[3]["error"]["number"], 438);
+}
+
+
+TEST(BridgeCall, AnyNestingIsServedOrRefusedOnASmallStack) {
+  DllRegisterServer();
+  // The request wraps the value in four levels: itself, "calls", the call, "args".
+  const auto plain = [](int levels) { return std::string(levels, '[') + std::string(levels, ']'); };
+  const auto tagged = [](int dims) {
+    std::string bounds = "[0";
+    for (int d = 1; d < dims; ++d) bounds += ",0";
+    bounds += "]";
+    return R"({"$":"array","lbound":)" + bounds + R"(,"ubound":)" + bounds + R"(,"v":)" +
+           std::string(dims, '[') + "1" + std::string(dims, ']') + "}";
+  };
+  const struct {
+    std::string value;
+    int status;
+  } rows[] = {{plain(kMaxDepth - 4), 0}, {plain(kMaxDepth - 3), 2},   {plain(100000), 2},
+              {tagged(kMaxDepth - 5), 0}, {tagged(kMaxDepth - 4), 2}, {tagged(100000), 2}};
+  // The bridge bounds its own depth, so it keeps to 1 MB under the sanitizers too.
+  ::ksmain::testing::OnStackOf(std::size_t{1} << 20, [&] {
+    for (const auto& row : rows) {
+      json response;
+      std::string error;
+      const std::string request =
+          R"({"object":"KsMain.Kestrel","calls":[{"member":"setProgressBarTarget","args":[)" + row.value + "]}]}";
+      EXPECT_EQ(RunRequest(request, response, error), row.status) << row.value.substr(0, 40) << error;
+      if (row.status == 0) {
+        EXPECT_EQ(response["results"][0]["args"][0], json::parse(row.value)) << "echoed at full depth";
+      } else {
+        EXPECT_NE(error.find("deeper than"), std::string::npos) << error;
+      }
+    }
+    // Encoding is bounded the same way, whoever built the value.
+    Variant deep(1);
+    for (int i = 0; i <= kMaxDepth; ++i) deep = Variant(VarArray::Of({deep}));
+    EXPECT_THROW(ToJson(deep), BadRequest);
+  });
 }
 
 }  // namespace

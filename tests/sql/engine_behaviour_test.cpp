@@ -72,10 +72,36 @@ TEST_F(Catalogue, LenIgnoresTrailingBlanksOnlyInTSql) {
   EXPECT_EQ(One(db, "select len(image1) from entries where ID = 3", kTSql), "4");  // leading blanks count
 }
 
-// isnull(a, b) is T-SQL's first-non-NULL; Jet's isnull(a) is a test; nz() defaults.
+// isnull(a, b) is T-SQL's first-non-NULL, in the kind of a; Jet's isnull(a) is a test;
+// nz() defaults.
 TEST_F(Catalogue, IsNullAsAFunction) {
-  db.Exec("INSERT INTO entries (ID, Title, CategoryId) VALUES (1, NULL, 4), (2, 'Pads', NULL)");
+  db.Exec("INSERT INTO entries (ID, Title, CategoryId, Summary) VALUES (1, NULL, 4, ' 7'), (2, 'Pads', NULL, '')");
   EXPECT_EQ(db.Run("select isnull(title, '-') from entries order by id", kTSql), (Rows{{"-"}, {"Pads"}}));
+  struct Case {
+    const char* n;
+    const char* replacement;
+    const char* value;  // CategoryId of entry 2, which is NULL; "error" when refused
+  } cases[] = {
+      {"isnull-1.1 the empty text is 0", "''", "0"},
+      {"isnull-1.2 blanks too", "'  '", "0"},
+      {"isnull-1.3 a whole number", "' 12 '", "12"},
+      {"isnull-1.4 no fraction for an integer", "'1.5'", "error"},
+      {"isnull-1.5 no word", "'none'", "error"},
+      {"isnull-1.6 a text column", "summary", "0"},
+      {"isnull-1.7 a number as it is", "3", "3"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.n);
+    const std::string text = std::string("select isnull(CategoryId, ") + c.replacement + ") from entries where id = 2";
+    try {
+      EXPECT_EQ(One(db, text, kTSql), c.value);
+      EXPECT_EQ(Translate(text, kTSql, CatalogueCatalog()).columns[0].type, ColumnType::Long);
+    } catch (const SqlError&) {
+      EXPECT_STREQ(c.value, "error");
+    }
+  }
+  EXPECT_EQ(db.Run("select isnull(Cost, '') + 1 from entries where id = 2", kTSql), (Rows{{"1"}}));
+  EXPECT_THROW(db.Run("select isnull(CategoryId, title) from entries where id = 2", kTSql), std::runtime_error);
   EXPECT_EQ(db.Run("select id from entries where isnull(title)", kJet), (Rows{{"1"}}));
   EXPECT_EQ(db.Run("select id from entries where not isnull(title)", kJet), (Rows{{"2"}}));
   EXPECT_EQ(db.Run("select nz(title) & '|' & nz(CategoryId, 0) from entries order by id", kJet),

@@ -4,6 +4,8 @@
 
 #include <iostream>
 #include <iterator>
+#include <limits>
+#include <new>
 #include <string>
 
 #include "data/datalink.h"
@@ -20,19 +22,26 @@ struct Call {
   std::vector<Variant> args;
 };
 
+// Deployment settings, checked in full before any is applied: a misspelt key is refused
+// rather than silently leaving the default in force.
 void ApplySettings(const json& settings) {
   if (!settings.is_object()) throw BadRequest("\"settings\" must be an object");
-  if (settings.contains("catalogue_host")) {
-    if (!settings["catalogue_host"].is_string()) throw BadRequest("\"catalogue_host\" must be a string");
-    data::SetCatalogueHost(settings["catalogue_host"].get<std::string>());
+  for (const auto& [key, value] : settings.items()) {
+    if (key != "catalogue_host" && key != "servers") throw BadRequest("unknown setting \"" + key + "\"");
+  }
+  if (settings.contains("catalogue_host") && !settings["catalogue_host"].is_string()) {
+    throw BadRequest("\"catalogue_host\" must be a string");
   }
   if (settings.contains("servers")) {
     const json& servers = settings["servers"];
     if (!servers.is_object()) throw BadRequest("\"servers\" must be an object");
     for (const auto& [name, dir] : servers.items()) {
-      if (!dir.is_string()) throw BadRequest("each server must map to a directory");
-      data::SetDataSource(name, dir.get<std::string>());
+      if (!dir.is_string()) throw BadRequest("server \"" + name + "\" must map to a directory");
     }
+  }
+  if (settings.contains("catalogue_host")) data::SetCatalogueHost(settings["catalogue_host"].get<std::string>());
+  if (settings.contains("servers")) {
+    for (const auto& [name, dir] : settings["servers"].items()) data::SetDataSource(name, dir.get<std::string>());
   }
 }
 
@@ -44,8 +53,16 @@ std::vector<Call> ReadCalls(const json& request) {
   for (const json& c : request["calls"]) {
     if (!c.is_object() || !c.contains("member")) throw BadRequest("each call needs a \"member\"");
     const json& member = c["member"];
-    if (!member.is_string() && !member.is_number_integer() && !member.is_number_unsigned()) {
+    if (!member.is_string() && !member.is_number_integer()) {
       throw BadRequest("\"member\" must be a name or a DISPID");
+    }
+    // A DISPID is 32 bits; a wider number must not wrap onto another member.
+    if (member.is_number_integer()) {
+      const bool fits = member.is_number_unsigned()
+                            ? member.get<std::uint64_t>() <= std::numeric_limits<std::int32_t>::max()
+                            : member.get<std::int64_t>() >= std::numeric_limits<std::int32_t>::min() &&
+                                  member.get<std::int64_t>() <= std::numeric_limits<std::int32_t>::max();
+      if (!fits) throw BadRequest("\"member\" DISPID " + member.dump() + " is out of range");
     }
     Call call{member, {}};
     if (c.contains("args")) {
@@ -79,26 +96,16 @@ json RunOne(DispatchObject& object, Call& call) {
 
 }  // namespace
 
-int RunCall(std::istream& in, std::ostream& out, std::ostream& err) {
-  std::vector<Call> calls;
-  std::string progid;
-  try {
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const json request = json::parse(text);
-    if (!request.is_object()) throw BadRequest("the request must be a JSON object");
-    if (!request.contains("object") || !request["object"].is_string()) {
-      throw BadRequest("\"object\" must name a class");
-    }
-    progid = request["object"].get<std::string>();
-    if (request.contains("settings")) ApplySettings(request["settings"]);
-    calls = ReadCalls(request);
-  } catch (const json::exception& e) {
-    err << "ksmain call: malformed request: " << e.what() << "\n";
-    return 2;
-  } catch (const BadRequest& e) {
-    err << "ksmain call: malformed request: " << e.what() << "\n";
-    return 2;
+json RunRequest(const json& request) {
+  if (!request.is_object()) throw BadRequest("the request must be a JSON object");
+  if (!request.contains("object") || !request["object"].is_string()) {
+    throw BadRequest("\"object\" must name a class");
   }
+  const std::string progid = request["object"].get<std::string>();
+  std::vector<Call> calls = ReadCalls(request);
+  // Settings are applied only once every call has decoded, so a refused request changes
+  // nothing.
+  if (request.contains("settings")) ApplySettings(request["settings"]);
 
   json response{{"results", json::array()}};
   std::unique_ptr<DispatchObject> object;
@@ -115,7 +122,31 @@ int RunCall(std::istream& in, std::ostream& out, std::ostream& err) {
   if (object) {
     for (Call& call : calls) response["results"].push_back(RunOne(*object, call));
   }
-  out << response.dump(-1, ' ', false, json::error_handler_t::replace) << "\n";
+  return response;
+}
+
+std::string ResponseText(const json& response) {
+  return response.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+int RunCall(std::istream& in, std::ostream& out, std::ostream& err) {
+  json response;
+  try {
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    response = RunRequest(ParseRequest(text));
+  } catch (const std::bad_alloc&) {
+    // A request whose values do not fit in memory is refused like any other that cannot be
+    // served, with the reason, before any call has run.
+    err << "ksmain call: request refused: not enough memory to read it\n";
+    return 2;
+  } catch (const json::exception& e) {
+    err << "ksmain call: malformed request: " << e.what() << "\n";
+    return 2;
+  } catch (const BadRequest& e) {
+    err << "ksmain call: malformed request: " << e.what() << "\n";
+    return 2;
+  }
+  out << ResponseText(response);
   return 0;
 }
 

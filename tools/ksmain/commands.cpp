@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <iostream>
 #include <iterator>
+#include <sstream>
 
 #include "commands.h"
 #include "data/datalink.h"
@@ -54,16 +55,25 @@ int Sql(const std::string& dialect_name, const std::string& db, bool run, std::i
     if (db.empty()) throw std::runtime_error("--run needs --db FILE");
     data::DataLink link(Variant("Data Source=" + db), dialect);
     data::Recordset& rs = link.Query(text);
-    nlohmann::json rows = nlohmann::json::array();
+    // Columns as a list, not an object per row: select order is kept and two columns of
+    // the same name (a.ID, b.ID) stay two. One row per line keeps long results readable.
+    nlohmann::json columns = nlohmann::json::array();
     if (rs.IsOpen()) {
-      while (!rs.AtEof()) {
-        nlohmann::json row = nlohmann::json::object();
-        for (int i = 0; i < rs.FieldCount(); ++i) row[rs.FieldName(i)] = bridge::ToJson(rs.Field(i));
-        rows.push_back(std::move(row));
-        rs.MoveNext();
-      }
+      for (int i = 0; i < rs.FieldCount(); ++i) columns.push_back(rs.FieldName(i));
     }
-    out << rows.dump(1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+    constexpr auto kReplace = nlohmann::json::error_handler_t::replace;
+    std::ostringstream text_out;  // nothing half-printed when a row fails part-way
+    text_out << "{\"columns\": " << columns.dump(-1, ' ', false, kReplace) << ",\n \"rows\": [";
+    const char* separator = "";
+    while (rs.IsOpen() && !rs.AtEof()) {
+      nlohmann::json row = nlohmann::json::array();
+      for (int i = 0; i < rs.FieldCount(); ++i) row.push_back(bridge::ToJson(rs.Field(i)));
+      text_out << separator << "\n  " << row.dump(-1, ' ', false, kReplace);
+      separator = ",";
+      rs.MoveNext();
+    }
+    text_out << "]}\n";
+    out << text_out.str();
     return 0;
   } catch (const sql::SqlError& e) {
     out << "error at " << e.position() << ": " << e.description() << "\n";

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <iomanip>
 #include <iostream>
+#include <stdexcept>
 
 #include "commands.h"
 #include "data/datalink.h"
@@ -116,13 +117,31 @@ constexpr Section kSections[] = {
 
 }  // namespace
 
-int Demo(const std::string& dir, std::ostream& out) {
+int Demo(const std::string& dir, bool replace, std::ostream& out) {
   namespace fs = std::filesystem;
   fs::create_directories(dir);
   const std::string portfolio = (fs::path(dir) / "portfolio.db").string();
   const std::string catalogue = (fs::path(dir) / "veldaSQL.db").string();
+  // Databases already there may hold someone's data (committed rows can live in the -wal
+  // file alone): as `init` does, they are refused unless the caller asked to replace them,
+  // and both are checked before either is touched.
+  const auto holds_data = [](const fs::path& p) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(p, ec);
+    if (!fs::exists(status)) return false;
+    return !fs::is_regular_file(status) || fs::file_size(p, ec) != 0 || ec;
+  };
   for (const auto& f : {portfolio, catalogue}) {
-    for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(f + suffix);
+    for (const char* suffix : {"", "-wal"}) {
+      if (!replace && holds_data(f + suffix)) {
+        throw std::runtime_error(f + suffix + " already exists (--replace replaces the demo databases)");
+      }
+    }
+  }
+  if (replace) {
+    for (const auto& f : {portfolio, catalogue}) {
+      for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(f + suffix);
+    }
   }
   schema::CreatePortfolioDatabase(portfolio, true);
   schema::CreateCatalogueDatabase(catalogue, true);

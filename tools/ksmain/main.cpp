@@ -2,8 +2,9 @@
 //   ksmain call                      JSON bridge: request on stdin, response on stdout
 //   ksmain init portfolio|catalogue FILE [--demo]
 //   ksmain sql --dialect jet|tsql [--db FILE] [--run]
-//   ksmain demo [DIR]                a page-like session on fresh demo databases
+//   ksmain demo [DIR] [--replace]    a page-like session on fresh demo databases
 //   ksmain import SRC DEST [--schema portfolio|catalogue] [--append]
+//   ksmain serve --listen H:P --data DIR [--token T] [--config FILE] [--web DIR]
 #include <CLI/CLI.hpp>
 #include <iostream>
 #include <unistd.h>
@@ -11,6 +12,7 @@
 #include "bridge.h"
 #include "commands.h"
 #include "import_command.h"
+#include "serve.h"
 #include "ksmain/dispatch.h"
 #include "ksmain/library.h"
 #include "ksmain/version.h"
@@ -89,17 +91,20 @@ EXIT STATUS
 
   std::string dir = "out/demo";
   auto* demo = app.add_subcommand("demo", "create demo databases and run a page-like session");
+  bool replace = false;
   demo->add_option("dir", dir, "folder for the demo databases");
+  demo->add_flag("--replace", replace, "replace demo databases already in the folder");
   demo->footer(R"(SYNOPSIS
-  ksmain demo [DIR]
+  ksmain demo [DIR] [--replace]
 
 DESCRIPTION
   Creates both demo databases in DIR (default out/demo) and runs a page-like session on
   them through the dispatch layer: the portfolio pages, a save and reload of one project,
-  the reports and the catalogue, printing what each page would show.
+  the reports and the catalogue, printing what each page would show. Demo databases already
+  in DIR are refused unless --replace is given.
 
 EXAMPLE
-  ksmain demo /tmp/ksmain-demo)");
+  ksmain demo --replace /tmp/ksmain-demo)");
 
   std::string src, dest, schema;
   bool append = false;
@@ -109,14 +114,56 @@ EXAMPLE
   import->add_option("--schema", schema, "match to a schema")->check(CLI::IsMember({"portfolio", "catalogue"}));
   import->add_flag("--append", append, "add to a destination that already has rows");
 
+  std::string config_file, listen, token, web;
+  std::vector<std::string> data_dirs;
+  auto* serve = app.add_subcommand("serve", "answer bridge requests over HTTP and serve the pages");
+  serve->add_option("--config", config_file, "JSON config file (flags given here override it)");
+  serve->add_option("--listen", listen, "HOST:PORT to listen on (default 127.0.0.1:8080; port 0: any free one)");
+  serve->add_option("--data", data_dirs, "folder whose databases callers may open (repeatable)");
+  serve->add_option("--token", token, "bearer token callers must send");
+  serve->add_option("--web", web, "folder of the pages served at /");
+  serve->footer(R"(SYNOPSIS
+  ksmain serve [--listen HOST:PORT] [--data DIR]... [--token T] [--config FILE] [--web DIR]
+
+DESCRIPTION
+  Keeps the library resident and answers POST /call with exactly what `ksmain call` prints
+  for the same request; serves the pages at /, GET /health and GET /metrics (Prometheus
+  text). Callers' connection strings reach only databases inside the data folders and the
+  servers of the config file; a request carrying "settings" is refused (403), a missing or
+  wrong bearer token 401, an over-limit request 413. SIGTERM or SIGINT: finish the requests
+  in flight, close the sessions, exit 0.
+
+CONFIG FILE (JSON)
+  listen, data (a folder or a list), token, servers, catalogue_host, threads, web,
+  limits: {body_bytes, json_depth, cells, calls, statement_seconds}
+
+EXAMPLE
+  ksmain init portfolio /srv/ksmain/portfolio.db --demo
+  ksmain serve --data /srv/ksmain --listen 127.0.0.1:8080)");
+
   CLI11_PARSE(app, argc, argv);
+  if (serve->parsed()) {
+    ksmain::serve::Config config;
+    try {
+      if (!config_file.empty()) config = ksmain::serve::LoadConfig(config_file);
+      if (!listen.empty()) ksmain::serve::ParseListen(listen, config);
+    } catch (const std::exception& e) {
+      std::cerr << "ksmain serve: " << e.what() << "\n";
+      return 1;
+    }
+    if (!data_dirs.empty()) config.data = data_dirs;
+    if (!token.empty()) config.token = token;
+    if (!web.empty()) config.web = web;
+    DllRegisterServer();
+    return ksmain::serve::Run(std::move(config), std::cout, std::cerr);
+  }
   DllRegisterServer();
   int rc = 0;
   try {
     if (call->parsed()) rc = ksmain::bridge::RunCall(std::cin, std::cout, std::cerr);
     if (init->parsed()) rc = ksmain::tool::Init(kind, file, demo_data);
     if (sql->parsed()) rc = ksmain::tool::Sql(dialect, db, run, std::cin, std::cout);
-    if (demo->parsed()) rc = ksmain::tool::Demo(dir, std::cout);
+    if (demo->parsed()) rc = ksmain::tool::Demo(dir, replace, std::cout);
     if (import->parsed()) {
       rc = ksmain::tool::Import(src, dest, schema, append, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
     }

@@ -106,11 +106,15 @@ void ToDateFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
   ResultIso(ctx, *serial, false);
 }
 
+// ks_tonumber (EmptyIsZero false): "" is no number, NULL. ks_asnumber (true): text that
+// is empty or blank stands for 0, as the server converts it.
+template <bool EmptyIsZero>
 void ToNumberFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
   const int type = sqlite3_value_type(argv[0]);
   if (type == SQLITE_NULL) return sqlite3_result_null(ctx);
   if (type != SQLITE_TEXT && type != SQLITE_BLOB) return sqlite3_result_value(ctx, argv[0]);
   const std::string text = TextOf(argv[0]);
+  if (EmptyIsZero && text.find_first_not_of(' ') == std::string::npos) return sqlite3_result_int(ctx, 0);
   if (text.empty()) return sqlite3_result_null(ctx);
   std::optional<double> number;
   try {
@@ -224,7 +228,8 @@ void RegisterEngineFunctions(sqlite3* db) {
   Register(db, fn::kCDate, 1, true, CDateFn);
   Register(db, fn::kDateValue, 1, true, DateValueFn);
   Register(db, fn::kToDate, 1, true, ToDateFn);
-  Register(db, fn::kToNumber, 1, true, ToNumberFn);
+  Register(db, fn::kToNumber, 1, true, ToNumberFn<false>);
+  Register(db, fn::kAsNumber, 1, true, ToNumberFn<true>);
   // The clock is read once per run of a statement, not once per row it scans: registered
   // as deterministic, a call without arguments is a constant the engine evaluates when the
   // statement starts (again at every run), as the source engines read getdate() and now()

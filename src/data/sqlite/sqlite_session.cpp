@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "data/sqlite/functions.h"
+#include "data/statement_limit.h"
 #include "data/sqlite/sqlite_values.h"
 #include "ksmain/error.h"
 
@@ -134,6 +135,14 @@ SqliteSession::SqliteSession(sqlite3* db, std::string path, int timeout_seconds)
     sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     SetTimeout(timeout_seconds);
+    // Every few thousand engine steps: has the running statement outlived its limit?
+    sqlite3_progress_handler(
+        db_, 4096,
+        [](void* self) -> int {
+          const auto deadline = static_cast<SqliteSession*>(self)->deadline_;
+          return deadline != Clock::time_point::max() && Clock::now() > deadline ? 1 : 0;
+        },
+        this);
     // The first read of the file: a file that is not a database fails the open here rather
     // than the first statement of the first member.
     int rc = sqlite3_prepare_v3(db_, "PRAGMA schema_version", -1, SQLITE_PREPARE_PERSISTENT,
@@ -197,7 +206,13 @@ void SqliteSession::ForgetMovedFile() noexcept {
   }
 }
 
+void SqliteSession::StartClock() {
+  const int limit = StatementTimeLimit();
+  deadline_ = limit > 0 ? Clock::now() + std::chrono::seconds(limit) : Clock::time_point::max();
+}
+
 void SqliteSession::SetTimeout(int seconds) {
+  if (const int limit = StatementTimeLimit(); limit > 0) seconds = std::min(seconds, limit);
   timeout_ms_ = seconds <= 0 ? 0 : std::min(seconds, 2'000'000) * 1000;
   sqlite3_busy_timeout(db_, timeout_ms_);
 }
@@ -266,6 +281,9 @@ bool SqliteSession::Reusable() const { return !broken_ && sqlite3_get_autocommit
 void SqliteSession::Raise(int rc) {
   std::string message = sqlite3_errmsg(db_);
   switch (rc & 0xff) {
+    case SQLITE_INTERRUPT:
+      message = "the statement ran longer than " + std::to_string(StatementTimeLimit()) + " seconds";
+      break;
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
     case SQLITE_IOERR:
@@ -446,6 +464,7 @@ bool SqliteSession::RefreshCatalog(bool in_snapshot) {
 std::unique_ptr<Cursor> SqliteSession::Execute(std::string_view text, sql::Dialect dialect,
                                                std::int64_t* affected) {
   if (affected != nullptr) *affected = -1;
+  StartClock();
   for (int attempt = 0;; ++attempt) {
     std::unique_ptr<Cursor> cursor;
     try {
@@ -624,6 +643,7 @@ std::unique_ptr<Cursor> SqliteSession::ExecuteNative(std::string_view text,
                                                      std::span<const Variant> params,
                                                      std::int64_t* affected) {
   if (affected != nullptr) *affected = -1;
+  StartClock();
   Lease lease = Prepare(text);
   try {
     for (std::size_t i = 0; i < params.size(); ++i) {
@@ -645,6 +665,7 @@ std::unique_ptr<Cursor> SqliteSession::ExecuteNative(std::string_view text,
 }
 
 void SqliteSession::ExecuteScript(std::string_view script) {
+  StartClock();
   std::string text(script);
   char* error = nullptr;
   int rc = sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &error);

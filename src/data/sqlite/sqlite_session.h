@@ -11,6 +11,7 @@
 #include <sqlite3.h>
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -77,6 +78,8 @@ class SqliteSession final : public Session {
   std::unique_ptr<Cursor> RunProcedure(const std::string& name,
                                        const std::vector<std::string>& arguments);
   void ExecSimple(const char* sql);
+  // A statement starts: its deadline is the limit from now.
+  void StartClock();
 
   // The write-ahead log and shared index beside the file, as this session found them (see
   // the destructor).
@@ -115,6 +118,10 @@ class SqliteSession final : public Session {
   unsigned int data_version_ = 0;
   bool data_version_known_ = false;
   std::shared_ptr<const sql::SchemaCatalog> catalog_;
+  // When the statement now running must have finished (see data/statement_limit.h); a
+  // cursor's later steps count against the statement that opened it.
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point deadline_ = Clock::time_point::max();
 };
 
 }  // namespace ksmain::data::sqlite

@@ -1,0 +1,258 @@
+// The two schemas on a PostgreSQL server, made from the embedded schemas' own DDL so the
+// tables and columns can never drift apart, plus what the server needs to give the same
+// answers as the embedded engine:
+//   - text columns are citext (postgresql-contrib): they compare, sort and match LIKE
+//     without regard to case, as the source engines did; the client password stays exact;
+//   - dates are timestamps (to the second), money the `currency` domain (four decimals);
+//   - keys are serials; a row inserted with its key written out (as fixtures and imports
+//     do) moves the key's sequence past it, so the next generated key is free, as the
+//     embedded engine's max-plus-one keys are;
+//   - the ks_* functions the printed statements call, with the runtime's rules: the empty
+//     text written into a date is NULL, text that is no date fails the statement;
+//   - the catalogue's two listing procedures as set-returning functions.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "schema/schema.h"
+
+namespace ksmain::schema {
+namespace {
+
+constexpr std::string_view kServerPrelude = R"sql(
+CREATE EXTENSION IF NOT EXISTS citext;
+DO $$ BEGIN
+  CREATE DOMAIN currency AS numeric(19,4);
+EXCEPTION WHEN duplicate_object THEN NULL;
+END $$;
+
+CREATE OR REPLACE FUNCTION ks_key() RETURNS trigger LANGUAGE plpgsql AS $$
+DECLARE
+  seq text := pg_get_serial_sequence(quote_ident(TG_TABLE_NAME), 'id');
+BEGIN
+  IF NEW.id > coalesce(pg_sequence_last_value(seq::regclass), 0) THEN
+    PERFORM setval(seq, NEW.id);
+  END IF;
+  RETURN NEW;
+END $$;
+
+CREATE OR REPLACE FUNCTION ks_mismatch() RETURNS timestamp LANGUAGE plpgsql AS $$
+BEGIN
+  RAISE EXCEPTION 'Data type mismatch in criteria expression.' USING ERRCODE = '22007';
+END $$;
+
+CREATE OR REPLACE FUNCTION ks_cdate(v timestamp) RETURNS timestamp LANGUAGE sql IMMUTABLE
+  AS $$ SELECT v $$;
+CREATE OR REPLACE FUNCTION ks_cdate(v double precision) RETURNS timestamp LANGUAGE sql IMMUTABLE
+  AS $$ SELECT date_trunc('second', timestamp '1899-12-30' + v * interval '1 day' + interval '0.5 second') $$;
+CREATE OR REPLACE FUNCTION ks_cdate(v text) RETURNS timestamp LANGUAGE plpgsql STABLE AS $$
+BEGIN
+  IF v IS NULL THEN RETURN NULL; END IF;
+  IF btrim(v) ~ '^[0-9]+$' THEN RETURN ks_mismatch(); END IF;
+  RETURN date_trunc('second', btrim(v)::timestamp);
+EXCEPTION WHEN invalid_datetime_format OR datetime_field_overflow OR invalid_parameter_value THEN
+  RETURN ks_mismatch();
+END $$;
+CREATE OR REPLACE FUNCTION ks_datevalue(v timestamp) RETURNS timestamp LANGUAGE sql IMMUTABLE
+  AS $$ SELECT date_trunc('day', v) $$;
+CREATE OR REPLACE FUNCTION ks_datevalue(v double precision) RETURNS timestamp LANGUAGE sql IMMUTABLE
+  AS $$ SELECT date_trunc('day', ks_cdate(v)) $$;
+CREATE OR REPLACE FUNCTION ks_datevalue(v text) RETURNS timestamp LANGUAGE sql STABLE
+  AS $$ SELECT date_trunc('day', ks_cdate(v)) $$;
+CREATE OR REPLACE FUNCTION ks_todate(v timestamp) RETURNS timestamp LANGUAGE sql IMMUTABLE
+  AS $$ SELECT v $$;
+CREATE OR REPLACE FUNCTION ks_todate(v double precision) RETURNS timestamp LANGUAGE sql IMMUTABLE
+  AS $$ SELECT ks_cdate(v) $$;
+CREATE OR REPLACE FUNCTION ks_todate(v text) RETURNS timestamp LANGUAGE sql STABLE
+  AS $$ SELECT CASE WHEN v = '' THEN NULL ELSE ks_cdate(v) END $$;
+CREATE OR REPLACE FUNCTION ks_now() RETURNS timestamp LANGUAGE sql STABLE
+  AS $$ SELECT localtimestamp(0) $$;
+CREATE OR REPLACE FUNCTION ks_date() RETURNS timestamp LANGUAGE sql STABLE
+  AS $$ SELECT date_trunc('day', localtimestamp) $$;
+CREATE OR REPLACE FUNCTION ks_year(v timestamp) RETURNS integer LANGUAGE sql IMMUTABLE
+  AS $$ SELECT extract(year FROM v)::integer $$;
+CREATE OR REPLACE FUNCTION ks_year(v text) RETURNS integer LANGUAGE sql STABLE
+  AS $$ SELECT extract(year FROM ks_cdate(v))::integer $$;
+CREATE OR REPLACE FUNCTION ks_month(v timestamp) RETURNS integer LANGUAGE sql IMMUTABLE
+  AS $$ SELECT extract(month FROM v)::integer $$;
+CREATE OR REPLACE FUNCTION ks_month(v text) RETURNS integer LANGUAGE sql STABLE
+  AS $$ SELECT extract(month FROM ks_cdate(v))::integer $$;
+CREATE OR REPLACE FUNCTION ks_day(v timestamp) RETURNS integer LANGUAGE sql IMMUTABLE
+  AS $$ SELECT extract(day FROM v)::integer $$;
+CREATE OR REPLACE FUNCTION ks_day(v text) RETURNS integer LANGUAGE sql STABLE
+  AS $$ SELECT extract(day FROM ks_cdate(v))::integer $$;
+CREATE OR REPLACE FUNCTION ks_right(s text, n integer) RETURNS text LANGUAGE sql IMMUTABLE
+  AS $$ SELECT CASE WHEN n <= 0 THEN '' ELSE right(s, n) END $$;
+
+-- Values as the runtime prints them when it joins texts.
+CREATE OR REPLACE FUNCTION ks_text(v text) RETURNS text LANGUAGE sql IMMUTABLE
+  AS $$ SELECT coalesce(v, '') $$;
+CREATE OR REPLACE FUNCTION ks_text(v double precision) RETURNS text LANGUAGE sql IMMUTABLE
+  AS $$ SELECT coalesce(v::text, '') $$;
+CREATE OR REPLACE FUNCTION ks_text(v boolean) RETURNS text LANGUAGE sql IMMUTABLE
+  AS $$ SELECT CASE WHEN v IS NULL THEN '' WHEN v THEN 'True' ELSE 'False' END $$;
+CREATE OR REPLACE FUNCTION ks_text(v timestamp) RETURNS text LANGUAGE sql IMMUTABLE AS $$
+  SELECT CASE WHEN v IS NULL THEN ''
+              WHEN v = date_trunc('day', v) THEN to_char(v, 'FMMM/FMDD/YYYY')
+              ELSE to_char(v, 'FMMM/FMDD/YYYY FMHH12:MI:SS AM') END $$;
+-- Text read as a number for "+": the runtime's plain decimal forms; anything else fails.
+CREATE OR REPLACE FUNCTION ks_number(v text) RETURNS double precision LANGUAGE plpgsql IMMUTABLE AS $$
+BEGIN
+  RETURN btrim(v)::double precision;
+EXCEPTION WHEN invalid_text_representation THEN
+  RAISE EXCEPTION 'Data type mismatch in criteria expression.' USING ERRCODE = '22018';
+END $$;
+CREATE OR REPLACE FUNCTION ks_number(v double precision) RETURNS double precision LANGUAGE sql IMMUTABLE
+  AS $$ SELECT v $$;
+CREATE OR REPLACE FUNCTION ks_tonumber(v text) RETURNS double precision LANGUAGE sql IMMUTABLE
+  AS $$ SELECT CASE WHEN v = '' THEN NULL ELSE ks_number(v) END $$;
+CREATE OR REPLACE FUNCTION ks_tonumber(v double precision) RETURNS double precision LANGUAGE sql IMMUTABLE
+  AS $$ SELECT v $$;
+CREATE OR REPLACE FUNCTION ks_add(a text, b text) RETURNS text LANGUAGE sql IMMUTABLE STRICT
+  AS $$ SELECT a || b $$;
+)sql";
+
+// The pairs of argument types ks_concat and ks_add take besides (text, text).
+constexpr const char* kScalarTypes[] = {"text", "double precision", "timestamp", "boolean"};
+
+std::string Overloads() {
+  std::string out;
+  for (const char* a : kScalarTypes) {
+    for (const char* b : kScalarTypes) {
+      out += "CREATE OR REPLACE FUNCTION ks_concat(a " + std::string(a) + ", b " + b +
+             ") RETURNS text LANGUAGE sql IMMUTABLE AS $$ SELECT ks_text(a) || ks_text(b) $$;\n";
+    }
+  }
+  // "+" adds unless both are texts; a date plus a number is a later date.
+  for (const char* a : {"text", "double precision"}) {
+    for (const char* b : {"text", "double precision"}) {
+      if (std::string_view(a) == "text" && std::string_view(b) == "text") continue;
+      out += "CREATE OR REPLACE FUNCTION ks_add(a " + std::string(a) + ", b " + b +
+             ") RETURNS double precision LANGUAGE sql IMMUTABLE STRICT AS $$ SELECT ks_number(a) + "
+             "ks_number(b) $$;\n";
+    }
+  }
+  out +=
+      "CREATE OR REPLACE FUNCTION ks_add(a timestamp, b double precision) RETURNS timestamp "
+      "LANGUAGE sql IMMUTABLE STRICT AS $$ SELECT a + b * interval '1 day' $$;\n";
+  return out;
+}
+
+// The listing procedures: the rows of the embedded procedures, by the same rules (an empty
+// key leaves its level open, the year within the entry's range, active, not expired).
+constexpr std::string_view kServerProcedures = R"sql(
+CREATE VIEW ks_entry_listing AS
+SELECT e.ID, e.Title, e.Summary, e.BodyText, e.Cost, e.sale_price, e.shipping_cost,
+       e.mfg_part_number, e.cont_part_number, e.ImageThumbnail, e.Image1, e.beg_year,
+       e.end_year, e.Link1, e.Link2, e.MiscParm1, e.MiscParm2, e.MiscParm3, e.MiscParm4,
+       e.MiscParm5, e.clientID, e.DateTimeValue
+FROM entries AS e;
+
+CREATE OR REPLACE FUNCTION ks_key_matches(column_value integer, wanted text) RETURNS boolean
+  LANGUAGE sql IMMUTABLE AS $$
+  SELECT coalesce(wanted, '') = '' OR column_value::text = btrim(wanted) $$;
+
+CREATE OR REPLACE FUNCTION ks_entries(cat text, sub1 text, sub2 text, sub3 text, sub4 text,
+    sub5 text, sub6 text, year text, level text) RETURNS SETOF ks_entry_listing
+  LANGUAGE sql STABLE AS $$
+  SELECT l.* FROM ks_entry_listing AS l JOIN entries AS e ON e.ID = l.ID
+  WHERE ks_key_matches(e.CategoryId, cat) AND ks_key_matches(e.SubcategoryId1, sub1)
+    AND ks_key_matches(e.SubcategoryId2, sub2) AND ks_key_matches(e.SubcategoryId3, sub3)
+    AND ks_key_matches(e.SubcategoryId4, sub4) AND ks_key_matches(e.SubcategoryId5, sub5)
+    AND ks_key_matches(e.SubcategoryId6, sub6)
+    AND (btrim(coalesce(year, '')) = ''
+         OR (btrim(year) ~ '^-?[0-9]+$' AND btrim(year)::integer BETWEEN e.beg_year AND e.end_year))
+    AND e.ActiveInd = 'Y'
+    AND e.ExpireDate >= date_trunc('day', localtimestamp)
+    AND (level IS NULL OR level <> '1' OR e.Level1PromotionFlag = 'Y')
+  ORDER BY e.Title, e.ID $$;
+
+CREATE OR REPLACE FUNCTION esp_sp_get_entries_list(cat text, sub1 text, sub2 text, sub3 text,
+    sub4 text, sub5 text, sub6 text, year text) RETURNS SETOF ks_entry_listing
+  LANGUAGE sql STABLE AS $$ SELECT * FROM ks_entries(cat, sub1, sub2, sub3, sub4, sub5, sub6, year, NULL) $$;
+
+CREATE OR REPLACE FUNCTION esp_sp_get_entries_list_level(cat text, sub1 text, sub2 text,
+    sub3 text, sub4 text, sub5 text, sub6 text, year text, level text) RETURNS SETOF ks_entry_listing
+  LANGUAGE sql STABLE AS $$ SELECT * FROM ks_entries(cat, sub1, sub2, sub3, sub4, sub5, sub6, year, level) $$;
+)sql";
+
+bool StartsWith(std::string_view s, std::string_view prefix) {
+  return s.size() >= prefix.size() && s.substr(0, prefix.size()) == prefix;
+}
+
+void ReplaceAll(std::string& s, std::string_view from, std::string_view to) {
+  for (std::size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size()))
+    s.replace(at, from.size(), to);
+}
+
+// The embedded DDL with the server's types. The embedded schema is written in a small,
+// fixed vocabulary (its column types and the two collations), which is all this handles;
+// its procedure table is left out, the server has functions instead.
+std::string ServerTables(std::string_view embedded) {
+  std::string out;
+  std::vector<std::string> keyed;
+  std::string table;
+  bool skipping = false;
+  std::size_t start = 0;
+  while (start < embedded.size()) {
+    std::size_t end = embedded.find('\n', start);
+    if (end == std::string_view::npos) end = embedded.size();
+    std::string line(embedded.substr(start, end - start));
+    start = end + 1;
+    if (StartsWith(line, "CREATE TABLE ")) {
+      std::size_t name_end = line.find_first_of(" (", 13);
+      table = line.substr(13, name_end - 13);
+      skipping = table == "ks_procedures";
+    }
+    if (skipping) {
+      if (StartsWith(line, ");")) skipping = false;
+      continue;
+    }
+    // The procedure rows close the embedded DDL.
+    if (StartsWith(line, "INSERT INTO ks_procedures")) break;
+    // Every text comparing without regard to case becomes citext, whatever its length.
+    for (std::size_t at = line.find("VARCHAR("); at != std::string::npos; at = line.find("VARCHAR(", at)) {
+      std::size_t close = line.find(')', at);
+      std::size_t collate = line.find("COLLATE NOCASE", close);
+      if (collate != std::string::npos && line.find_first_not_of(' ', close + 1) == collate) {
+        line.replace(at, collate + 14 - at, "citext");
+      } else {
+        at = close;
+      }
+    }
+    ReplaceAll(line, "TEXT COLLATE NOCASE", "citext");
+    ReplaceAll(line, "PRIMARY KEY COLLATE NOCASE", "PRIMARY KEY");
+    ReplaceAll(line, " COLLATE BINARY", "");
+    if (line.find("INTEGER PRIMARY KEY") != std::string::npos) {
+      ReplaceAll(line, "INTEGER PRIMARY KEY", "serial PRIMARY KEY");
+      keyed.push_back(table);
+    }
+    ReplaceAll(line, "DEFAULT (replace(datetime('now', 'localtime'), ' 00:00:00', ''))",
+               "DEFAULT localtimestamp(0)");
+    ReplaceAll(line, "DATETIME", "timestamp(0)");
+    ReplaceAll(line, " MONEY", " currency");
+    ReplaceAll(line, " REAL", " double precision");
+    ReplaceAll(line, " BIT", " boolean");
+    out += line;
+    out += '\n';
+  }
+  for (const std::string& t : keyed) {
+    std::string bare = t;
+    std::erase(bare, '"');
+    out += "CREATE TRIGGER ks_key_" + bare + " BEFORE INSERT ON " + t +
+           " FOR EACH ROW EXECUTE FUNCTION ks_key();\n";
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string ServerDdl(std::string_view embedded_ddl, bool catalogue) {
+  std::string out(kServerPrelude);
+  out += Overloads();
+  out += ServerTables(embedded_ddl);
+  if (catalogue) out += kServerProcedures;
+  return out;
+}
+
+}  // namespace ksmain::schema
