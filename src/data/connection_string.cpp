@@ -147,30 +147,32 @@ bool HasOdbcKey(const std::map<std::string, std::string>& keys) {
   return named("driver") || named("dsn");
 }
 
+// One "key=value;" pair of an ODBC string. Braces only where the value needs them (a ";",
+// a brace, blanks at either end): drivers read "{...}" in the values they parse themselves,
+// and PostgreSQL's takes a braced database name literally, braces and all.
+void AppendPair(std::string& out, const std::string& key, const std::string& value) {
+  out += key + "=";
+  if (value.find_first_of(";{}") != std::string::npos || value != std::string(TrimBlanks(value))) {
+    out += "{";
+    for (char c : value) {
+      out += c;
+      if (c == '}') out += '}';
+    }
+    out += "}";
+  } else {
+    out += value;
+  }
+  out += ";";
+}
+
 // An ODBC string with the page's database put in (replacing one the mapping may name).
 std::string WithDatabase(const std::string& odbc, const std::string& database) {
   std::string out;
   for (const auto& [key, value] : ParseConnectionString(odbc)) {
-    if (key == "database") continue;
-    out += key + "=";
-    if (value.find_first_of(";{}") != std::string::npos || value != std::string(TrimBlanks(value))) {
-      out += "{";
-      for (char c : value) {
-        out += c;
-        if (c == '}') out += '}';
-      }
-      out += "}";
-    } else {
-      out += value;
-    }
-    out += ";";
+    if (key != "database") AppendPair(out, key, value);
   }
-  std::string braced;
-  for (char c : database) {
-    braced += c;
-    if (c == '}') braced += '}';
-  }
-  return out + "Database={" + braced + "};";
+  AppendPair(out, "Database", database);
+  return out;
 }
 
 ConnectTarget ResolveUncached(std::string_view text) {
@@ -182,8 +184,10 @@ ConnectTarget ResolveUncached(std::string_view text) {
   if (keys.empty()) Fail("Data source name not found and no default driver specified");
 
   // A server the deployment maps to an ODBC string: the page's database on that server.
+  // OLE DB strings name the server as "Data Source" (a path there names a file instead).
   std::string mapped_server = value_of("server");
-  if (mapped_server.empty() && HasOdbcKey(keys)) mapped_server = value_of("data source");
+  if (mapped_server.empty() && (HasOdbcKey(keys) || !LooksLikePath(value_of("data source"))))
+    mapped_server = value_of("data source");
   if (!mapped_server.empty()) {
     std::string mapped;
     {

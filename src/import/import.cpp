@@ -8,11 +8,13 @@
 #include <stdexcept>
 #include <sys/stat.h>
 
+#include "data/connection_string.h"
 #include "frame/vb_runtime.h"
 #include "import/convert.h"
 #include "import/destination.h"
 #include "import/embedded_source.h"
 #include "import/mdb/access_source.h"
+#include "import/server_end.h"
 #include "ksmain/error.h"
 #include "schema/schema.h"
 
@@ -33,12 +35,8 @@ std::string Lower(std::string_view s) {
 
 bool SameName(std::string_view a, std::string_view b) { return Lower(a) == Lower(b); }
 
-// A server connection string names its driver or data source; those need the server
-// driver, which this build does not have.
-bool IsConnectionString(const std::string& text) {
-  const std::string lower = Lower(text);
-  return lower.find("driver=") != std::string::npos || lower.find("dsn=") != std::string::npos;
-}
+// A server database is named by an ODBC connection string (its driver or data source).
+bool IsConnectionString(const std::string& text) { return data::NamesOdbcDriver(text); }
 
 bool FileHasContent(const std::string& path) {
   struct stat st {};
@@ -46,9 +44,7 @@ bool FileHasContent(const std::string& path) {
 }
 
 std::unique_ptr<Source> OpenSource(const std::string& source) {
-  if (IsConnectionString(source)) {
-    throw std::runtime_error("reading from a database server needs the server driver, which this build lacks");
-  }
+  if (IsConnectionString(source)) return OpenServerSource(source);
   if (!FileHasContent(source)) throw std::runtime_error("source '" + source + "' does not exist or is empty");
   if (LooksLikeAccessFile(source)) return OpenAccessFile(source);
   if (LooksLikeEmbeddedFile(source)) return OpenEmbeddedSource(source);
@@ -164,18 +160,26 @@ void ImportTable(Source& source, Destination& dest, const TableShape& shape,
 }  // namespace
 
 Report Run(const Options& options) {
-  if (IsConnectionString(options.destination)) {
-    throw std::runtime_error("writing to a database server needs the server driver, which this build lacks");
-  }
-  std::unique_ptr<Source> source = OpenSource(options.source);
+  const bool server = IsConnectionString(options.destination);
   // Reading a table while appending to it would never reach its end.
   std::error_code ec;
-  if (std::filesystem::equivalent(options.source, options.destination, ec)) {
-    throw std::runtime_error("source and destination are the same file");
+  if (server ? options.source == options.destination
+             : std::filesystem::equivalent(options.source, options.destination, ec)) {
+    throw std::runtime_error("source and destination are the same database");
   }
+  std::unique_ptr<Source> source = OpenSource(options.source);
   std::vector<TableShape> tables = source->Tables();
 
-  const bool fresh = !FileHasContent(options.destination);
+  // A server database is made by the server's administration; it counts as fresh while it
+  // holds no tables, as a file does while it is missing or empty.
+  std::unique_ptr<Destination> dest;
+  bool fresh = false;
+  if (server) {
+    dest = OpenServerDestination(options.destination);
+    fresh = dest->Tables().empty();
+  } else {
+    fresh = !FileHasContent(options.destination);
+  }
   if (options.schema && fresh) {
     // The schema as `ksmain init` makes it, procedures included.
     if (*options.schema == SchemaKind::Portfolio) {
@@ -184,7 +188,7 @@ Report Run(const Options& options) {
       schema::CreateCatalogueDatabase(options.destination, false);
     }
   }
-  std::unique_ptr<Destination> dest = OpenEmbeddedDestination(options.destination);
+  if (!dest) dest = OpenEmbeddedDestination(options.destination);
   if (!fresh) {
     for (const std::string& table : dest->Tables()) {
       if (SameName(table, kProcedureTable) || dest->RowCount(table) == 0) continue;

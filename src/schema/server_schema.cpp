@@ -108,6 +108,11 @@ CREATE OR REPLACE FUNCTION ks_tonumber(v text) RETURNS double precision LANGUAGE
   AS $$ SELECT CASE WHEN v = '' THEN NULL ELSE ks_number(v) END $$;
 CREATE OR REPLACE FUNCTION ks_tonumber(v double precision) RETURNS double precision LANGUAGE sql IMMUTABLE
   AS $$ SELECT v $$;
+-- A value standing in for a NULL number (isnull(n, x)): blank text is 0, as the old server read it.
+CREATE OR REPLACE FUNCTION ks_asnumber(v text) RETURNS double precision LANGUAGE sql IMMUTABLE
+  AS $$ SELECT CASE WHEN btrim(v) = '' THEN 0 ELSE ks_number(v) END $$;
+CREATE OR REPLACE FUNCTION ks_asnumber(v double precision) RETURNS double precision LANGUAGE sql IMMUTABLE
+  AS $$ SELECT v $$;
 CREATE OR REPLACE FUNCTION ks_add(a text, b text) RETURNS text LANGUAGE sql IMMUTABLE STRICT
   AS $$ SELECT a || b $$;
 )sql";

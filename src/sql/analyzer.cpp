@@ -203,8 +203,13 @@ class Analyzer {
     if (sel.where) AnalyzeExpr(sel.where, scope);
     for (auto& g : sel.group_by) AnalyzeExpr(g, scope);
     if (sel.having) AnalyzeExpr(sel.having, scope);
-    for (auto& o : sel.order_by) AnalyzeExpr(o.expr, scope);
+    for (auto& o : sel.order_by) {
+      AnalyzeExpr(o.expr, scope);
+      // Computed texts sort as they compare, without regard to case.
+      o.fold_case = FoldsCase(*o.expr);
+    }
   }
+
 
   void CollectSources(TableRef& ref, Scope& scope) {
     switch (ref.kind) {
@@ -467,9 +472,14 @@ class Analyzer {
         } else if (e->args[1]->type == ColumnType::Date || e->args[2]->type == ColumnType::Date) {
           ToDateOperand(e->args[0]);
         }
+        e->fold_case = FoldsCase(*e->args[0]);
         e->type = ColumnType::Boolean;
         return;
       case ExprKind::Like:
+        for (auto& a : e->args) AnalyzeExpr(a, scope);
+        e->text = dialect_ == Dialect::Jet ? "J" : "T";
+        e->type = ColumnType::Boolean;
+        return;
       case ExprKind::IsNull:
         for (auto& a : e->args) AnalyzeExpr(a, scope);
         e->type = ColumnType::Boolean;
@@ -479,6 +489,7 @@ class Analyzer {
         if (e->args[0]->type == ColumnType::Date) {
           for (std::size_t i = 1; i < e->args.size(); ++i) ToDateOperand(e->args[i]);
         }
+        e->fold_case = FoldsCase(*e->args[0]);
         e->type = ColumnType::Boolean;
         return;
       case ExprKind::InSubquery:
@@ -503,6 +514,7 @@ class Analyzer {
         return;
       case ExprKind::Case: {
         for (auto& a : e->args) AnalyzeExpr(a, scope);
+        e->fold_case = e->case_operand && FoldsCase(*e->args[0]);
         // The kind of a CASE is its branches' kind when they agree.
         ColumnType t = ColumnType::Unknown;
         bool first = true;
@@ -574,6 +586,7 @@ class Analyzer {
     if (op == "=" || op == "<>" || op == "<" || op == "<=" || op == ">" || op == ">=") {
       if (a == ColumnType::Date) ToDateOperand(e->args[1]);
       if (b == ColumnType::Date) ToDateOperand(e->args[0]);
+      e->fold_case = FoldsCase(*e->args[0], *e->args[1]);
       e->type = ColumnType::Boolean;
       return;
     }
@@ -581,6 +594,20 @@ class Analyzer {
       const std::size_t pos = e->pos;
       e = MakeCall(fn::kConcat, pos, Args(std::move(e->args[0]), std::move(e->args[1])),
                    ColumnType::String);
+      return;
+    }
+    if ((op == "+" || op == "-") && (a == ColumnType::Date || b == ColumnType::Date)) {
+      // A date plus a number (or numeric text) is that many days later; a date plus a
+      // time is that date at that time; a date minus a date is the days between them.
+      const bool between = op == "-" && a == ColumnType::Date && b == ColumnType::Date;
+      if (between && dialect_ != Dialect::Jet) {
+        e->type = ColumnType::Unknown;
+        return;
+      }
+      const std::size_t pos = e->pos;
+      auto code = MakeExpr(ExprKind::String, pos, op == "+" ? "+" : between ? "d" : "-");
+      e = MakeCall(fn::kDateCalc, pos, Args(std::move(e->args[0]), std::move(e->args[1]), std::move(code)),
+                   between ? ColumnType::Double : ColumnType::Date);
       return;
     }
     if (op == "+") {
@@ -601,6 +628,17 @@ class Analyzer {
     }
     e->type = IsNumeric(a) && IsNumeric(b) ? ArithmeticType(a, b) : ColumnType::Unknown;
   }
+
+  // Texts compare without regard to case unless a column takes part, whose own collation
+  // decides (text columns ignore case; the password column compares exactly).
+  static bool MayBeText(const Expr& e) {
+    return e.kind != ExprKind::Column && e.kind != ExprKind::Number &&
+           (e.type == ColumnType::String || e.type == ColumnType::Unknown);
+  }
+  static bool FoldsCase(const Expr& a, const Expr& b) {
+    return MayBeText(a) && MayBeText(b) && a.kind != ExprKind::Null && b.kind != ExprKind::Null;
+  }
+  static bool FoldsCase(const Expr& a) { return MayBeText(a); }
 
   void CheckArgs(const Expr& e, std::size_t min, std::size_t max) {
     if (e.args.size() < min || e.args.size() > max)
@@ -661,6 +699,13 @@ class Analyzer {
         ColumnType t = first;
         if (IsNumeric(first) || first == ColumnType::Boolean) {
           ToNumberInstead(args[1], first);
+        } else if (first == ColumnType::Date) {
+          // A text in place of a NULL date is read as a date.
+          ToDateOperand(args[1]);
+          if (args[1]->kind != ExprKind::Null && args[1]->type != ColumnType::Date) {
+            const std::size_t at = args[1]->pos;
+            args[1] = MakeCall(fn::kCDate, at, Args(std::move(args[1])), ColumnType::Date);
+          }
         } else if (first != ColumnType::String && args[1]->type != first) {
           t = ColumnType::Unknown;  // a date, or a kind only the stored value tells
         }
@@ -697,8 +742,9 @@ class Analyzer {
     }
     if (name == "YEAR" || name == "MONTH" || name == "DAY") {
       CheckArgs(*e, 1, 1);
+      // Jet's date parts are Integers; the server's are ints (Long).
       Rename(*e, name == "YEAR" ? fn::kYear : name == "MONTH" ? fn::kMonth : fn::kDay,
-             ColumnType::Integer);
+             dialect_ == Dialect::Jet ? ColumnType::Integer : ColumnType::Long);
       return;
     }
     if (name == "UCASE" || name == "UPPER" || name == "LCASE" || name == "LOWER") {
@@ -725,10 +771,13 @@ class Analyzer {
       return;
     }
     if (name == "MID" || name == "SUBSTRING") {
-      CheckArgs(*e, 2, 3);
-      Rename(*e, "substr", ColumnType::String);
+      CheckArgs(*e, name == "MID" ? 2 : 3, 3);
+      if (args.size() == 2) args.push_back(MakeExpr(ExprKind::Null, pos));
+      args.push_back(Text(dialect_ == Dialect::Jet ? "J" : "T", pos));
+      Rename(*e, fn::kMid, ColumnType::String);
       return;
     }
+    if (MapMoreFunction(e, name)) return;
     if (name == "IIF") {
       CheckArgs(*e, 3, 3);
       auto c = MakeExpr(ExprKind::Case, pos);
@@ -754,6 +803,190 @@ class Analyzer {
       Rename(*e, "sum", ColumnType::Unknown);
       return;
     }
+  }
+
+
+  static ExprPtr Text(std::string text, std::size_t pos) {
+    auto e = MakeExpr(ExprKind::String, pos, std::move(text));
+    e->type = ColumnType::String;
+    return e;
+  }
+
+  // The letter ks_convert and ks_format take for what the analysis knows of a value.
+  static const char* KindLetter(ColumnType t) {
+    switch (t) {
+      case ColumnType::Date: return "D";
+      case ColumnType::Boolean: return "B";
+      case ColumnType::Integer:
+      case ColumnType::Long:
+      case ColumnType::Double:
+      case ColumnType::Currency: return "N";
+      case ColumnType::String: return "S";
+      case ColumnType::Unknown: return "U";
+    }
+    return "U";
+  }
+
+  // A date part as Jet's interval text. T-SQL names the part with a bare word (parsed as
+  // a column name); Jet passes a text, checked when the statement runs.
+  void ToInterval(ExprPtr& part) {
+    if (part->kind != ExprKind::Column || !part->qualifier.empty()) return;
+    static constexpr std::pair<std::string_view, std::string_view> kParts[] = {
+        {"YEAR", "yyyy"},   {"YY", "yyyy"},   {"YYYY", "yyyy"}, {"QUARTER", "q"}, {"QQ", "q"},
+        {"Q", "q"},         {"MONTH", "m"},   {"MM", "m"},      {"M", "m"},       {"DAYOFYEAR", "y"},
+        {"DY", "y"},        {"Y", "y"},       {"DAY", "d"},     {"DD", "d"},      {"D", "d"},
+        {"WEEK", "ww"},     {"WK", "ww"},     {"WW", "ww"},     {"WEEKDAY", "w"}, {"DW", "w"},
+        {"W", "w"},         {"HOUR", "h"},    {"HH", "h"},      {"MINUTE", "n"},  {"MI", "n"},
+        {"N", "n"},         {"SECOND", "s"},  {"SS", "s"},      {"S", "s"}};
+    const std::string word = Upper(part->text);
+    for (const auto& [name, code] : kParts) {
+      if (word == name) {
+        part = Text(std::string(code), part->pos);
+        return;
+      }
+    }
+    throw SqlError("Date part '" + part->text + "' is not supported", part->pos);
+  }
+
+  // Conversions, text search, date arithmetic and the other scalar functions pages use.
+  bool MapMoreFunction(ExprPtr& e, const std::string& name) {
+    const std::size_t pos = e->pos;
+    auto& args = e->args;
+    const bool jet = dialect_ == Dialect::Jet;
+    static constexpr std::pair<std::string_view, ColumnType> kJetConversions[] = {
+        {"CSTR", ColumnType::String},  {"CINT", ColumnType::Integer},  {"CLNG", ColumnType::Long},
+        {"CDBL", ColumnType::Double},  {"CSNG", ColumnType::Double},   {"CBOOL", ColumnType::Boolean},
+        {"CCUR", ColumnType::Currency}, {"CVAR", ColumnType::Unknown}};
+    for (const auto& [fname, type] : kJetConversions) {
+      if (name != fname) continue;
+      CheckArgs(*e, 1, 1);
+      const char* kind = KindLetter(args[0]->type);
+      std::string target = Upper(name);
+      for (char& c : target) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      args.insert(args.begin(), Text(target, pos));
+      args.push_back(Text(kind, pos));
+      args.push_back(MakeExpr(ExprKind::Null, pos));
+      Rename(*e, fn::kConvert, type == ColumnType::Unknown ? args[1]->type : type);
+      return true;
+    }
+    if (name == "CAST" || name == "CONVERT") {
+      CheckArgs(*e, 2, 3);
+      const ColumnType type = ServerType(args[0]->text, args[0]->pos);
+      args.insert(args.begin() + 2, Text(KindLetter(args[1]->type), pos));
+      if (args.size() == 3) args.push_back(MakeExpr(ExprKind::Null, pos));
+      Rename(*e, fn::kConvert, type);
+      return true;
+    }
+    if (name == "INSTR") {
+      CheckArgs(*e, 2, 4);
+      if (args.size() == 2) args.insert(args.begin(), MakeExpr(ExprKind::Number, pos, "1"));
+      if (args.size() == 3) args.push_back(MakeExpr(ExprKind::Number, pos, "1"));
+      Rename(*e, fn::kInStr, ColumnType::Long);
+      return true;
+    }
+    if (name == "CHARINDEX") {
+      CheckArgs(*e, 2, 3);
+      ExprPtr start = args.size() == 3 ? std::move(args[2]) : MakeExpr(ExprKind::Number, pos, "1");
+      start = MakeCall("max", pos, Args(std::move(start), MakeExpr(ExprKind::Number, pos, "1")), ColumnType::Long);
+      args = Args(std::move(start), std::move(args[1]), std::move(args[0]), MakeExpr(ExprKind::Number, pos, "1"));
+      Rename(*e, fn::kInStr, ColumnType::Long);
+      return true;
+    }
+    if (name == "INSTRREV") {
+      CheckArgs(*e, 2, 4);
+      if (args.size() == 2) args.push_back(MakeExpr(ExprKind::Number, pos, "-1"));
+      if (args.size() == 3) args.push_back(MakeExpr(ExprKind::Number, pos, "1"));
+      Rename(*e, fn::kInStrRev, ColumnType::Long);
+      return true;
+    }
+    if (name == "DATEADD" || name == "DATEDIFF" || name == "DATEPART" || name == "DATENAME") {
+      const bool add = name == "DATEADD", diff = name == "DATEDIFF";
+      CheckArgs(*e, add || diff ? 3 : 2, jet && !add ? (diff ? 5 : 4) : (add || diff ? 3 : 2));
+      ToInterval(args[0]);
+      args.resize(add || diff ? 3 : 2);  // first day of week and year: the US defaults only
+      Rename(*e, add ? fn::kDateAdd : diff ? fn::kDateDiff : name == "DATEPART" ? fn::kDatePart : fn::kDateName,
+             add ? ColumnType::Date : name == "DATENAME" ? ColumnType::String
+                 : jet && !diff ? ColumnType::Integer : ColumnType::Long);
+      return true;
+    }
+    if (name == "HOUR" || name == "MINUTE" || name == "SECOND") {
+      CheckArgs(*e, 1, 1);
+      args.insert(args.begin(), Text(name == "HOUR" ? "h" : name == "MINUTE" ? "n" : "s", pos));
+      Rename(*e, fn::kDatePart, ColumnType::Integer);
+      return true;
+    }
+    if (name == "WEEKDAY") {
+      CheckArgs(*e, 1, 2);
+      if (args.size() == 1) args.push_back(MakeExpr(ExprKind::Number, pos, "1"));
+      Rename(*e, fn::kWeekday, ColumnType::Integer);
+      return true;
+    }
+    if (name == "DATESERIAL") {
+      CheckArgs(*e, 3, 3);
+      Rename(*e, fn::kDateSerial, ColumnType::Date);
+      return true;
+    }
+    if (name == "VAL") {
+      CheckArgs(*e, 1, 1);
+      Rename(*e, fn::kVal, ColumnType::Double);
+      return true;
+    }
+    if (name == "ISNUMERIC" || name == "ISDATE") {
+      CheckArgs(*e, 1, 1);
+      // Jet answers a Boolean (True is -1), the server an int 1 or 0.
+      args.push_back(Text(KindLetter(args[0]->type), pos));
+      args.push_back(MakeExpr(ExprKind::Number, pos, jet ? "-1" : "1"));
+      Rename(*e, name == "ISNUMERIC" ? fn::kIsNumeric : fn::kIsDate, jet ? ColumnType::Boolean : ColumnType::Long);
+      return true;
+    }
+    if (name == "STRCOMP") {
+      CheckArgs(*e, 2, 3);
+      if (args.size() == 2) args.push_back(MakeExpr(ExprKind::Number, pos, "1"));
+      Rename(*e, fn::kStrComp, ColumnType::Integer);
+      return true;
+    }
+    if (name == "REPLACE") {
+      CheckArgs(*e, 3, 3);
+      Rename(*e, jet ? "replace" : fn::kReplaceText, ColumnType::String);
+      return true;
+    }
+    if (name == "REPLICATE" || name == "SPACE") {
+      CheckArgs(*e, name == "SPACE" ? 1 : 2, name == "SPACE" ? 1 : 2);
+      if (name == "SPACE") args.insert(args.begin(), Text(" ", pos));
+      Rename(*e, fn::kReplicate, ColumnType::String);
+      return true;
+    }
+    if (name == "DATALENGTH") {
+      CheckArgs(*e, 1, 1);
+      Rename(*e, fn::kDataLength, ColumnType::Long);
+      return true;
+    }
+    if (name == "FORMAT") {
+      CheckArgs(*e, 1, 2);
+      if (args.size() == 1) args.push_back(Text("", pos));
+      args.push_back(Text(KindLetter(args[0]->type), pos));
+      Rename(*e, fn::kFormat, ColumnType::String);
+      return true;
+    }
+    return false;
+  }
+
+  // The kind a CAST or CONVERT gives; a type the engine functions cannot produce fails.
+  static ColumnType ServerType(const std::string& type, std::size_t pos) {
+    const std::string base = type.substr(0, type.find('('));
+    static constexpr std::pair<std::string_view, ColumnType> kTypes[] = {
+        {"int", ColumnType::Long},         {"integer", ColumnType::Long},    {"bigint", ColumnType::Double},
+        {"smallint", ColumnType::Integer}, {"tinyint", ColumnType::Integer}, {"bit", ColumnType::Boolean},
+        {"float", ColumnType::Double},     {"real", ColumnType::Double},     {"decimal", ColumnType::Double},
+        {"numeric", ColumnType::Double},   {"money", ColumnType::Currency},  {"smallmoney", ColumnType::Currency},
+        {"varchar", ColumnType::String},   {"nvarchar", ColumnType::String}, {"char", ColumnType::String},
+        {"nchar", ColumnType::String},     {"text", ColumnType::String},     {"ntext", ColumnType::String},
+        {"datetime", ColumnType::Date},    {"smalldatetime", ColumnType::Date}, {"date", ColumnType::Date},
+        {"datetime2", ColumnType::Date}};
+    for (const auto& [name, kind] : kTypes) {
+      if (base == name) return kind;
+    }
+    throw SqlError("Conversion to type '" + type + "' is not supported", pos);
   }
 
   Dialect dialect_;

@@ -34,7 +34,8 @@ enum class ExprKind {
                // args: the operands left to right, two of them, or any number for AND and OR
                // (a chain of one of those is one node, so its length costs no depth)
   Between,     // args: value, low, high; negated
-  Like,        // args: value, pattern; negated
+  Like,        // args: value, pattern[, escape]; negated; text: "J" or "T", the dialect whose
+               // pattern rules apply (set by the analyzer)
   IsNull,      // args[0]; negated for IS NOT NULL
   InList,      // args[0] IN (args[1..]); negated
   InSubquery,  // args[0] IN (subquery); negated
@@ -55,6 +56,9 @@ struct Expr {
   bool case_operand = false;  // args[0] is the CASE operand
   bool case_else = false;     // the last arg is the ELSE value
   bool engine = false;        // a function already in engine form (not to be mapped again)
+  // A comparison (or IN, BETWEEN, CASE operand, ORDER BY term) of texts that no column's own
+  // collation decides: it ignores case, as both source engines compared texts.
+  bool fold_case = false;
   // A literal written in the source: its ordinal among the statement's literals (-1 for
   // values the analyzer made up), and how the source value becomes the engine value.
   int literal = -1;
@@ -97,6 +101,7 @@ struct SelectItem {
 struct OrderItem {
   ExprPtr expr;
   enum class Direction { None, Asc, Desc } direction = Direction::None;
+  bool fold_case = false;  // a computed text: sorted without regard to case
 };
 
 struct Select {
@@ -151,9 +156,9 @@ struct Statement {
   CallStmt call;
 };
 
-// Parses exactly one statement (a trailing ";" allowed). Raises SqlError with the
-// 1-based position of the first token that does not fit.
-Statement Parse(std::string_view text);
+// Parses exactly one statement (a trailing ";" allowed), lexed as `dialect` writes it.
+// Raises SqlError with the 1-based position of the first token that does not fit.
+Statement Parse(std::string_view text, Dialect dialect = Dialect::TSql);
 
 // Parses an ORDER BY list on its own (the text after "ORDER BY"). Raises SqlError.
 std::vector<OrderItem> ParseOrderList(std::string_view text);

@@ -35,7 +35,8 @@ bool Token::IsWord(std::string_view word) const {
   return kind == TokenKind::Identifier && EqualsNoCase(text, word);
 }
 
-TokenSpan ScanToken(std::string_view text, std::size_t& i) {
+TokenSpan ScanToken(std::string_view text, std::size_t& i, Dialect dialect) {
+  const bool jet = dialect == Dialect::Jet;
   const std::size_t n = text.size();
   while (i < n) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
@@ -48,7 +49,7 @@ TokenSpan ScanToken(std::string_view text, std::size_t& i) {
       ++i;
       continue;
     }
-    if (c == '-' && i + 1 < n && text[i + 1] == '-') {
+    if (!jet && c == '-' && i + 1 < n && text[i + 1] == '-') {
       while (i < n && text[i] != '\n') ++i;
       continue;
     }
@@ -58,22 +59,23 @@ TokenSpan ScanToken(std::string_view text, std::size_t& i) {
       i = close + 2;
       continue;
     }
-    if (c == '\'' || c == '"') {
+    // T-SQL's N'text' is a text like any other; the engine's texts are all Unicode.
+    const bool national = !jet && (c == 'N' || c == 'n') && i + 1 < n && text[i + 1] == '\'';
+    if (c == '\'' || c == '"' || national) {
       // Texts and double-quoted names both double their delimiter to contain it.
-      const char quote = static_cast<char>(c);
-      std::size_t j = i + 1;
+      const char quote = national ? '\'' : static_cast<char>(c);
+      const bool is_text = quote == '\'' || jet;
+      std::size_t j = i + 1 + (national ? 1 : 0);
       for (;;) {
         const std::size_t close = text.find(quote, j);
         if (close == std::string_view::npos) {
-          throw SqlError(quote == '\'' ? "Unterminated string" : "Unterminated quoted name",
-                         start + 1);
+          throw SqlError(is_text ? "Unterminated string" : "Unterminated quoted name", start + 1);
         }
         if (close + 1 < n && text[close + 1] == quote) {
           j = close + 2;
           continue;
         }
-        return span(quote == '\'' ? TokenKind::String : TokenKind::QuotedIdentifier,
-                    close + 1 - start);
+        return span(is_text ? TokenKind::String : TokenKind::QuotedIdentifier, close + 1 - start);
       }
     }
     if (c == '[') {
@@ -135,6 +137,7 @@ std::string TokenValue(std::string_view text, const TokenSpan& token) {
     case TokenKind::Date: {
       const std::string_view inner = raw.substr(1, raw.size() - 2);
       if (raw[0] == '[' || raw[0] == '#') return std::string(inner);
+      if (raw[0] == 'N' || raw[0] == 'n') return TokenValue(text, {token.kind, token.begin + 1, token.end});
       const char quote = raw[0];
       std::string value;
       value.reserve(inner.size());
@@ -148,11 +151,11 @@ std::string TokenValue(std::string_view text, const TokenSpan& token) {
   }
 }
 
-std::vector<Token> Lex(std::string_view text) {
+std::vector<Token> Lex(std::string_view text, Dialect dialect) {
   std::vector<Token> tokens;
   std::size_t i = 0;
   for (;;) {
-    const TokenSpan span = ScanToken(text, i);
+    const TokenSpan span = ScanToken(text, i, dialect);
     if (span.kind == TokenKind::End) break;
     tokens.push_back(Token{span.kind, TokenValue(text, span), span.begin + 1});
   }

@@ -1,8 +1,10 @@
 // Tokens of the SQL both source dialects write.
 //
-// One lexer serves Jet and T-SQL text: quoted texts with doubled quotes, [bracketed] and
-// "double-quoted" names, #date# literals, numbers, the operators and punctuation both
-// dialects use, and comments. Keywords are ordinary identifiers here; the parser compares
+// One lexer serves Jet and T-SQL text: quoted texts with doubled quotes, [bracketed] names,
+// #date# literals, numbers, the operators and punctuation both dialects use, and comments.
+// Two spellings differ by dialect: Jet reads "text" as a text literal and has no `--`
+// comments (`30--7` is 30 minus -7); T-SQL reads "name" as a quoted name, `--` starts a
+// comment to the end of the line, and N'text' is a text literal. Keywords are ordinary identifiers here; the parser compares
 // them without regard to case, so a bracketed or quoted name is never taken for a keyword.
 #pragma once
 
@@ -10,6 +12,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "sql/translate.h"
 
 namespace ksmain::sql {
 
@@ -49,7 +53,7 @@ struct TokenSpan {
 // Reads the next token at or after `i` and moves `i` past it; End at the end of the text.
 // The one tokenizer behind Lex() and the literal scan of the translation cache, so both
 // always agree on where each literal stands. Raises SqlError as Lex() does.
-TokenSpan ScanToken(std::string_view text, std::size_t& i);
+TokenSpan ScanToken(std::string_view text, std::size_t& i, Dialect dialect = Dialect::TSql);
 
 // The token's text as Lex() gives it: delimiters dropped and doubled quotes undone.
 std::string TokenValue(std::string_view text, const TokenSpan& token);
@@ -57,7 +61,7 @@ std::string TokenValue(std::string_view text, const TokenSpan& token);
 // Splits a statement into tokens, ending with one End token. Raises SqlError with the
 // 1-based position of an unterminated quote, bracket, date or comment, or of a character
 // that belongs to no token.
-std::vector<Token> Lex(std::string_view text);
+std::vector<Token> Lex(std::string_view text, Dialect dialect = Dialect::TSql);
 
 // ASCII upper-casing for keyword and name comparison; names are ASCII in both schemas.
 std::string Upper(std::string_view s);

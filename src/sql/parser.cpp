@@ -15,6 +15,7 @@
 // a search builds from every word of its criteria, are one node with all their operands,
 // so they cost no height at any length.
 #include <array>
+#include <cctype>
 #include <string_view>
 
 #include "sql/ast.h"
@@ -41,7 +42,7 @@ bool IsReserved(const Token& t) {
 
 class Parser {
  public:
-  explicit Parser(std::string_view text) : tokens_(Lex(text)) {
+  explicit Parser(std::string_view text, Dialect dialect = Dialect::TSql) : tokens_(Lex(text, dialect)) {
     // Each literal's place among the statement's literals, counted as the translation
     // cache's literal scan counts them, so a literal node knows which value it carries.
     int count = 0;
@@ -162,8 +163,13 @@ class Parser {
       AcceptWord("ALL");
     }
     if (AcceptWord("TOP")) {
+      // T-SQL also writes the count in parentheses: TOP (5).
+      const bool parenthesised = Accept(TokenKind::LParen);
       if (!Peek().Is(TokenKind::Number)) FailSyntax();
       sel->top = Next().text;
+      if (parenthesised) Expect(TokenKind::RParen);
+      if (Peek().IsWord("PERCENT")) Fail("TOP ... PERCENT is not supported");
+      if (Peek().IsWord("WITH")) Fail("TOP ... WITH TIES is not supported");
     }
     do {
       sel->items.push_back(ParseSelectItem());
@@ -503,6 +509,7 @@ class Parser {
       e->negated = negated;
       e->args.push_back(std::move(left));
       e->args.push_back(ParseConcat());
+      if (AcceptWord("ESCAPE")) e->args.push_back(ParseConcat());
       return Sealed(std::move(e));
     }
     if (AcceptWord("IN")) {
@@ -614,6 +621,7 @@ class Parser {
           return Sealed(std::move(e));
         }
         if (t.IsWord("CASE")) return ParseCase();
+        if ((t.IsWord("CAST") || t.IsWord("CONVERT")) && Peek(1).Is(TokenKind::LParen)) return ParseConversion();
         // LEFT and RIGHT are join words but also the text functions left() and right().
         if ((t.IsWord("LEFT") || t.IsWord("RIGHT")) && Peek(1).Is(TokenKind::LParen))
           return ParseFunction();
@@ -666,6 +674,56 @@ class Parser {
     return e;
   }
 
+  // CAST(x AS type) and CONVERT(type, x[, style]) become the function CAST or CONVERT with
+  // the type's name as a text first argument: CAST(type, x), CONVERT(type, x[, style]).
+  ExprPtr ParseConversion() {
+    const Token& name = Next();
+    const bool cast = name.IsWord("CAST");
+    auto e = Make(ExprKind::Function, name.pos, Upper(name.text));
+    Expect(TokenKind::LParen);
+    ExprPtr value;
+    if (cast) {
+      value = ParseExpr();
+      ExpectWord("AS");
+    }
+    e->args.push_back(ParseTypeName());
+    if (cast) {
+      e->args.push_back(std::move(value));
+    } else {
+      Expect(TokenKind::Comma);
+      e->args.push_back(ParseExpr());
+      if (Accept(TokenKind::Comma)) e->args.push_back(ParseExpr());
+    }
+    Expect(TokenKind::RParen);
+    return Sealed(std::move(e));
+  }
+
+  // A type name as CAST and CONVERT write it: a word and an optional (length[, scale]),
+  // read as lower-case text, "varchar(10)".
+  ExprPtr ParseTypeName() {
+    const std::size_t pos = Peek().pos;
+    if (!Peek().Is(TokenKind::Identifier)) FailSyntax();
+    std::string type = Next().text;
+    for (char& c : type) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (Accept(TokenKind::LParen)) {
+      type += '(';
+      do {
+        if (Peek().IsWord("MAX")) {
+          Next();
+          type += "max";
+        } else if (Peek().Is(TokenKind::Number)) {
+          type += Next().text;
+        } else {
+          FailSyntax();
+        }
+        if (Peek().Is(TokenKind::Comma)) type += ',';
+      } while (Accept(TokenKind::Comma));
+      Expect(TokenKind::RParen);
+      type += ')';
+    }
+    return Make(ExprKind::String, pos, std::move(type));
+  }
+
   ExprPtr ParseCase() {
     auto e = Make(ExprKind::Case, Next().pos);
     if (!Peek().IsWord("WHEN")) {
@@ -696,7 +754,7 @@ class Parser {
 
 }  // namespace
 
-Statement Parse(std::string_view text) { return Parser(text).ParseStatement(); }
+Statement Parse(std::string_view text, Dialect dialect) { return Parser(text, dialect).ParseStatement(); }
 
 std::vector<OrderItem> ParseOrderList(std::string_view text) {
   return Parser(text).ParseOrderListOnly();

@@ -22,6 +22,7 @@
 #include <string>
 
 #include "sql/ast.h"
+#include "sql/engine_functions.h"
 #include "sql/lexer.h"
 
 namespace ksmain::sql {
@@ -109,6 +110,11 @@ class TargetRules {
   // Operands must have types that fit: a LIKE on a number, or coalesce() of a number and a
   // text, need the number made text first (the source engines converted by themselves).
   virtual bool StrictTypes() const { return false; }
+  // Whether LIKE is written as the ks_like call (the engine has it), else as LIKE.
+  virtual bool LikeAsFunction() const { return false; }
+  // Written after an operand whose text comparison must ignore case; "" where the engine
+  // has no such collation (the comparison then stays as the engine makes it).
+  virtual const char* FoldedText() const { return ""; }
 };
 
 // The embedded engine: dates are ISO text already, names quoted only when they must be,
@@ -128,6 +134,8 @@ class SqliteRules final : public TargetRules {
   }
   const char* AlwaysTrue() const override { return "1"; }
   const char* NullsOrder(bool) const override { return ""; }
+  bool LikeAsFunction() const override { return true; }
+  const char* FoldedText() const override { return " COLLATE NOCASE"; }
 };
 
 // PostgreSQL through ODBC. The schema is created with unquoted (hence lower-case) names,
@@ -181,8 +189,8 @@ int Precedence(const Expr& e) {
       if (e.text == "||") return 8;
       return 4;  // comparisons
     case ExprKind::Unary: return e.text == "NOT" ? 3 : 9;
+    case ExprKind::Like: return 3;  // may be printed as NOT and a call
     case ExprKind::Between:
-    case ExprKind::Like:
     case ExprKind::IsNull:
     case ExprKind::InList:
     case ExprKind::InSubquery: return 4;
@@ -336,7 +344,11 @@ class Printer {
       ++inline_;
       for (std::size_t i = 0; i < sel.order_by.size(); ++i) {
         if (i) out_ += ", ";
-        Expr(*sel.order_by[i].expr);
+        if (sel.order_by[i].fold_case) {
+          Folded(*sel.order_by[i].expr);
+        } else {
+          Expr(*sel.order_by[i].expr);
+        }
         const bool descending = sel.order_by[i].direction == OrderItem::Direction::Desc;
         if (sel.order_by[i].direction == OrderItem::Direction::Asc) out_ += " ASC";
         if (descending) out_ += " DESC";
@@ -472,8 +484,28 @@ class Printer {
   // 1000 levels and reads a chain as one level per operator, so a long AND or OR chain is
   // written as a balanced tree of parenthesised halves: the same truth value, a depth that
   // grows with the logarithm of its length. Chains that fit keep their flat spelling.
+  // An operand whose text comparisons ignore case. COLLATE binds tighter than any
+  // operator, so anything but a primary gets parentheses.
+  void Folded(const ::ksmain::sql::Expr& e) {
+    const char* folded = rules_.FoldedText();
+    if (*folded == '\0') {
+      Child(e, 5);
+      return;
+    }
+    Child(e, 10);
+    out_ += folded;
+  }
+
   void Operands(const ::ksmain::sql::Expr& e, std::size_t first, std::size_t last) {
     const int p = Precedence(e);
+    if (e.fold_case && e.args.size() == 2) {
+      Folded(*e.args[0]);
+      out_ += ' ';
+      out_ += e.text;
+      out_ += ' ';
+      Child(*e.args[1], p + 1);
+      return;
+    }
     if (last - first > kFlatChain) {
       const std::size_t middle = first + (last - first) / 2;
       out_ += '(';
@@ -574,23 +606,51 @@ class Printer {
         return;
       case ExprKind::Binary: Operands(e, 0, e.args.size()); return;
       case ExprKind::Between:
-        Child(*e.args[0], 5);
+        if (e.fold_case) {
+          Folded(*e.args[0]);
+        } else {
+          Child(*e.args[0], 5);
+        }
         out_ += e.negated ? " NOT BETWEEN " : " BETWEEN ";
         Child(*e.args[1], 5);
         out_ += " AND ";
         Child(*e.args[2], 5);
         return;
       case ExprKind::Like:
-        AsText(*e.args[0]);
-        out_ += e.negated ? " NOT LIKE " : " LIKE ";
-        AsText(*e.args[1]);
+        if (!rules_.LikeAsFunction()) {
+          AsText(*e.args[0]);
+          out_ += e.negated ? " NOT LIKE " : " LIKE ";
+          AsText(*e.args[1]);
+          if (e.args.size() > 2) {
+            out_ += " ESCAPE ";
+            Child(*e.args[2], 5);
+          }
+          return;
+        }
+        // The engine's LIKE knows no character classes; ks_like has both dialects' rules.
+        if (e.negated) out_ += "NOT ";
+        out_ += fn::kLike;
+        out_ += "(";
+        Expr(*e.args[0]);
+        out_ += ", ";
+        Expr(*e.args[1]);
+        out_ += e.text == "J" ? ", 'J'" : ", 'T'";
+        if (e.args.size() > 2) {
+          out_ += ", ";
+          Expr(*e.args[2]);
+        }
+        out_ += ")";
         return;
       case ExprKind::IsNull:
         Child(*e.args[0], 5);
         out_ += e.negated ? " IS NOT NULL" : " IS NULL";
         return;
       case ExprKind::InList:
-        Child(*e.args[0], 5);
+        if (e.fold_case) {
+          Folded(*e.args[0]);
+        } else {
+          Child(*e.args[0], 5);
+        }
         out_ += e.negated ? " NOT IN (" : " IN (";
         for (std::size_t i = 1; i < e.args.size(); ++i) {
           if (i > 1) out_ += ", ";
@@ -635,7 +695,11 @@ class Printer {
         std::size_t i = 0;
         if (e.case_operand) {
           out_ += " ";
-          Expr(*e.args[0]);
+          if (e.fold_case) {
+            Folded(*e.args[0]);
+          } else {
+            Expr(*e.args[0]);
+          }
           i = 1;
         }
         const std::size_t end = e.case_else ? e.args.size() - 1 : e.args.size();

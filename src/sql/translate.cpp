@@ -104,7 +104,7 @@ TranslationCacheStatistics GetTranslationCacheStatistics() {
 
 Translation Translate(std::string_view text, Dialect dialect, const SchemaCatalog& catalog) {
   Count(Counters().translated);
-  Statement st = Parse(text);
+  Statement st = Parse(text, dialect);
   Translation out;
   out.kind = st.kind;
   if (st.kind == StatementKind::ProcedureCall) {
@@ -362,7 +362,7 @@ BoundStatement TranslateBoundUncached(std::string_view text, Dialect dialect,
     std::size_t i = 0;
     std::size_t copied = 0;
     for (;;) {
-      const TokenSpan span = ScanToken(text, i);
+      const TokenSpan span = ScanToken(text, i, dialect);
       if (span.kind == TokenKind::End) break;
       char mark;
       switch (span.kind) {

@@ -192,18 +192,19 @@ TEST_F(DataLinkTest, PreparedStyleOpen) {
 }
 
 TEST_F(DataLinkTest, RejectedStatementsRaiseDatabaseErrors) {
-  const char* statements[] = {
-      "SELECT nosuch FROM kinds",
-      // A misspelt name in double quotes is an unknown column, never the text "nosuch".
-      "SELECT \"nosuch\" FROM kinds",
-      "SELECT ID FROM kinds WHERE \"nosuch\" = 'nosuch'",
-      "SELECT * FROM nosuch",
-      "",
-      "   ",
+  const std::pair<const char*, sql::Dialect> statements[] = {
+      {"SELECT nosuch FROM kinds", sql::Dialect::Jet},
+      // A misspelt name in double quotes (T-SQL's quoted name; Jet's are texts) is an
+      // unknown column, never the text "nosuch".
+      {"SELECT \"nosuch\" FROM kinds", sql::Dialect::TSql},
+      {"SELECT ID FROM kinds WHERE \"nosuch\" = 'nosuch'", sql::Dialect::TSql},
+      {"SELECT * FROM nosuch", sql::Dialect::Jet},
+      {"", sql::Dialect::Jet},
+      {"   ", sql::Dialect::Jet},
   };
-  for (const char* text : statements) {
+  for (const auto& [text, dialect] : statements) {
     SCOPED_TRACE(text);
-    DataLink link(Variant(connect_), sql::Dialect::Jet);
+    DataLink link(Variant(connect_), dialect);
     try {
       link.Query(text);
       FAIL() << "accepted";

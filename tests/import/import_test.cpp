@@ -10,6 +10,8 @@
 #include "import/convert.h"
 #include "import/import.h"
 #include "ksmain/kestrel.h"
+#include "schema/schema.h"
+#include "support/engines.h"
 
 namespace ksmain {
 namespace {
@@ -227,6 +229,78 @@ TEST(ImportRefusals, RowsInTheDestinationAndABadValueLeaveItAsItWas) {
   EXPECT_EQ(One(db, "SELECT count(*) FROM Status"), Variant(1));
   EXPECT_EQ(One(db, "SELECT count(*) FROM ProjectMaster"), Variant(0));
   EXPECT_EQ(One(db, "SELECT count(*) FROM Resource"), Variant(0));
+}
+
+// The grids two members hand a page, for comparing databases cell by cell, kinds included.
+std::vector<Variant> MemberGrids(const std::string& connect_string) {
+  Kestrel k;
+  Variant grid, connect(connect_string), count, sort, none;
+  std::vector<Variant> grids;
+  k.Get_ProjectListAll(grid, connect, count, sort, none, none, none, none, none);
+  grids.push_back(grid);
+  sort = Variant();
+  k.Get_StatusAll(grid, connect, count, sort);
+  grids.push_back(grid);
+  sort = Variant();
+  k.Get_ResourceAll(grid, connect, count, sort);
+  grids.push_back(grid);
+  return grids;
+}
+
+TEST(ImportServer, DemoPortfolioThereAndBackReadsTheSame) {
+  KSMAIN_SKIP_WITHOUT_SERVER(testing::Engine::Server);
+  ScratchDir dir;
+  testing::ServerDatabase server;
+  const std::string demo = dir.File("demo.db"), back = dir.File("back.db");
+  schema::CreatePortfolioDatabase(demo, true);
+  ASSERT_EQ(RunImport(demo, server.connect(), import::SchemaKind::Portfolio).failure, "");
+  // The server holds rows now: a second import is refused unless it appends.
+  EXPECT_THROW(RunImport(demo, server.connect(), import::SchemaKind::Portfolio), std::runtime_error);
+  ASSERT_EQ(RunImport(server.connect(), back, import::SchemaKind::Portfolio).failure, "");
+
+  const std::vector<Variant> before = MemberGrids("Data Source=" + demo);
+  const std::vector<Variant> after = MemberGrids("Data Source=" + back);
+  const std::vector<Variant> on_server = MemberGrids(server.connect());
+  for (std::size_t g = 0; g < before.size(); ++g) {
+    ASSERT_TRUE(before[g].IsArray()) << g;
+    for (const std::vector<Variant>* other : {&after, &on_server}) {
+      ASSERT_TRUE((*other)[g].IsArray()) << g;
+      const VarArray& a = before[g].AsArray();
+      const VarArray& b = (*other)[g].AsArray();
+      ASSERT_EQ(a.bounds(), b.bounds()) << g;
+      ASSERT_GT(a.size(), 2u) << g;
+      for (std::size_t i = 0; i < a.size(); ++i) {
+        EXPECT_EQ(a.cells()[i].kind(), b.cells()[i].kind()) << g << " cell " << i;
+        EXPECT_EQ(a.cells()[i], b.cells()[i]) << g << " cell " << i;
+      }
+    }
+  }
+}
+
+TEST(ImportServer, TradingSampleKeepsItsRowsAndBytes) {
+  KSMAIN_SKIP_WITHOUT_SERVER(testing::Engine::Server);
+  testing::ServerDatabase server;
+  import::Report report = RunImport(Sample("nwind.mdb"), server.connect());
+  ASSERT_EQ(report.failure, "");
+  ASSERT_EQ(report.tables.size(), 9u);
+  data::EngineDatabase db = data::EngineDatabase::Open(server.connect());
+  for (const import::TableReport& t : report.tables) {
+    EXPECT_EQ(t.read, t.written) << t.source;
+    EXPECT_EQ(vb::CLng(One(db, "SELECT count(*) FROM \"" + t.source + "\"")), t.written) << t.source;
+  }
+  struct Value {
+    const char* sql;
+    Variant expected;
+  };
+  const Value values[] = {
+      {"SELECT count(*) FROM \"Order Details\"", Variant(2155)},
+      {"SELECT \"Freight\"::text FROM \"Orders\" WHERE \"OrderID\" = 10248", Variant("32.3800")},
+      {"SELECT \"OrderDate\"::text FROM \"Orders\" WHERE \"OrderID\" = 10248", Variant("1994-08-04 00:00:00")},
+      {"SELECT md5(\"Picture\") FROM \"Categories\" WHERE \"CategoryID\" = 1",
+       Variant("a98253ec45703183b598e5beaf5ac7c6")},
+      {"SELECT count(*) FROM \"Customers\" WHERE \"CompanyName\" = 'ALFREDS FUTTERKISTE'", Variant(1)},
+  };
+  for (const Value& v : values) EXPECT_EQ(vb::CStr(One(db, v.sql)), vb::CStr(v.expected)) << v.sql;
 }
 
 }  // namespace

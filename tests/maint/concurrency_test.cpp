@@ -1,4 +1,5 @@
-// Two pages saving at once through separate KsMaint instances.
+// Two pages saving at once through separate KsMaint instances (each its own session), on
+// the embedded file and on one PostgreSQL database.
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -14,8 +15,13 @@ using testing::Form;
 using testing::ProjectForm;
 using testing::TempDb;
 
-TEST(KsMaintConcurrency, TwoPagesSavingAtOnceLoseNothing) {
-  TempDb db{TempDb::Kind::Portfolio};
+class KsMaintConcurrency : public ::testing::TestWithParam<testing::Engine> {
+ protected:
+  void SetUp() override { KSMAIN_SKIP_WITHOUT_SERVER(GetParam()); }
+};
+
+TEST_P(KsMaintConcurrency, TwoPagesSavingAtOnceLoseNothing) {
+  TempDb db{TempDb::Kind::Portfolio, false, GetParam()};
   db.Exec("INSERT INTO ProjectMaster (ID, EstDateCompleted) VALUES (1, '2026-06-30'), (2, '2026-06-30');");
   constexpr int kSaves = 15;
   auto page = [&](int project) {
@@ -41,6 +47,10 @@ TEST(KsMaintConcurrency, TwoPagesSavingAtOnceLoseNothing) {
     EXPECT_EQ(db.Scalar("SELECT count(*) FROM ProjectSteps" + where), std::to_string(kSaves));
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, KsMaintConcurrency,
+                         ::testing::Values(testing::Engine::Embedded, testing::Engine::Server),
+                         testing::EngineName);
 
 }  // namespace
 }  // namespace ksmain

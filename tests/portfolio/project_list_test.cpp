@@ -30,9 +30,11 @@ const char* const kDefaultSql =
     " projectmaster.Priority like '%' and projectmaster.projecttype like '%' Order by"
     " projectrank desc, datevalue(EstDateStarted)";
 
-class ProjectList : public testing::PortfolioPage {
+class ProjectList : public testing::PortfolioPageOn {
  protected:
   void SetUp() override {
+    PortfolioPageOn::SetUp();
+    if (IsSkipped()) return;
     testing::AddProjects(db);
     k.setProgressBarTarget("T");
     k.setProgressBarActual("A");
@@ -51,7 +53,7 @@ class ProjectList : public testing::PortfolioPage {
   Variant sort;
 };
 
-TEST_F(ProjectList, DefaultsTextAndRows) {
+TEST_P(ProjectList, DefaultsTextAndRows) {
   List(Variant());
   EXPECT_EQ(sort, Variant("projectrank desc, datevalue(EstDateStarted)"));
   EXPECT_EQ(RowCell(grid, 0, 1), Variant(kDefaultSql));
@@ -75,7 +77,7 @@ TEST_F(ProjectList, DefaultsTextAndRows) {
   for (int c : {17, 18, 19}) EXPECT_TRUE(RowCell(grid, 1, c).IsEmpty());
 }
 
-TEST_F(ProjectList, Filters) {
+TEST_P(ProjectList, Filters) {
   struct Case {
     const char* name;
     Variant sortby, status, dept, owner;
@@ -103,7 +105,7 @@ TEST_F(ProjectList, Filters) {
   EXPECT_NE(vb::CStr(RowCell(grid, 0, 1)).find("status like 'x''y' and"), std::string::npos);
 }
 
-TEST_F(ProjectList, FailuresKeepTheTextAndLeaveTheCountEmpty) {
+TEST_P(ProjectList, FailuresKeepTheTextAndLeaveTheCountEmpty) {
   struct Case {
     const char* name;
     Variant sortby, connect;
@@ -126,7 +128,7 @@ TEST_F(ProjectList, FailuresKeepTheTextAndLeaveTheCountEmpty) {
   EXPECT_EQ(db.Scalar("SELECT count(*) FROM ProjectMaster"), "6");
 }
 
-TEST_F(ProjectList, BarFailureEndsTheListAtThatRow) {
+TEST_P(ProjectList, BarFailureEndsTheListAtThatRow) {
   // Days left but no planned start: the bar cannot be worked out.
   db.Exec("INSERT INTO ProjectMaster (ID, ProjectNo, Priority, Department, ProjectOwner, Status,"
           " ProjectType, EstDateCompleted) VALUES (16, 'P-16', 1, 1, 1, 1, 1, '2099-01-01')");
@@ -137,9 +139,14 @@ TEST_F(ProjectList, BarFailureEndsTheListAtThatRow) {
   EXPECT_TRUE(RowCell(grid, 6, 12).IsEmpty());
 }
 
-TEST(ProjectListCapacity, FiveHundredRowsFit) {
+class ProjectListCapacity : public ::testing::TestWithParam<testing::Engine> {
+ protected:
+  void SetUp() override { KSMAIN_SKIP_WITHOUT_SERVER(GetParam()); }
+};
+
+TEST_P(ProjectListCapacity, FiveHundredRowsFit) {
   for (int projects : {500, 501}) {
-    TempDb db{TempDb::Kind::Portfolio};
+    TempDb db{TempDb::Kind::Portfolio, false, GetParam()};
     db.Exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
             std::to_string(projects) +
             ") INSERT INTO ProjectMaster (ID, Status, Department, ProjectOwner, Priority,"
@@ -153,9 +160,13 @@ TEST(ProjectListCapacity, FiveHundredRowsFit) {
   }
 }
 
+const auto kEngines = ::testing::Values(testing::Engine::Embedded, testing::Engine::Server);
+INSTANTIATE_TEST_SUITE_P(Engines, ProjectList, kEngines, testing::EngineName);
+INSTANTIATE_TEST_SUITE_P(Engines, ProjectListCapacity, kEngines, testing::EngineName);
+
 // A list longer than the grid still fails quietly (no count), and the application log
 // says which member and how many rows it had.
-TEST(ProjectListCapacity, OverflowIsLoggedWithTheRowCount) {
+TEST(ProjectListOverflow, IsLoggedWithTheRowCount) {
   TempDb db{TempDb::Kind::Portfolio};
   db.Exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 503)"
           " INSERT INTO ProjectMaster (ID, Status, Department, ProjectOwner, Priority,"

@@ -38,4 +38,14 @@ class PortfolioPage : public ::testing::Test {
   Variant grid, connect = db.connect();
 };
 
+// The same page on the engine the suite is instantiated for; SetUp skips the server cases
+// when the run has no server.
+class PortfolioPageOn : public ::testing::TestWithParam<Engine> {
+ protected:
+  void SetUp() override { KSMAIN_SKIP_WITHOUT_SERVER(GetParam()); }
+  TempDb db{TempDb::Kind::Portfolio, false, GetParam()};
+  Kestrel k;
+  Variant grid, connect = db.connect();
+};
+
 }  // namespace ksmain::testing

@@ -324,7 +324,7 @@ TEST(PrintedText, Goldens) {
       {"golden-2 T-SQL isnull and len", kTSql, "SELECT isnull(title,'') as t from entries where len(image1) > 4",
        "SELECT coalesce(Title, '') AS \"t\" FROM entries WHERE length(rtrim(Image1, ' ')) > 4"},
       {"golden-3 dotted bracket name, quoted keywords and odd names", kJet,
-       "select [status.Description] as d, [my col] from status where \"order\" = 'it''s'",
+       "select [status.Description] as d, [my col] from status where [order] = 'it''s'",
        "SELECT status.description AS \"d\", \"my col\" AS \"my col\" FROM status WHERE \"order\" = 'it''s'"},
       {"golden-4 date literal and conversion", kJet,
        "delete from ProjectMaster where EstDateStarted < #12/6/2026# or ReviewDate = '12/6/2026 2:05 PM';",

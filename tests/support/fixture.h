@@ -1,20 +1,29 @@
-// Fixture databases for member tests: a fresh embedded database with one of the two
-// schemas, in a temporary folder removed at the end of the test, and raw statements to
-// put rows in and read them back without going through the code under test.
+// Fixture databases for member tests: a fresh database with one of the two schemas, on
+// the embedded engine (a file in a temporary folder) or on the test run's PostgreSQL server
+// (a database of its own), removed at the end of the test; and raw statements to put rows
+// in and read them back without going through the code under test.
+//
+// Set-up statements are plain SQL both engines accept (INSERT ... VALUES with ISO date
+// texts, quoted "type"); read-backs that use SQLite's own functions belong to suites that
+// run on the embedded engine only.
 #pragma once
 
 #include <sqlite3.h>
 
 #include <atomic>
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <unistd.h>
 
 #include "data/datalink.h"
+#include "data/engine_admin.h"
 #include "frame/vb_runtime.h"
 #include "ksmain/variant.h"
 #include "schema/schema.h"
+#include "support/engines.h"
 
 namespace ksmain::testing {
 
@@ -22,7 +31,21 @@ class TempDb {
  public:
   enum class Kind { Portfolio, Catalogue };
 
-  explicit TempDb(Kind kind, bool demo = false) {
+  // On Engine::Server without a server in this run the database stays unusable; the
+  // suite's SetUp skips the case first (KSMAIN_SKIP_WITHOUT_SERVER).
+  explicit TempDb(Kind kind, bool demo = false, Engine engine = Engine::Embedded) : engine_(engine) {
+    if (engine == Engine::Server) {
+      if (!ServerString()) return;
+      server_ = std::make_unique<ServerDatabase>();
+      path_ = server_->connect();
+      if (kind == Kind::Portfolio) {
+        schema::CreatePortfolioDatabase(path_, demo);
+      } else {
+        schema::CreateCatalogueDatabase(path_, demo);
+      }
+      admin_.emplace(data::EngineDatabase::Open(path_));
+      return;
+    }
     static std::atomic<int> counter{0};
     dir_ = std::filesystem::temp_directory_path() /
            ("ksmain-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
@@ -38,19 +61,30 @@ class TempDb {
   }
   ~TempDb() {
     sqlite3_close(db_);
+    admin_.reset();
+    server_.reset();
+    if (dir_.empty()) return;
     std::error_code ec;
     std::filesystem::remove_all(dir_, ec);
   }
   TempDb(const TempDb&) = delete;
   TempDb& operator=(const TempDb&) = delete;
 
+  Engine engine() const { return engine_; }
+  // The database file, or on the server its ODBC connection string.
   const std::string& path() const { return path_; }
   std::string dir() const { return dir_.string(); }
   // The connection string a page passes.
-  Variant connect() const { return Variant("Data Source=" + path_); }
+  Variant connect() const {
+    return Variant(engine_ == Engine::Server ? path_ : "Data Source=" + path_);
+  }
 
-  // Runs SQLite statements directly (fixture set-up).
+  // Runs statements directly (fixture set-up), separated by ";".
   void Exec(const std::string& sql) {
+    if (engine_ == Engine::Server) {
+      Admin().Script(sql);
+      return;
+    }
     char* message = nullptr;
     if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
       std::string text = message ? message : "?";
@@ -60,6 +94,12 @@ class TempDb {
   }
   // The first column of the first row as text ("" for none, "NULL" for NULL).
   std::string Scalar(const std::string& sql) {
+    if (engine_ == Engine::Server) {
+      const auto rows = Admin().Rows(sql);
+      if (rows.empty() || rows.front().empty()) return "";
+      const Variant& v = rows.front().front();
+      return v.IsNull() ? "NULL" : vb::CStr(v);
+    }
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
       throw std::runtime_error(std::string("fixture query failed: ") + sqlite3_errmsg(db_));
@@ -74,9 +114,16 @@ class TempDb {
   }
 
  private:
+  data::EngineDatabase& Admin() {
+    if (!admin_) throw std::runtime_error("no PostgreSQL server in this run");
+    return *admin_;
+  }
+  Engine engine_;
   std::filesystem::path dir_;
   std::string path_;
   sqlite3* db_ = nullptr;
+  std::unique_ptr<ServerDatabase> server_;
+  std::optional<data::EngineDatabase> admin_;
 };
 
 // The Date a cell holds for a value the engine stores as ISO text.

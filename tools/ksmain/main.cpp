@@ -1,6 +1,6 @@
 // ksmain: the library's command-line tool.
 //   ksmain call                      JSON bridge: request on stdin, response on stdout
-//   ksmain init portfolio|catalogue FILE [--demo]
+//   ksmain init portfolio|catalogue FILE|ODBC-STRING [--demo]
 //   ksmain sql --dialect jet|tsql [--db FILE] [--run]
 //   ksmain demo [DIR] [--replace]    a page-like session on fresh demo databases
 //   ksmain import SRC DEST [--schema portfolio|catalogue] [--append]
@@ -34,7 +34,7 @@ DESCRIPTION
   calls in order on it and prints one response with every parameter's value after each call.
   A member that raises puts {"number", "description"} in its "error" and the rest still run.
     request:  {"object": PROGID, "calls": [{"member": NAME or DISPID, "args": [...]}],
-               "settings": {"catalogue_host": HOST, "servers": {NAME: DIR}}}
+               "settings": {"catalogue_host": HOST, "servers": {NAME: DIR or ODBC string}}}
     response: {"results": [{"return": V, "args": [...], "error": null}, ...]}
   Values: null = Empty, strings, true/false, integers = Long, other numbers = Double, arrays;
   other kinds tagged: {"$":"null"}, {"$":"i2","v":5}, {"$":"cy","v":"1.5000"},
@@ -50,22 +50,26 @@ EXIT STATUS
 
   std::string kind, file;
   bool demo_data = false;
-  auto* init = app.add_subcommand("init", "create an embedded database with its schema");
+  auto* init = app.add_subcommand("init", "create the schema in an embedded file or a server database");
   init->add_option("kind", kind, "portfolio or catalogue")->required()->check(CLI::IsMember({"portfolio", "catalogue"}));
-  init->add_option("file", file, "database file to create")->required();
+  init->add_option("file", file, "database file to create, or an ODBC string naming a server database")->required();
   init->add_flag("--demo", demo_data, "fill it with the demo data set");
   init->footer(R"(SYNOPSIS
-  ksmain init portfolio FILE [--demo]
-  ksmain init catalogue FILE [--demo]
+  ksmain init portfolio FILE|ODBC-STRING [--demo]
+  ksmain init catalogue FILE|ODBC-STRING [--demo]
 
 DESCRIPTION
   Creates an embedded database file with the schema of the portfolio or the catalogue
   (tables, the catalogue's stored procedures), and with --demo the demonstration data set.
   Pages open it with the connection string "Data Source=FILE".
+  An argument naming "Driver=" or "DSN=" is an ODBC connection string instead: the schema
+  and data go into that existing, empty server database (PostgreSQL needs the citext
+  extension of postgresql-contrib), and pages pass that string or a mapped server name.
 
 EXAMPLES
   ksmain init portfolio /var/lib/ksmain/portfolio.db
-  ksmain init catalogue /var/lib/ksmain/veldaSQL.db --demo)");
+  ksmain init catalogue /var/lib/ksmain/veldaSQL.db --demo
+  ksmain init portfolio "Driver={PostgreSQL Unicode};Server=/var/run/postgresql;Database=portfolio" --demo)");
 
   std::string dialect = "jet", db;
   bool run = false;

@@ -95,7 +95,7 @@ Config LoadConfig(const std::string& path) {
     } else if (key == "token") {
       config.token = String(value, key);
     } else if (key == "servers") {
-      if (!value.is_object()) Fail("\"servers\" must map server names to folders");
+      if (!value.is_object()) Fail("\"servers\" must map server names to folders or ODBC strings");
       for (const auto& [name, dir] : value.items()) config.servers[name] = String(dir, "servers." + name);
     } else if (key == "catalogue_host") {
       config.catalogue_host = String(value, key);

@@ -584,8 +584,8 @@ void OdbcSession::Return(Lease& lease) noexcept {
 }
 
 // The column types of every table and view of the current schema, by the server's own
-// type names: text and citext are String, int2 Integer, int4/int8 Long, the currency
-// domain Currency, timestamps and dates Date.
+// type names: text and citext are String, int2 Integer, int4/int8 Long, numeric (and the
+// currency domain on it) Currency, timestamps and dates Date.
 void OdbcSession::RefreshCatalog() {
   Lease lease = Prepare(
       "SELECT c.table_name::text, c.column_name::text, c.udt_name::text, "
@@ -619,13 +619,15 @@ void OdbcSession::RefreshCatalog() {
     hash = Fnv1a(Fnv1a(Fnv1a(hash, fields[1]), fields[2]), fields[3]);
     const std::string& udt = fields[2];
     sql::ColumnType type = sql::ColumnType::Unknown;
-    if (Lower(fields[3]) == "currency") {
+    // Exact decimals are money to a recordset: the currency domain and any other numeric
+    // (a database made outside `ksmain init` declares its money columns that way).
+    if (Lower(fields[3]) == "currency" || udt == "numeric") {
       type = sql::ColumnType::Currency;
     } else if (udt == "int2") {
       type = sql::ColumnType::Integer;
     } else if (udt == "int4" || udt == "int8") {
       type = sql::ColumnType::Long;
-    } else if (udt == "float4" || udt == "float8" || udt == "numeric") {
+    } else if (udt == "float4" || udt == "float8") {
       type = sql::ColumnType::Double;
     } else if (udt == "bool") {
       type = sql::ColumnType::Boolean;

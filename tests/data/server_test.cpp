@@ -1,0 +1,231 @@
+// Server databases through the data layer: which engine a connection string reaches, and
+// on each engine the kinds a recordset delivers, the rows a write changed and the failure
+// a page sees when the database refuses a statement.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "data/connection_string.h"
+#include "data/datalink.h"
+#include "frame/vb_runtime.h"
+#include "scratch_db.h"
+#include "support/engines.h"
+
+namespace ksmain::data {
+namespace {
+
+using ksmain::testing::Engine;
+using ksmain::testing::ScratchDir;
+
+constexpr const char* kPgHost = "Driver={PostgreSQL Unicode};Server=10.0.0.9;Port=5433;UID=ks;PWD=s";
+
+class ServerRouting : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ClearDataSources();
+    SetDataSource("pghost", kPgHost);
+    SetDataSource("filehost", dir_.dir());
+    MakeDatabase(dir_.File("portfolio.db"), "CREATE TABLE t (x)");
+  }
+  void TearDown() override {
+    SetAllowedFolders({});
+    ClearDataSources();
+  }
+  ScratchDir dir_;
+  static std::string MakeDatabase(const std::string& path, std::string_view ddl) {
+    return ksmain::testing::MakeDatabase(path, ddl);
+  }
+};
+
+TEST_F(ServerRouting, StringsReachTheirEngine) {
+  struct Case {
+    std::string text;
+    bool confined;                  // the host allows only its own folders
+    ConnectTarget::Engine engine;
+    std::string path;               // empty: refused
+  };
+  using E = ConnectTarget::Engine;
+  const std::string mapped =
+      "driver=PostgreSQL Unicode;port=5433;pwd=s;server=10.0.0.9;uid=ks;Database=portfolio;";
+  const std::string direct = "Driver={PostgreSQL Unicode};Server=db.example;Database=sales";
+  const Case cases[] = {
+      // 1-4: a mapped server's database is added to the mapped ODBC string, whatever the
+      // page calls its server and database keys; a database the mapping names is replaced.
+      /* 1 */ {"server=pghost;Database=portfolio", false, E::Server, mapped},
+      /* 2 */ {"Data Source=PGHOST;Initial Catalog=portfolio", false, E::Server, mapped},
+      /* 3 */ {"uid=sa;pwd=;driver={SQL Server};server=pghost;Database=portfolio", false, E::Server, mapped},
+      /* 4 */ {"server=pghost;Database=portfolio", true, E::Server, mapped},
+      // 5-6: a mapped server needs a database name.
+      /* 5 */ {"server=pghost", false, E::Server, ""},
+      /* 6 */ {"server=pghost;Database=", false, E::Server, ""},
+      // 7-9: an unmapped driver string goes to ODBC as written, unless the host is confined.
+      /* 7 */ {direct, false, E::Server, direct},
+      /* 8 */ {"DSN=sales;UID=x", false, E::Server, "DSN=sales;UID=x"},
+      /* 9 */ {direct, true, E::Server, ""},
+      /* 10 */ {"DSN=sales", true, E::Server, ""},
+      // 11-12: a server mapped to a folder stays embedded, even in a driver string.
+      /* 11 */ {"Driver={SQL Server};server=filehost;Database=portfolio", false, E::Embedded,
+                dir_.File("portfolio.db")},
+      /* 12 */ {"server=filehost;Database=portfolio", true, E::Embedded, dir_.File("portfolio.db")},
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE("case " + std::to_string(i + 1));
+    SetAllowedFolders(cases[i].confined ? std::vector<std::string>{dir_.dir()} : std::vector<std::string>{});
+    if (cases[i].path.empty()) {
+      try {
+        ResolveConnectionString(cases[i].text);
+        ADD_FAILURE() << "resolved";
+      } catch (const VbError& e) {
+        EXPECT_EQ(e.number(), err::kDatabaseError);
+      }
+      continue;
+    }
+    ConnectTarget target;
+    try {
+      target = ResolveConnectionString(cases[i].text);
+    } catch (const VbError& e) {
+      ADD_FAILURE() << e.description();
+      continue;
+    }
+    EXPECT_EQ(target.engine, cases[i].engine);
+    EXPECT_EQ(target.path, cases[i].path);
+  }
+}
+
+// The same table on each engine in that engine's DDL; a recordset must deliver the same
+// kinds and values from both.
+constexpr std::string_view kEmbeddedKinds = R"sql(
+CREATE TABLE kinds (
+  ID INTEGER PRIMARY KEY, small SMALLINT, big INTEGER, ratio REAL, price MONEY, flag BIT,
+  stamp DATETIME, name VARCHAR(50) COLLATE NOCASE
+);
+INSERT INTO kinds VALUES (1, 7, 70000, 2.5, 12.34, 1, '2026-12-06 14:05:09', 'Alpha');
+INSERT INTO kinds VALUES (2, NULL, NULL, NULL, NULL, NULL, NULL, NULL);
+INSERT INTO kinds VALUES (3, -3, -1, 0.125, 0, 0, '2026-12-06', '');
+)sql";
+constexpr std::string_view kServerKinds = R"sql(
+CREATE EXTENSION IF NOT EXISTS citext;
+CREATE TABLE kinds (
+  id integer PRIMARY KEY, small smallint, big integer, ratio double precision,
+  price numeric(19,4), flag boolean, stamp timestamp(0), name citext
+);
+INSERT INTO kinds VALUES (1, 7, 70000, 2.5, 12.34, true, '2026-12-06 14:05:09', 'Alpha');
+INSERT INTO kinds VALUES (2, NULL, NULL, NULL, NULL, NULL, NULL, NULL);
+INSERT INTO kinds VALUES (3, -3, -1, 0.125, 0, false, '2026-12-06', '');
+)sql";
+
+class EngineData : public ::testing::TestWithParam<Engine> {
+ protected:
+  void SetUp() override {
+    KSMAIN_SKIP_WITHOUT_SERVER(GetParam());
+    if (GetParam() == Engine::Server) {
+      server_ = std::make_unique<ksmain::testing::ServerDatabase>();
+      EngineDatabase::Open(server_->connect()).Script(kServerKinds);
+      // As a page reaches it: a server name the deployment maps to the cluster.
+      SetDataSource("pgkinds", server_->server());
+      connect_ = "server=pgkinds;Database=" + server_->name();
+    } else {
+      connect_ = ksmain::testing::MakeDatabase(dir_.File("kinds.db"), kEmbeddedKinds);
+    }
+  }
+  void TearDown() override {
+    ResetPool();
+    ClearDataSources();
+  }
+  ScratchDir dir_;
+  std::unique_ptr<ksmain::testing::ServerDatabase> server_;
+  std::string connect_;
+};
+
+TEST_P(EngineData, ValueKinds) {
+  struct Case {
+    int id;
+    const char* field;
+    VarKind kind;
+    const char* text;  // CStr of the value; unused for Null
+  };
+  const Case cases[] = {
+      /* 1 */ {1, "small", VarKind::Integer, "7"},
+      /* 2 */ {1, "big", VarKind::Long, "70000"},
+      /* 3 */ {1, "ratio", VarKind::Double, "2.5"},
+      /* 4 */ {1, "price", VarKind::Currency, "12.34"},
+      /* 5 */ {1, "flag", VarKind::Boolean, "True"},
+      /* 6 */ {1, "stamp", VarKind::Date, "12/6/2026 2:05:09 PM"},
+      /* 7 */ {1, "name", VarKind::String, "Alpha"},
+      /* 8 */ {2, "small", VarKind::Null, ""},
+      /* 9 */ {2, "big", VarKind::Null, ""},
+      /* 10 */ {2, "ratio", VarKind::Null, ""},
+      /* 11 */ {2, "price", VarKind::Null, ""},
+      /* 12 */ {2, "flag", VarKind::Null, ""},
+      /* 13 */ {2, "stamp", VarKind::Null, ""},
+      /* 14 */ {2, "name", VarKind::Null, ""},
+      /* 15 */ {3, "small", VarKind::Integer, "-3"},
+      /* 16 */ {3, "big", VarKind::Long, "-1"},
+      /* 17 */ {3, "price", VarKind::Currency, "0"},
+      /* 18 */ {3, "flag", VarKind::Boolean, "False"},
+      /* 19 */ {3, "stamp", VarKind::Date, "12/6/2026"},
+      /* 20 */ {3, "name", VarKind::String, ""},
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE("case " + std::to_string(i + 1));
+    DataLink link(Variant(connect_), sql::Dialect::Jet);
+    Recordset& rs = link.Query("SELECT * FROM kinds WHERE ID = " + std::to_string(cases[i].id));
+    ASSERT_FALSE(rs.AtEof());
+    const Variant v = rs.Field(cases[i].field);
+    EXPECT_EQ(v.kind(), cases[i].kind) << KindName(v.kind());
+    if (cases[i].kind != VarKind::Null) {
+      EXPECT_EQ(vb::CStr(v), cases[i].text);
+    }
+  }
+}
+
+TEST_P(EngineData, RowsAffected) {
+  struct Case {
+    const char* statement;
+    long affected;
+  };
+  const Case cases[] = {
+      /* 1 */ {"UPDATE kinds SET name = 'x' WHERE ID > 1", 2},
+      /* 2 */ {"UPDATE kinds SET name = 'x' WHERE ID = 99", 0},
+      /* 3 */ {"INSERT INTO kinds (ID, name) VALUES (4, 'four')", 1},
+      /* 4 */ {"DELETE FROM kinds WHERE name = 'X'", 2},  // text compares without case
+      /* 5 */ {"DELETE FROM kinds", 2},
+  };
+  Connection connection(sql::Dialect::Jet);
+  connection.Open(connect_);
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE("case " + std::to_string(i + 1));
+    Variant affected;
+    connection.Execute(cases[i].statement, &affected);
+    EXPECT_EQ(affected.kind(), VarKind::Long);
+    EXPECT_EQ(vb::CLng(affected), cases[i].affected);
+  }
+  connection.Close();
+}
+
+// A statement the database refuses ends with a database error whose description is the
+// database's own message, so a page's trap shows what went wrong.
+TEST_P(EngineData, RefusalCarriesTheDatabaseMessage) {
+  Connection connection(sql::Dialect::Jet);
+  connection.Open(connect_);
+  try {
+    connection.Execute("INSERT INTO kinds (ID, name) VALUES (1, 'again')");
+    FAIL() << "a second row with key 1 was accepted";
+  } catch (const VbError& e) {
+    EXPECT_NE(e.description().find(ksmain::testing::DuplicateKeyMessage(GetParam())), std::string::npos)
+        << e.description();
+  }
+  // The connection stays usable after the failure.
+  Variant affected;
+  connection.Execute("UPDATE kinds SET name = 'y' WHERE ID = 1", &affected);
+  EXPECT_EQ(vb::CLng(affected), 1);
+  connection.Close();
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, EngineData, ::testing::Values(Engine::Embedded, Engine::Server),
+                         ksmain::testing::EngineName);
+
+}  // namespace
+}  // namespace ksmain::data
