@@ -2,6 +2,7 @@
 // random entry images from one place of the tree.
 #include <array>
 #include <cmath>
+#include <memory>
 #include <string>
 
 #include "data/datalink.h"
@@ -114,9 +115,14 @@ Variant InsertTable_summary::GetRandomImages(Variant& arrTable, const std::strin
     records.Open(1);
     // No match leaves nothing to show: the grid stays empty, column 0 included.
     if (records.AtEof()) return;
-    const Variant rows = records.GetRows(-1);
-    const VarArray& fetched = rows.AsArray();
-    const std::int32_t matches = fetched.bound(1).upper + 1;
+    // The matches are counted on a second cursor over the same statement, opened while this
+    // one stands on its first record, so both read one snapshot of the file; this one then
+    // reads only the records picked, instead of holding every match to pick from.
+    std::int32_t matches = 0;
+    {
+      std::unique_ptr<data::Recordset> counting = link.connection().Execute(sql);
+      for (; !counting->AtEof(); counting->MoveNext()) ++matches;
+    }
 
     // A random stride through the matches, below the step between evenly spaced picks;
     // the process-wide generator goes on from call to call.
@@ -127,10 +133,12 @@ Variant InsertTable_summary::GetRandomImages(Variant& arrTable, const std::strin
     if (rounded < n) n = static_cast<std::int16_t>(rounded);
 
     std::int32_t record = 0;
+    std::int32_t current = 0;  // the record `records` stands on
     for (std::int16_t row = 0; row <= n; ++row) {
-      for (std::int32_t f = 0; f < kImageFields; ++f) {
-        grid.Set(row, f + 1, fetched.at({f, record}));
-      }
+      // A pick past the last match fails as reading past the fetched rows does.
+      if (record >= matches) throw VbError(err::kSubscript);
+      for (; current < record; ++current) records.MoveNext();
+      for (std::int32_t f = 0; f < kImageFields; ++f) grid.Set(row, f + 1, records.Field(f));
       record += static_cast<std::int32_t>(stride);
     }
     grid.Set(0, 0, Variant(n));

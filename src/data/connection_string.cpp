@@ -406,6 +406,23 @@ ConnectTarget ResolveConnectionString(std::string_view text) {
   return target;
 }
 
+std::optional<std::string> CachedPath(std::string_view text) {
+  ResolutionCache& cache = TheCache();
+  Deployment& d = TheDeployment();
+  std::uint64_t generation;
+  {
+    std::shared_lock lock(d.mutex);
+    generation = d.generation;
+  }
+  std::lock_guard lock(cache.mutex);
+  if (cache.generation != generation) return std::nullopt;
+  auto it = cache.entries.find(text);
+  if (it == cache.entries.end() || it->second.target.engine != ConnectTarget::Engine::Embedded) {
+    return std::nullopt;
+  }
+  return it->second.target.path;
+}
+
 std::size_t ResolutionCacheBytes() {
   ResolutionCache& cache = TheCache();
   std::lock_guard lock(cache.mutex);

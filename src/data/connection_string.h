@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -39,6 +40,12 @@ struct ConnectTarget {
 // VbError(err::kDatabaseError, reason). Results are cached per text until the data-source
 // table changes.
 ConnectTarget ResolveConnectionString(std::string_view text);
+
+// The path a connection string resolved to when last resolved, without looking at the file
+// again; nullopt when it is not in the cache. For a link opened inside a member call that
+// already holds the database open, where the file's identity was checked when that call
+// opened it.
+std::optional<std::string> CachedPath(std::string_view text);
 
 // True when a connection string names an ODBC driver or data source ("Driver=", "DSN=").
 bool NamesOdbcDriver(std::string_view text);

@@ -4,24 +4,52 @@
 // keep a cursor on that session. Closing the connection closes those cursors first, so a
 // session never goes back to the pool (and on to another thread) with a statement of ours
 // still running on it.
+//
+// A member that calls a sibling once per row (attendance flags, sponsor levels, category
+// counts) would pay for each call's link a look at the file, a pool round trip and a read
+// transaction of its own. Inside a member call, a sibling's link on the database its
+// caller already has open reads through the caller's session instead: the file's identity
+// was checked when the caller opened it, and the caller's session is the one this thread
+// is using anyway. A link that writes never does: it takes a session of its own, as
+// before, and from then on nothing is lent on this thread, so no read can come from a
+// snapshot older than the write.
 #include "data/datalink.h"
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 
 #include "data/connection_string.h"
 #include "data/driver.h"
 #include "data/pool.h"
 #include "data/odbc/server.h"
 #include "data/sqlite/embedded.h"
+#include "frame/trap.h"
 #include "frame/vb_runtime.h"
 #include "ksmain/error.h"
 
 namespace ksmain::data {
 
-struct ConnectionState {
+// A session used by one connection, or lent by it to sibling links of the same thread; it
+// goes back to the pool when the last of them closes.
+struct SharedSession {
   PooledSession pooled;
+  SharedSession() = default;
+  SharedSession(const SharedSession&) = delete;
+  SharedSession& operator=(const SharedSession&) = delete;
+  ~SharedSession() { ReleaseSession(std::move(pooled)); }
+};
+
+struct ConnectionState {
+  std::shared_ptr<SharedSession> shared;  // the session statements run on
+  // While borrowed: the connection text, for a session of its own should it write, and
+  // the lender's session, kept for the recordsets still open on it after such a switch.
+  bool borrowed = false;
+  std::string connect;
+  std::shared_ptr<SharedSession> lent;
   std::vector<Recordset*> open_recordsets;
+
+  Session& session() const { return *shared->pooled.session; }
 };
 
 struct Recordset::Impl {
@@ -29,6 +57,15 @@ struct Recordset::Impl {
   std::unique_ptr<Cursor> cursor;
   bool bof = false;
   std::vector<std::string> lower_names;  // built on the first look-up by name
+  // Names as asked for, with what they resolved to. A member asks for the same fields in
+  // the same order on every row, so the look-up expected next is tried first and a row's
+  // fields cost one exact comparison each.
+  struct NameHit {
+    std::string name;
+    int ordinal;
+  };
+  std::vector<NameHit> hits;
+  std::size_t next_hit = 0;
 };
 
 namespace {
@@ -52,6 +89,82 @@ bool IsBlank(std::string_view s) {
                      [](unsigned char c) { return std::isspace(c) != 0; });
 }
 
+// Sessions that member calls on this thread have open and may lend to the links of the
+// siblings they call (a deeper call). Weak: a lender that closes is gone from here.
+struct Lender {
+  int depth;
+  std::string path;
+  std::weak_ptr<SharedSession> session;
+};
+thread_local std::vector<Lender> lenders;
+
+void ForgetClosedLenders() {
+  std::erase_if(lenders, [](const Lender& lender) { return lender.session.expired(); });
+}
+
+// A session a member call of this thread has open on `connect`'s database, when this link
+// is opened by a sibling it calls.
+std::shared_ptr<SharedSession> FindLender(std::string_view connect) {
+  ForgetClosedLenders();
+  const int depth = MemberCall::Depth();
+  if (lenders.empty() || depth < 2) return nullptr;
+  const std::optional<std::string> path = CachedPath(connect);
+  if (!path) return nullptr;
+  for (auto it = lenders.rbegin(); it != lenders.rend(); ++it) {
+    if (it->depth >= depth || it->path != *path) continue;
+    std::shared_ptr<SharedSession> session = it->session.lock();
+    // A session that failed, or holds a transaction open, is not lent.
+    if (session && session->pooled.session->Reusable()) return session;
+  }
+  return nullptr;
+}
+
+std::shared_ptr<SharedSession> OpenShared(std::string_view connect, int timeout_seconds) {
+  ConnectTarget target = ResolveConnectionString(connect);
+  auto shared = std::make_shared<SharedSession>();
+  std::string path = target.path;
+  const bool embedded = target.engine != ConnectTarget::Engine::Server;
+  Driver& driver = embedded ? EmbeddedDriver() : ServerDriver();
+  shared->pooled = AcquireSession(driver, std::move(target.path), std::move(target.identity),
+                                  timeout_seconds);
+  // Only embedded sessions are lent: a server driver may not run a second statement while
+  // the first still has rows to give.
+  if (embedded && MemberCall::Depth() >= 1) {
+    lenders.push_back(Lender{MemberCall::Depth(), std::move(path), shared});
+  }
+  return shared;
+}
+
+// Whether a statement only reads: a query, which is all a borrowed session runs.
+bool ReadsOnly(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && (std::isspace(static_cast<unsigned char>(text[i])) || text[i] == '(')) {
+    ++i;
+  }
+  constexpr std::string_view kSelect = "select";
+  if (text.size() - i < kSelect.size()) return false;
+  for (std::size_t k = 0; k < kSelect.size(); ++k) {
+    if (std::tolower(static_cast<unsigned char>(text[i + k])) != kSelect[k]) return false;
+  }
+  const std::size_t end = i + kSelect.size();
+  return end == text.size() ||
+         !(std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '_');
+}
+
+// Before a statement that may write: a borrowed connection takes a session of its own,
+// and no session is lent from now on but the writer's (which sees its own write).
+void PrepareToWrite(ConnectionState& state, int timeout_seconds) {
+  if (state.borrowed) {
+    std::shared_ptr<SharedSession> own = OpenShared(state.connect, timeout_seconds);
+    state.lent = std::move(state.shared);
+    state.shared = std::move(own);
+    state.borrowed = false;
+  }
+  std::erase_if(lenders, [&](const Lender& lender) {
+    return lender.session.lock() != state.shared;
+  });
+}
+
 void Unregister(ConnectionState& state, Recordset* recordset) {
   auto& list = state.open_recordsets;
   list.erase(std::remove(list.begin(), list.end(), recordset), list.end());
@@ -67,16 +180,20 @@ Connection::~Connection() { Close(); }
 
 void Connection::SetCommandTimeout(int seconds) {
   timeout_seconds_ = seconds < 0 ? 0 : seconds;
-  if (IsOpen()) state_->pooled.session->SetTimeout(timeout_seconds_);
+  // A borrowed session keeps its lender's time-out.
+  if (IsOpen() && !state_->borrowed) state_->session().SetTimeout(timeout_seconds_);
 }
 
 void Connection::Open(std::string_view connect, std::string_view, std::string_view, int) {
   if (IsOpen()) RaiseOpen();
-  ConnectTarget target = ResolveConnectionString(connect);
   auto state = std::make_shared<ConnectionState>();
-  Driver& driver = target.engine == ConnectTarget::Engine::Server ? ServerDriver() : EmbeddedDriver();
-  state->pooled = AcquireSession(driver, std::move(target.path),
-                                 std::move(target.identity), timeout_seconds_);
+  if (std::shared_ptr<SharedSession> lender = FindLender(connect)) {
+    state->shared = std::move(lender);
+    state->borrowed = true;
+    state->connect = std::string(connect);
+  } else {
+    state->shared = OpenShared(connect, timeout_seconds_);
+  }
   state_ = std::move(state);
 }
 
@@ -86,9 +203,9 @@ std::unique_ptr<Recordset> Connection::Execute(std::string_view command, Variant
   if (IsBlank(command)) {
     throw VbError(err::kDatabaseError, "Command text was not set for the command object.");
   }
+  if (!ReadsOnly(command)) PrepareToWrite(*state_, timeout_seconds_);
   std::int64_t affected = -1;
-  std::unique_ptr<Cursor> cursor =
-      state_->pooled.session->Execute(command, dialect_, &affected);
+  std::unique_ptr<Cursor> cursor = state_->session().Execute(command, dialect_, &affected);
   if (records_affected != nullptr) {
     *records_affected = Variant(static_cast<std::int32_t>(
         std::clamp<std::int64_t>(affected, INT32_MIN, INT32_MAX)));
@@ -109,10 +226,13 @@ void Connection::Close() {
     recordset->impl_->state.reset();
   }
   state->open_recordsets.clear();
-  ReleaseSession(std::move(state->pooled));
+  // The session goes back to the pool unless a sibling's link still reads through it.
+  state->shared.reset();
+  state->lent.reset();
+  ForgetClosedLenders();
 }
 
-bool Connection::IsOpen() const { return state_ != nullptr && state_->pooled.session != nullptr; }
+bool Connection::IsOpen() const { return state_ != nullptr && state_->shared != nullptr; }
 
 // ---- Recordset -----------------------------------------------------------------------
 
@@ -127,6 +247,8 @@ void Recordset::Attach(std::shared_ptr<ConnectionState> state, std::unique_ptr<C
   impl_->cursor = std::move(cursor);
   impl_->bof = !impl_->cursor->HasRow();
   impl_->lower_names.clear();
+  impl_->hits.clear();
+  impl_->next_hit = 0;
   impl_->state->open_recordsets.push_back(this);
 }
 
@@ -141,9 +263,10 @@ void Recordset::Run(Connection& connection, std::string_view source) {
     throw VbError(err::kDatabaseError, "Command text was not set for the command object.");
   }
   active_connection_ = &connection;
+  ConnectionState& state = *connection.state_;
+  if (!ReadsOnly(source)) PrepareToWrite(state, connection.timeout_seconds_);
   std::int64_t affected = -1;
-  std::unique_ptr<Cursor> cursor =
-      connection.state_->pooled.session->Execute(source, connection.dialect_, &affected);
+  std::unique_ptr<Cursor> cursor = state.session().Execute(source, connection.dialect_, &affected);
   if (cursor) Attach(connection.state_, std::move(cursor));
 }
 
@@ -223,6 +346,31 @@ std::string Recordset::FieldName(int ordinal) const {
 
 int Recordset::Ordinal(std::string_view name) const {
   RequireOpen();
+  auto& hits = impl_->hits;
+  if (!hits.empty()) {
+    const std::size_t expected = impl_->next_hit < hits.size() ? impl_->next_hit : 0;
+    if (hits[expected].name == name) {
+      impl_->next_hit = expected + 1;
+      return hits[expected].ordinal;
+    }
+    for (std::size_t i = 0; i < hits.size(); ++i) {
+      if (hits[i].name == name) {
+        impl_->next_hit = i + 1;
+        return hits[i].ordinal;
+      }
+    }
+  }
+  const int ordinal = Resolve(name);
+  // Bounded: a caller asking for ever new names gains nothing from keeping them all.
+  constexpr std::size_t kMaxHits = 64;
+  if (hits.size() < kMaxHits) {
+    hits.push_back(Impl::NameHit{std::string(name), ordinal});
+    impl_->next_hit = hits.size();
+  }
+  return ordinal;
+}
+
+int Recordset::Resolve(std::string_view name) const {
   auto& names = impl_->lower_names;
   if (names.empty()) {
     const int count = impl_->cursor->ColumnCount();

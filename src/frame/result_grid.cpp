@@ -1,6 +1,10 @@
 // Result grids and the standard fill procedure of the query members.
 #include "frame/result_grid.h"
 
+#include <string>
+
+#include "frame/app_log.h"
+#include "frame/trap.h"
 #include "frame/vb_runtime.h"
 
 namespace ksmain {
@@ -15,6 +19,10 @@ ResultGrid ResultGrid::Create(Variant& target, Orientation orientation, std::int
 ResultGrid ResultGrid::Adopt(Variant& target, Orientation orientation) {
   if (!target.IsArray() || target.AsArray().dims() != 2) throw VbError(err::kTypeMismatch);
   return ResultGrid(target, orientation);
+}
+
+bool ResultGrid::IsGrid() const {
+  return target_->IsArray() && target_->AsArray().dims() == 2;
 }
 
 std::int32_t ResultGrid::row_bound() const {
@@ -33,6 +41,27 @@ Variant& ResultGrid::Cell(std::int32_t row, std::int32_t column) {
   return orientation_ == Orientation::RowFirst ? cells.at({row, column}) : cells.at({column, row});
 }
 
+void LogGridOverflow(const ResultGrid& grid, RecordSource& records, std::int32_t row) noexcept {
+  try {
+    if (!grid.IsGrid() || row <= grid.row_bound()) return;
+    // The rows copied, and the current record and those after it.
+    std::int64_t rows = row - 1;
+    bool counted = true;
+    try {
+      for (; !records.AtEof(); records.MoveNext()) ++rows;
+    } catch (const VbError&) {
+      counted = false;  // the rest could not be read: at least as many as seen
+    }
+    std::string name = MemberCall::CurrentName();
+    if (name.empty()) name = "A list";
+    LogApplicationMessage(name + ": " + (counted ? "" : "more than ") + std::to_string(rows) +
+                          " rows do not fit its grid of " + std::to_string(grid.row_bound()) +
+                          " rows; the list was not returned.");
+  } catch (...) {
+    // The log is a courtesy; the member's own failure goes on regardless.
+  }
+}
+
 std::int16_t FillGrid(ResultGrid& grid, RecordSource& records,
                       std::span<const FieldColumn> mapping, const RowHook& hook) {
   std::int16_t row = 1;
@@ -41,8 +70,13 @@ std::int16_t FillGrid(ResultGrid& grid, RecordSource& records,
     return 0;
   }
   while (!records.AtEof()) {
-    for (const FieldColumn& m : mapping) grid.Set(row, m.column, records.Field(m.field));
-    if (hook) hook(row, records);
+    try {
+      for (const FieldColumn& m : mapping) grid.Set(row, m.column, records.Field(m.field));
+      if (hook) hook(row, records);
+    } catch (const VbError&) {
+      LogGridOverflow(grid, records, row);
+      throw;
+    }
     row = vb::AddInteger(row, 1);
     records.MoveNext();
   }

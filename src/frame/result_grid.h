@@ -27,6 +27,8 @@ class ResultGrid {
   // else raises 13.
   static ResultGrid Adopt(Variant& target, Orientation orientation);
 
+  // False once the page has replaced its variable with something else.
+  bool IsGrid() const;
   std::int32_t row_bound() const;
   std::int32_t column_bound() const;
   // Cell of row r, column c; outside the bounds raises 9.
@@ -55,6 +57,12 @@ using RowHook = std::function<void(std::int16_t row, const RecordSource& record)
 // into the counter's row in mapping order, then the hook runs, the counter grows (error 6
 // past 32767) and the recordset moves on. At the end (0, 0) receives counter - 1.
 // A failure ends the procedure at once, leaving (0, 0) as it was. Returns the count.
+// For a fill loop whose write into `row` failed: when that row is past the grid's last,
+// writes to the application log which member's list did not fit and how many rows it had
+// (the records from the current one on are counted, which moves the recordset to its
+// end). The failure itself is the caller's to pass on, unchanged.
+void LogGridOverflow(const ResultGrid& grid, RecordSource& records, std::int32_t row) noexcept;
+
 std::int16_t FillGrid(ResultGrid& grid, RecordSource& records,
                       std::span<const FieldColumn> mapping, const RowHook& hook = {});
 

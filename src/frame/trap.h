@@ -8,6 +8,7 @@
 #pragma once
 
 #include <exception>
+#include <source_location>
 #include <string>
 #include <string_view>
 
@@ -27,8 +28,29 @@ VbError AsVbError(const std::exception_ptr& failure);
 
 void ReportTrapped(const VbError& failure, std::string_view log_prefix);
 
+// The member calls running on this thread: how deeply they nest (a member calling its
+// sibling is 2 deep) and which one is innermost. The data layer lets a sibling's link
+// borrow the session its caller has open on the same database; the fill loops name the
+// member in what they write to the application log.
+class MemberCall {
+ public:
+  explicit MemberCall(const char* function) noexcept;
+  ~MemberCall();
+  MemberCall(const MemberCall&) = delete;
+  MemberCall& operator=(const MemberCall&) = delete;
+
+  static int Depth() noexcept;
+  // The innermost member's name ("Get_ResourceAttendees"); empty outside any member.
+  static std::string CurrentName();
+
+ private:
+  const char* outer_;
+};
+
 template <class Body>
-void RunTrapped(Trap trap, Body&& body, std::string_view log_prefix = {}) {
+void RunTrapped(Trap trap, Body&& body, std::string_view log_prefix = {},
+                std::source_location where = std::source_location::current()) {
+  MemberCall call(where.function_name());
   try {
     body();
   } catch (...) {

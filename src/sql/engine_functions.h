@@ -55,9 +55,10 @@ namespace ksmain::sql::fn {
 inline constexpr const char* kCDate = "ks_cdate";
 // ks_datevalue(x): as ks_cdate, time of day dropped.
 inline constexpr const char* kDateValue = "ks_datevalue";
-// ks_now(): local date and time now (getdate() and now()); not deterministic.
+// ks_now(): local date and time now (getdate() and now()), read once per run of a
+// statement.
 inline constexpr const char* kNow = "ks_now";
-// ks_date(): local date today (Jet date()); not deterministic.
+// ks_date(): local date today (Jet date()); read once per run of a statement.
 inline constexpr const char* kToday = "ks_date";
 // ks_year(x), ks_month(x), ks_day(x): parts of a date (converted as ks_cdate); NULL -> NULL.
 inline constexpr const char* kYear = "ks_year";

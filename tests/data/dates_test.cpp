@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "data/datalink.h"
+#include "data/engine_admin.h"
 #include "frame/vb_runtime.h"
 #include "scratch_db.h"
 
@@ -89,6 +90,42 @@ TEST_F(DatesTest, UpdatesConvertAndNonDatesAreRejected) {
     FAIL() << "a text that is not a date must not be stored in a date column";
   } catch (const VbError& e) {
     EXPECT_EQ(e.number(), err::kDatabaseError);
+  }
+}
+
+
+// The engine's date functions give stored (canonical) text back as it is; every other form
+// is read and printed. Either way the text is the canonical one: midnight without its time.
+TEST(EngineDateFunctions, CanonicalTextComesBackUnchanged) {
+  struct Case {
+    const char* input;
+    const char* cdate;      // ks_cdate(input)
+    const char* datevalue;  // ks_datevalue(input)
+  };
+  const Case cases[] = {
+      /* 1 */ {"2026-12-06", "2026-12-06", "2026-12-06"},
+      /* 2 */ {"2026-12-06 14:05:09", "2026-12-06 14:05:09", "2026-12-06"},
+      /* 3 */ {"2026-12-06 00:00:00", "2026-12-06", "2026-12-06"},
+      /* 4 */ {"2026-12-06T14:05:09", "2026-12-06 14:05:09", "2026-12-06"},
+      /* 5 */ {"2026-12-06 14:05", "2026-12-06 14:05:00", "2026-12-06"},
+      /* 6 */ {"2024-02-29", "2024-02-29", "2024-02-29"},
+      /* 7 */ {"0100-01-01 23:59:59", "0100-01-01 23:59:59", "0100-01-01"},
+      /* 8 */ {"9999-12-31 23:59:59", "9999-12-31 23:59:59", "9999-12-31"},
+      /* 9 */ {"12/6/2026", "2026-12-06", "2026-12-06"},
+      /* 10 */ {"2026-12-06 14:05:09.5", "2026-12-06 14:05:09", "2026-12-06"},
+  };
+  ScratchDir dir;
+  MakeDatabase(dir.File("f.db"), "CREATE TABLE f (x);");
+  EngineDatabase db = EngineDatabase::Open(dir.File("f.db"));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.input);
+    EXPECT_EQ(db.Scalar("SELECT ks_cdate(?1)", {Variant(c.input)}), Variant(c.cdate));
+    EXPECT_EQ(db.Scalar("SELECT ks_datevalue(?1)", {Variant(c.input)}), Variant(c.datevalue));
+  }
+  // Text shaped like a date that is none fails as before.
+  for (const char* bad : {"2023-02-29", "2026-13-01", "2026-12-06 24:00:00"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_THROW(db.Scalar("SELECT ks_cdate(?1)", {Variant(bad)}), VbError);
   }
 }
 

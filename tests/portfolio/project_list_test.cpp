@@ -1,6 +1,10 @@
 // The project list against fixture databases: SQL text, filters, order, bars, failures.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
+#include "frame/app_log.h"
 #include "frame/vb_runtime.h"
 #include "ksmain/kestrel.h"
 #include "portfolio/project_rows.h"
@@ -159,6 +163,26 @@ TEST_P(ProjectListCapacity, FiveHundredRowsFit) {
 const auto kEngines = ::testing::Values(testing::Engine::Embedded, testing::Engine::Server);
 INSTANTIATE_TEST_SUITE_P(Engines, ProjectList, kEngines, testing::EngineName);
 INSTANTIATE_TEST_SUITE_P(Engines, ProjectListCapacity, kEngines, testing::EngineName);
+
+// A list longer than the grid still fails quietly (no count), and the application log
+// says which member and how many rows it had.
+TEST(ProjectListOverflow, IsLoggedWithTheRowCount) {
+  TempDb db{TempDb::Kind::Portfolio};
+  db.Exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 503)"
+          " INSERT INTO ProjectMaster (ID, Status, Department, ProjectOwner, Priority,"
+          " ProjectType, EstDateStarted, EstDateCompleted)"
+          " SELECT i, 1, 1, 1, 1, 1, '2020-01-01', '2020-02-01' FROM n");
+  std::vector<std::string> logged;
+  SetApplicationLogSink([&](std::string_view m) { logged.emplace_back(m); });
+  Kestrel k;
+  Variant grid, connect = db.connect(), count, sortby = "ID", f;
+  k.Get_ProjectListAll(grid, connect, count, sortby, f, f, f, f, f);
+  SetApplicationLogSink({});
+  EXPECT_TRUE(RowCell(grid, 0, 0).IsEmpty());
+  EXPECT_EQ(logged, (std::vector<std::string>{
+                        "Get_ProjectListAll: 503 rows do not fit its grid of 500 rows; the list "
+                        "was not returned."}));
+}
 
 }  // namespace
 }  // namespace ksmain

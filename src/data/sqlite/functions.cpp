@@ -18,6 +18,7 @@
 #include <optional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "frame/vb_runtime.h"
@@ -66,8 +67,28 @@ void ResultIso(sqlite3_context* ctx, double serial, bool date_only) {
   sqlite3_result_text(ctx, iso.c_str(), static_cast<int>(iso.size()), SQLITE_TRANSIENT);
 }
 
+// The value's text when it already is a date in the canonical form, which is what every
+// DATETIME column holds: the conversion would give the same text back, so the functions
+// of a statement that scans a date column per row return it as it is, without reading it
+// into a serial and printing it again.
+std::optional<std::string_view> CanonicalDateText(sqlite3_value* v) {
+  if (sqlite3_value_type(v) != SQLITE_TEXT) return std::nullopt;
+  const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+  if (p == nullptr) return std::nullopt;
+  const std::string_view text(p, static_cast<std::size_t>(sqlite3_value_bytes(v)));
+  if (text.size() == 19) {
+    // Midnight is written without its time.
+    if (text[10] != ' ' || text.substr(11) == "00:00:00") return std::nullopt;
+  } else if (text.size() != 10) {
+    return std::nullopt;
+  }
+  if (!vb::ParseIso(text)) return std::nullopt;
+  return text;
+}
+
 void CDateFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  if (CanonicalDateText(argv[0])) return sqlite3_result_value(ctx, argv[0]);
   const auto serial = SerialOf(argv[0]);
   if (!serial) return sqlite3_result_error(ctx, kMismatch, -1);
   ResultIso(ctx, *serial, false);
@@ -75,6 +96,9 @@ void CDateFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 void DateValueFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  if (const auto text = CanonicalDateText(argv[0])) {
+    return sqlite3_result_text(ctx, text->data(), 10, SQLITE_TRANSIENT);
+  }
   const auto serial = SerialOf(argv[0]);
   if (!serial) return sqlite3_result_error(ctx, kMismatch, -1);
   ResultIso(ctx, *serial, true);
@@ -1096,8 +1120,12 @@ void RegisterEngineFunctions(sqlite3* db) {
   Register(db, fn::kToDate, 1, true, ToDateFn);
   Register(db, fn::kToNumber, 1, true, ToNumberFn<false>);
   Register(db, fn::kAsNumber, 1, true, ToNumberFn<true>);
-  Register(db, fn::kNow, 0, false, NowFn);
-  Register(db, fn::kToday, 0, false, TodayFn);
+  // The clock is read once per run of a statement, not once per row it scans: registered
+  // as deterministic, a call without arguments is a constant the engine evaluates when the
+  // statement starts (again at every run), as the source engines read getdate() and now()
+  // once per statement.
+  Register(db, fn::kNow, 0, true, NowFn);
+  Register(db, fn::kToday, 0, true, TodayFn);
   Register(db, fn::kYear, 1, true, DatePartFn<0>);
   Register(db, fn::kMonth, 1, true, DatePartFn<1>);
   Register(db, fn::kDay, 1, true, DatePartFn<2>);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cstring>
 #include <mutex>
 #include <unordered_set>
 #include <utility>
@@ -44,6 +45,14 @@ std::uint64_t Fnv1a(std::uint64_t hash, std::string_view text) {
   hash ^= 0xff;  // separator, so ("ab","c") and ("a","bc") differ
   hash *= 1099511628211ULL;
   return hash;
+}
+
+// Equal values of the same kind; numbers compared by their bits, so 0 and -0 differ.
+bool SameValue(const sql::BoundValue& a, const sql::BoundValue& b) {
+  const auto* x = std::get_if<double>(&a);
+  const auto* y = std::get_if<double>(&b);
+  if (x != nullptr && y != nullptr) return std::memcmp(x, y, sizeof(double)) == 0;
+  return a == b;
 }
 
 std::string Lower(std::string_view s) {
@@ -301,7 +310,7 @@ SqliteSession::Lease SqliteSession::Prepare(std::string_view text) {
   if (it != statements_.end() && !it->second.in_use) {
     it->second.in_use = true;
     it->second.last_use = ++use_clock_;
-    return Lease{it->second.stmt, true};
+    return Lease{it->second.stmt, true, &it->second.bound};
   }
   std::string key(text);
   sqlite3_stmt* stmt = nullptr;
@@ -329,20 +338,21 @@ SqliteSession::Lease SqliteSession::Prepare(std::string_view text) {
     sqlite3_finalize(victim->second.stmt);
     statements_.erase(victim);
   }
-  statements_.emplace(std::move(key), CachedStatement{stmt, true, ++use_clock_});
-  return Lease{stmt, true};
+  auto added = statements_.emplace(std::move(key), CachedStatement{stmt, true, ++use_clock_, {}}).first;
+  return Lease{stmt, true, &added->second.bound};
 }
 
 void SqliteSession::Return(Lease lease) noexcept {
   if (lease.stmt == nullptr) return;
   sqlite3_reset(lease.stmt);
-  sqlite3_clear_bindings(lease.stmt);
+  if (!lease.keep_bindings) sqlite3_clear_bindings(lease.stmt);
   if (lease.cached) {
     // The cache may have been cleared (schema change) while the statement was out; then
     // this statement is no longer the cached one and is finalized like a transient one.
     auto it = statements_.find(std::string_view(sqlite3_sql(lease.stmt)));
     if (it != statements_.end() && it->second.stmt == lease.stmt) {
       it->second.in_use = false;
+      if (!lease.keep_bindings) it->second.bound.reset();
       return;
     }
   }
@@ -483,13 +493,24 @@ std::unique_ptr<Cursor> SqliteSession::Execute(std::string_view text, sql::Diale
   }
 }
 
+// A cached statement keeps the values of its last use, and a parameter is bound only when
+// its value differs. Binding a parameter that a LIKE compares with makes the engine plan
+// the statement again at its next step (the pattern may allow an index); a page's filters
+// are mostly the same "%" from call to call, and then the plan made for it stands.
 SqliteSession::Lease SqliteSession::PrepareBound(const sql::BoundStatement& bound) {
   Lease lease = Prepare(bound.engine_text());
+  std::optional<std::vector<sql::BoundValue>>* last = lease.bound;
   try {
+    const bool known = last != nullptr && last->has_value() && (*last)->size() == bound.values.size();
     for (std::size_t i = 0; i < bound.values.size(); ++i) {
+      if (known && SameValue((**last)[i], bound.values[i])) continue;
       BindBoundValue(lease.stmt, static_cast<int>(i) + 1, bound.values[i]);
+      if (known) (**last)[i] = bound.values[i];
     }
+    if (last != nullptr && !known) *last = bound.values;
+    lease.keep_bindings = true;
   } catch (...) {
+    if (last != nullptr) last->reset();
     Return(lease);
     throw;
   }

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -42,6 +43,10 @@ class SqliteSession final : public Session {
   struct Lease {
     sqlite3_stmt* stmt = nullptr;
     bool cached = false;
+    // For a cached statement: the values its parameters hold, when known (see PrepareBound).
+    std::optional<std::vector<sql::BoundValue>>* bound = nullptr;
+    // Every parameter was bound by PrepareBound, so the values may stay for the next use.
+    bool keep_bindings = false;
   };
   Lease Prepare(std::string_view text);
   void Return(Lease lease) noexcept;
@@ -56,6 +61,7 @@ class SqliteSession final : public Session {
     sqlite3_stmt* stmt = nullptr;
     bool in_use = false;
     std::uint64_t last_use = 0;
+    std::optional<std::vector<sql::BoundValue>> bound;
   };
 
   // Reloads the catalogue when the schema version moved; true when its content changed.
