@@ -115,6 +115,88 @@ CREATE OR REPLACE FUNCTION ks_asnumber(v double precision) RETURNS double precis
   AS $$ SELECT v $$;
 CREATE OR REPLACE FUNCTION ks_add(a text, b text) RETURNS text LANGUAGE sql IMMUTABLE STRICT
   AS $$ SELECT a || b $$;
+
+-- The text functions of the embedded engine, in characters, with the runtime's errors.
+CREATE OR REPLACE FUNCTION ks_invalid() RETURNS integer LANGUAGE plpgsql AS $$
+BEGIN
+  RAISE EXCEPTION 'Invalid procedure call or argument' USING ERRCODE = '22023';
+END $$;
+CREATE OR REPLACE FUNCTION ks_instr(start integer, s text, f text, cmp integer) RETURNS integer
+  LANGUAGE plpgsql IMMUTABLE AS $$
+DECLARE
+  at integer;
+BEGIN
+  IF s IS NULL OR f IS NULL THEN RETURN NULL; END IF;
+  IF start IS NULL OR start < 1 THEN RETURN ks_invalid(); END IF;
+  IF cmp <> 0 THEN s := upper(s); f := upper(f); END IF;
+  IF start > length(s) THEN RETURN 0; END IF;
+  IF f = '' THEN RETURN start; END IF;
+  at := strpos(substr(s, start), f);
+  RETURN CASE WHEN at = 0 THEN 0 ELSE at + start - 1 END;
+END $$;
+-- start -1 is the end; the match must end at or before character `start`.
+CREATE OR REPLACE FUNCTION ks_instrrev(s text, f text, start integer, cmp integer) RETURNS integer
+  LANGUAGE plpgsql IMMUTABLE AS $$
+DECLARE
+  at integer;
+BEGIN
+  IF s IS NULL OR f IS NULL OR start IS NULL THEN RETURN NULL; END IF;
+  IF start = 0 OR start < -1 THEN RETURN ks_invalid(); END IF;
+  IF cmp <> 0 THEN s := upper(s); f := upper(f); END IF;
+  IF start = -1 THEN start := length(s); END IF;
+  IF start > length(s) THEN RETURN 0; END IF;
+  IF f = '' THEN RETURN start; END IF;
+  at := strpos(reverse(left(s, start)), reverse(f));
+  RETURN CASE WHEN at = 0 THEN 0 ELSE start - at - length(f) + 2 END;
+END $$;
+-- Jet Mid or T-SQL SUBSTRING (dialect 'J' or 'T'); the characters before the first count
+-- as taken, as the old server counted them.
+CREATE OR REPLACE FUNCTION ks_mid(s text, start bigint, len bigint, dialect text) RETURNS text
+  LANGUAGE plpgsql IMMUTABLE AS $$
+DECLARE
+  stop bigint;
+BEGIN
+  IF s IS NULL THEN RETURN NULL; END IF;
+  IF start IS NULL THEN RAISE EXCEPTION 'Invalid use of Null' USING ERRCODE = '22004'; END IF;
+  IF len < 0 AND dialect <> 'J' THEN
+    RAISE EXCEPTION 'Invalid length parameter passed to the substring function.' USING ERRCODE = '22023';
+  END IF;
+  IF len < 0 OR (dialect = 'J' AND start < 1) THEN PERFORM ks_invalid(); END IF;
+  stop := CASE WHEN len IS NULL OR start > 2147483647 - len THEN 9223372036854775807 ELSE start + len END;
+  IF start < 1 THEN start := 1; END IF;
+  IF stop <= start OR start > length(s) THEN RETURN ''; END IF;
+  RETURN substr(s, start::integer, least(stop - start, length(s))::integer);
+END $$;
+-- Replace without regard to case, as the runtime's Replace compares.
+CREATE OR REPLACE FUNCTION ks_replace(s text, f text, w text) RETURNS text LANGUAGE sql IMMUTABLE STRICT AS $$
+  SELECT CASE WHEN f = '' THEN s
+              ELSE regexp_replace(s, regexp_replace(f, '([^[:alnum:][:space:]])', '\\\1', 'g'),
+                                  replace(w, '\', '\\'), 'gi') END $$;
+CREATE OR REPLACE FUNCTION ks_datalength(v text) RETURNS integer LANGUAGE sql IMMUTABLE
+  AS $$ SELECT octet_length(v) $$;
+CREATE OR REPLACE FUNCTION ks_datalength(v integer) RETURNS integer LANGUAGE sql IMMUTABLE
+  AS $$ SELECT CASE WHEN v IS NULL THEN NULL ELSE 4 END $$;
+CREATE OR REPLACE FUNCTION ks_datalength(v double precision) RETURNS integer LANGUAGE sql IMMUTABLE
+  AS $$ SELECT CASE WHEN v IS NULL THEN NULL ELSE 8 END $$;
+-- Jet date arithmetic: '+' and '-' move a date by a number of days (numeric text too),
+-- 'd' is the days from b to a.
+CREATE OR REPLACE FUNCTION ks_datecalc(a timestamp, b text, op text) RETURNS timestamp
+  LANGUAGE sql IMMUTABLE STRICT AS $$
+  SELECT CASE op WHEN '+' THEN a + ks_number(b) * interval '1 day'
+                 WHEN '-' THEN a - ks_number(b) * interval '1 day' END $$;
+CREATE OR REPLACE FUNCTION ks_datecalc(a timestamp, b double precision, op text) RETURNS timestamp
+  LANGUAGE sql IMMUTABLE STRICT AS $$ SELECT ks_datecalc(a, b::text, op) $$;
+CREATE OR REPLACE FUNCTION ks_datecalc(a timestamp, b timestamp, op text) RETURNS double precision
+  LANGUAGE plpgsql IMMUTABLE STRICT AS $$
+BEGIN
+  IF op <> 'd' THEN
+    RAISE EXCEPTION 'A date added to a date is not supported on this engine' USING ERRCODE = '0A000';
+  END IF;
+  RETURN extract(epoch FROM a - b) / 86400;
+END $$;
+-- Weekday(d, firstday): 1 for the first day of the week, Sunday (1) unless told.
+CREATE OR REPLACE FUNCTION ks_weekday(d timestamp, first integer) RETURNS smallint LANGUAGE sql IMMUTABLE
+  AS $$ SELECT ((extract(dow FROM d)::integer - (coalesce(first, 1) - 1) + 7) % 7 + 1)::smallint $$;
 )sql";
 
 // The pairs of argument types ks_concat and ks_add take besides (text, text).

@@ -102,8 +102,9 @@ class TargetRules {
   virtual const char* AlwaysTrue() const = 0;
   // Appended to an ORDER BY term: both source engines sort NULL before every value.
   virtual const char* NullsOrder(bool descending) const = 0;
-  // A function's name as the engine spells it; `name` is the analyzer's engine name.
-  virtual std::string_view Function(std::string_view name) const { return name; }
+  // A function's name as the engine spells it; `name` is the analyzer's engine name,
+  // `arity` its number of arguments (min and max of several values are no aggregates).
+  virtual std::string_view Function(std::string_view name, std::size_t) const { return name; }
   // A value the analyzer converted to a date (ISO text): wrapped so the engine reads it as
   // one; `value` prints the text or its parameter.
   virtual bool TypedDates() const { return false; }
@@ -156,13 +157,17 @@ class PostgreSqlRules final : public TargetRules {
   const char* NullsOrder(bool descending) const override {
     return descending ? " NULLS LAST" : " NULLS FIRST";
   }
-  std::string_view Function(std::string_view name) const override {
+  std::string_view Function(std::string_view name, std::size_t arity) const override {
     // trim(s, ' ') is SQLite's spelling; PostgreSQL's two-argument trim is btrim.
     if (name == "trim") return "btrim";
+    if (arity > 1 && name == "max") return "greatest";
+    if (arity > 1 && name == "min") return "least";
     return name;
   }
   bool TypedDates() const override { return true; }
   bool StrictTypes() const override { return true; }
+  // citext compares, sorts and matches without regard to case, as the text columns do.
+  const char* FoldedText() const override { return "::citext"; }
 };
 
 const TargetRules& RulesFor(Target target) {
@@ -594,6 +599,14 @@ class Printer {
           return;
         }
         out_ += e.text;
+        // A strict engine cannot type "-?" (the operator has several overloads): the
+        // negated number stays written out.
+        if (rules_.StrictTypes() && e.args[0]->kind == ExprKind::Number && e.args[0]->text[0] != '-') {
+          ++inline_;
+          Expr(*e.args[0]);
+          --inline_;
+          return;
+        }
         // "- -1" must not print as the comment "--1".
         if (e.args[0]->kind == ExprKind::Unary ||
             (e.args[0]->kind == ExprKind::Number && e.args[0]->text[0] == '-')) {
@@ -675,7 +688,7 @@ class Printer {
         out_ += ")";
         return;
       case ExprKind::Function:
-        out_ += rules_.Function(e.text);  // a plain word: the parser reads only words as calls
+        out_ += rules_.Function(e.text, e.args.size());  // a plain word: the parser reads only words as calls
         out_ += "(";
         if (e.distinct) out_ += "DISTINCT ";
         if (rules_.StrictTypes() && e.text == "coalesce" &&

@@ -4,16 +4,18 @@
 // database holding the table `facts` (its own DDL, the only engine-specific part) and
 // runs every statement through the data layer as the members do, so the rows are
 // compared as the recordset delivers them: each value as "Kind text" (the runtime's kind
-// name and CStr), "Null", or "error: ..." with a part of the message. The suite takes the
-// shared engine parameter; the server joins the instantiation below once its functions
-// (the ks_* set the embedded engine registers) cover these facts.
+// name and CStr), "Null", or "error: ..." with a part of the message. The server's table
+// is made from the same DDL by the server schema, with its ks_* functions.
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
+#include <string_view>
 
+#include "data/odbc/server.h"
 #include "data/sqlite/embedded.h"
 #include "frame/vb_runtime.h"
+#include "schema/schema.h"
 #include "scratch_db.h"
 #include "support/engines.h"
 
@@ -34,13 +36,26 @@ constexpr const char* kRows[] = {
     "(3, 'closed', 'dallas', 7, '2/3/2017 10:30 AM', 'y')",
 };
 
-std::unique_ptr<data::Session> OpenFacts(Engine engine, const ScratchDir& dir) {
-  if (engine != Engine::Embedded) return nullptr;
-  auto session = data::EmbeddedDriver().Create(dir.File("facts.db"));
-  session->ExecuteScript(
-      "CREATE TABLE facts (ID INTEGER PRIMARY KEY, description TEXT COLLATE NOCASE, "
-      "category TEXT COLLATE NOCASE, amount SMALLINT, started DATETIME, secret TEXT)");
-  return session;
+constexpr const char* kFactsDdl =
+    "CREATE TABLE facts (ID INTEGER PRIMARY KEY, description TEXT COLLATE NOCASE, "
+    "category TEXT COLLATE NOCASE, amount SMALLINT, started DATETIME, secret TEXT);";
+
+struct FactsDatabase {
+  std::unique_ptr<ServerDatabase> server;  // outlives the session on it
+  std::unique_ptr<data::Session> session;
+};
+
+FactsDatabase OpenFacts(Engine engine, const ScratchDir& dir) {
+  FactsDatabase db;
+  if (engine == Engine::Server) {
+    db.server = std::make_unique<ServerDatabase>();
+    db.session = data::ServerDriver().Open(db.server->connect(), 30);
+    db.session->ExecuteScript(schema::ServerDdl(kFactsDdl, false));
+  } else {
+    db.session = data::EmbeddedDriver().Create(dir.File("facts.db"));
+    db.session->ExecuteScript(kFactsDdl);
+  }
+  return db;
 }
 
 std::string Cell(const Variant& v) {
@@ -176,17 +191,64 @@ const Fact kFacts[] = {
     {"jet-8.10", kJet, "select format(started, 'Long Date') from facts where ID = 1", "String Sunday, January 1, 2017"},
 };
 
+// The facts the server does not yet answer as the source engines did, each with what it
+// lacks; the server must still answer them without crashing, and a fact that starts to
+// agree fails here until it leaves this list.
+struct ServerGap {
+  const char* n;
+  const char* reason;
+};
+const ServerGap kServerGaps[] = {
+    {"like-2.1", "LIKE character classes need ks_like on the server"},
+    {"like-2.2", "LIKE bracket escapes need ks_like on the server"},
+    {"like-2.3", "LIKE character classes need ks_like on the server"},
+    {"like-2.4", "LIKE bracket escapes need ks_like on the server"},
+    {"like-2.5", "Jet [!...] classes and '#' need ks_like on the server"},
+    {"like-2.6", "T-SQL [^...] classes need ks_like on the server"},
+    {"like-2.11", "the server's LIKE takes no case-folding of literal texts"},
+    {"like-2.10", "the server's LIKE does not reject an open '['"},
+    {"date-4.3", "a date plus a time is not yet written for the server"},
+    {"tsql-7.1", "ks_convert is not yet on the server"},
+    {"tsql-7.2", "ks_convert is not yet on the server"},
+    {"tsql-7.3", "ks_convert is not yet on the server"},
+    {"tsql-7.4", "ks_convert is not yet on the server"},
+    {"tsql-7.5", "ks_convert is not yet on the server"},
+    {"tsql-7.8", "ks_dateadd and ks_datediff are not yet on the server"},
+    {"tsql-7.9", "ks_datepart and ks_datename are not yet on the server"},
+    {"tsql-7.10", "ks_replicate is not yet on the server"},
+    {"jet-8.2", "ks_convert is not yet on the server"},
+    {"jet-8.3", "ks_convert is not yet on the server"},
+    {"jet-8.4", "ks_dateadd, ks_datediff, ks_datepart, ks_dateserial are not yet on the server"},
+    {"jet-8.5", "ks_datepart is not yet on the server"},
+    {"jet-8.6", "ks_val, ks_isnumeric, ks_isdate, ks_strcomp are not yet on the server"},
+    {"jet-8.8", "ks_format is not yet on the server"},
+    {"jet-8.9", "ks_format is not yet on the server"},
+    {"jet-8.10", "ks_format is not yet on the server"},
+};
+
+bool ServerGapFor(std::string_view n) {
+  for (const ServerGap& g : kServerGaps)
+    if (n == g.n) return true;
+  return false;
+}
+
 class DialectFacts : public ::testing::TestWithParam<Engine> {};
 
 TEST_P(DialectFacts, AgreeWithTheSourceEngines) {
+  KSMAIN_SKIP_WITHOUT_SERVER(GetParam());
   ScratchDir dir;
-  auto session = OpenFacts(GetParam(), dir);
+  FactsDatabase db = OpenFacts(GetParam(), dir);
+  data::Session* session = db.session.get();
   ASSERT_TRUE(session);
   for (const char* row : kRows) ASSERT_EQ(Answer(*session, row, kJet), "") << row;
   for (const Fact& f : kFacts) {
     SCOPED_TRACE(std::string(f.n) + ": " + f.statement);
     const std::string answer = Answer(*session, f.statement, f.dialect);
     const std::string expected = f.expected;
+    if (GetParam() == Engine::Server && ServerGapFor(f.n)) {
+      EXPECT_NE(answer, expected) << "agrees now: remove it from kServerGaps";
+      continue;
+    }
     if (expected.rfind("error: ", 0) == 0) {
       EXPECT_NE(answer.find(expected.substr(7)), std::string::npos) << answer;
       EXPECT_EQ(answer.rfind("error: ", 0), 0u) << answer;
@@ -196,7 +258,8 @@ TEST_P(DialectFacts, AgreeWithTheSourceEngines) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, DialectFacts, ::testing::Values(Engine::Embedded), EngineName);
+INSTANTIATE_TEST_SUITE_P(Engines, DialectFacts, ::testing::Values(Engine::Embedded, Engine::Server),
+                         EngineName);
 
 }  // namespace
 }  // namespace ksmain::testing
