@@ -194,6 +194,63 @@ BEGIN
   END IF;
   RETURN extract(epoch FROM a - b) / 86400;
 END $$;
+-- LIKE as both source dialects read it, without regard to case: % any run, _ one
+-- character, [abc], [a-c], [^a-c] (Jet also [!a-c]) a class, [%] the character itself,
+-- `esc` before a character the character itself. Made into an anchored regular expression
+-- with every other character quoted, so no pattern can be more than a pattern.
+CREATE OR REPLACE FUNCTION ks_like(s text, pattern text, dialect text, esc text DEFAULT NULL)
+  RETURNS boolean LANGUAGE plpgsql IMMUTABLE AS $$
+DECLARE
+  p text := upper(pattern);
+  n integer := length(p);
+  i integer := 1;
+  c text;
+  re text := '';
+  cls text;
+  first boolean;
+BEGIN
+  IF s IS NULL OR pattern IS NULL THEN RETURN NULL; END IF;
+  IF p <> '' AND ltrim(p, '%') = '' THEN RETURN TRUE; END IF;
+  WHILE i <= n LOOP
+    c := substr(p, i, 1);
+    IF esc IS NOT NULL AND c = upper(esc) AND i < n THEN
+      i := i + 1;
+      re := re || CASE WHEN substr(p, i, 1) ~ '[[:alnum:]]' THEN '' ELSE '\' END || substr(p, i, 1);
+    ELSIF c = '%' THEN
+      re := re || '.*';
+    ELSIF c = '_' THEN
+      re := re || '.';
+    ELSIF c = '[' THEN
+      i := i + 1;
+      cls := '[';
+      IF i < n AND (substr(p, i, 1) = '^' OR (dialect = 'J' AND substr(p, i, 1) = '!'))
+         AND substr(p, i + 1, 1) <> ']' THEN
+        cls := '[^';
+        i := i + 1;
+      END IF;
+      first := TRUE;
+      WHILE i <= n AND (substr(p, i, 1) <> ']' OR first) LOOP
+        first := FALSE;
+        c := substr(p, i, 1);
+        cls := cls || CASE WHEN c ~ '[[:alnum:]]' THEN '' ELSE '\' END || c;
+        IF i + 2 <= n AND substr(p, i + 1, 1) = '-' AND substr(p, i + 2, 1) <> ']' THEN
+          c := substr(p, i + 2, 1);
+          cls := cls || '-' || CASE WHEN c ~ '[[:alnum:]]' THEN '' ELSE '\' END || c;
+          i := i + 2;
+        END IF;
+        i := i + 1;
+      END LOOP;
+      IF i > n THEN
+        RAISE EXCEPTION 'Invalid pattern string' USING ERRCODE = '22025';
+      END IF;
+      re := re || cls || ']';
+    ELSE
+      re := re || CASE WHEN c ~ '[[:alnum:]]' THEN '' ELSE '\' END || c;
+    END IF;
+    i := i + 1;
+  END LOOP;
+  RETURN upper(s) ~ ('^(?:' || re || ')$');
+END $$;
 -- Weekday(d, firstday): 1 for the first day of the week, Sunday (1) unless told.
 CREATE OR REPLACE FUNCTION ks_weekday(d timestamp, first integer) RETURNS smallint LANGUAGE sql IMMUTABLE
   AS $$ SELECT ((extract(dow FROM d)::integer - (coalesce(first, 1) - 1) + 7) % 7 + 1)::smallint $$;

@@ -168,6 +168,8 @@ class PostgreSqlRules final : public TargetRules {
   bool StrictTypes() const override { return true; }
   // citext compares, sorts and matches without regard to case, as the text columns do.
   const char* FoldedText() const override { return "::citext"; }
+  // The server's LIKE knows no character classes either; the schema has ks_like.
+  bool LikeAsFunction() const override { return true; }
 };
 
 const TargetRules& RulesFor(Target target) {
@@ -501,9 +503,18 @@ class Printer {
     out_ += folded;
   }
 
+  // Whether a folded operand may be compared with these: a strict engine's folding changes
+  // the operand's type, so it holds only where every other side is text too (text compared
+  // with a number is the number's comparison there).
+  bool FoldsWith(const std::vector<ExprPtr>& args, std::size_t first) const {
+    if (!rules_.StrictTypes()) return true;
+    return std::all_of(args.begin() + static_cast<std::ptrdiff_t>(first), args.end(),
+                       [](const ExprPtr& a) { return IsTextType(a->type); });
+  }
+
   void Operands(const ::ksmain::sql::Expr& e, std::size_t first, std::size_t last) {
     const int p = Precedence(e);
-    if (e.fold_case && e.args.size() == 2) {
+    if (e.fold_case && e.args.size() == 2 && FoldsWith(e.args, 1)) {
       Folded(*e.args[0]);
       out_ += ' ';
       out_ += e.text;
@@ -619,7 +630,7 @@ class Printer {
         return;
       case ExprKind::Binary: Operands(e, 0, e.args.size()); return;
       case ExprKind::Between:
-        if (e.fold_case) {
+        if (e.fold_case && FoldsWith(e.args, 1)) {
           Folded(*e.args[0]);
         } else {
           Child(*e.args[0], 5);
@@ -644,9 +655,9 @@ class Printer {
         if (e.negated) out_ += "NOT ";
         out_ += fn::kLike;
         out_ += "(";
-        Expr(*e.args[0]);
+        AsText(*e.args[0]);
         out_ += ", ";
-        Expr(*e.args[1]);
+        AsText(*e.args[1]);
         out_ += e.text == "J" ? ", 'J'" : ", 'T'";
         if (e.args.size() > 2) {
           out_ += ", ";
@@ -659,7 +670,7 @@ class Printer {
         out_ += e.negated ? " IS NOT NULL" : " IS NULL";
         return;
       case ExprKind::InList:
-        if (e.fold_case) {
+        if (e.fold_case && FoldsWith(e.args, 1)) {
           Folded(*e.args[0]);
         } else {
           Child(*e.args[0], 5);
@@ -708,7 +719,7 @@ class Printer {
         std::size_t i = 0;
         if (e.case_operand) {
           out_ += " ";
-          if (e.fold_case) {
+          if (e.fold_case && FoldsWith(e.args, 1)) {
             Folded(*e.args[0]);
           } else {
             Expr(*e.args[0]);

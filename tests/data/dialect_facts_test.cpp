@@ -199,14 +199,6 @@ struct ServerGap {
   const char* reason;
 };
 const ServerGap kServerGaps[] = {
-    {"like-2.1", "LIKE character classes need ks_like on the server"},
-    {"like-2.2", "LIKE bracket escapes need ks_like on the server"},
-    {"like-2.3", "LIKE character classes need ks_like on the server"},
-    {"like-2.4", "LIKE bracket escapes need ks_like on the server"},
-    {"like-2.5", "Jet [!...] classes and '#' need ks_like on the server"},
-    {"like-2.6", "T-SQL [^...] classes need ks_like on the server"},
-    {"like-2.11", "the server's LIKE takes no case-folding of literal texts"},
-    {"like-2.10", "the server's LIKE does not reject an open '['"},
     {"date-4.3", "a date plus a time is not yet written for the server"},
     {"tsql-7.1", "ks_convert is not yet on the server"},
     {"tsql-7.2", "ks_convert is not yet on the server"},
