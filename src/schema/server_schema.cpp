@@ -251,6 +251,141 @@ BEGIN
   END LOOP;
   RETURN upper(s) ~ ('^(?:' || re || ')$');
 END $$;
+-- Date intervals by the runtime's letters (yyyy q m y d w ww h n s); the analyzer maps the
+-- T-SQL part names to them.
+CREATE OR REPLACE FUNCTION ks_dateadd(iv text, n double precision, d timestamp) RETURNS timestamp
+  LANGUAGE plpgsql IMMUTABLE AS $$
+DECLARE
+  k integer;
+BEGIN
+  IF n IS NULL OR d IS NULL THEN RETURN NULL; END IF;
+  IF NOT abs(trunc(n)) < 4e6 THEN RAISE EXCEPTION 'Overflow' USING ERRCODE = '22003'; END IF;
+  k := trunc(n)::integer;
+  RETURN CASE lower(iv)
+    WHEN 'yyyy' THEN d + make_interval(years => k)
+    WHEN 'q' THEN d + make_interval(months => 3 * k)
+    WHEN 'm' THEN d + make_interval(months => k)
+    WHEN 'y' THEN d + make_interval(days => k)
+    WHEN 'd' THEN d + make_interval(days => k)
+    WHEN 'w' THEN d + make_interval(days => k)
+    WHEN 'ww' THEN d + make_interval(days => 7 * k)
+    WHEN 'h' THEN d + make_interval(hours => k)
+    WHEN 'n' THEN d + make_interval(mins => k)
+    WHEN 's' THEN d + make_interval(secs => k)
+    ELSE d + ks_invalid() * interval '0' END;
+END $$;
+CREATE OR REPLACE FUNCTION ks_dateadd(iv text, n double precision, d text) RETURNS timestamp
+  LANGUAGE sql STABLE AS $$ SELECT ks_dateadd(iv, n, ks_cdate(d)) $$;
+-- Day numbers as the runtime counts them: days since 12/30/1899, a Saturday.
+CREATE OR REPLACE FUNCTION ks_daynumber(d timestamp) RETURNS bigint LANGUAGE sql IMMUTABLE
+  AS $$ SELECT (date_trunc('day', d)::date - date '1899-12-30')::bigint $$;
+-- DateDiff: the boundaries of the interval crossed from a to b.
+CREATE OR REPLACE FUNCTION ks_datediff(iv text, a timestamp, b timestamp) RETURNS bigint
+  LANGUAGE plpgsql IMMUTABLE AS $$
+BEGIN
+  IF a IS NULL OR b IS NULL THEN RETURN NULL; END IF;
+  RETURN CASE lower(iv)
+    WHEN 'yyyy' THEN extract(year FROM b) - extract(year FROM a)
+    WHEN 'q' THEN (extract(year FROM b) * 4 + (extract(month FROM b) - 1)::integer / 3)
+                - (extract(year FROM a) * 4 + (extract(month FROM a) - 1)::integer / 3)
+    WHEN 'm' THEN (extract(year FROM b) * 12 + extract(month FROM b))
+                - (extract(year FROM a) * 12 + extract(month FROM a))
+    WHEN 'y' THEN ks_daynumber(b) - ks_daynumber(a)
+    WHEN 'd' THEN ks_daynumber(b) - ks_daynumber(a)
+    WHEN 'w' THEN (ks_daynumber(b) - ks_daynumber(a)) / 7
+    WHEN 'ww' THEN floor((ks_daynumber(b) + 6) / 7.0) - floor((ks_daynumber(a) + 6) / 7.0)
+    WHEN 'h' THEN floor(extract(epoch FROM b) / 3600) - floor(extract(epoch FROM a) / 3600)
+    WHEN 'n' THEN floor(extract(epoch FROM b) / 60) - floor(extract(epoch FROM a) / 60)
+    WHEN 's' THEN extract(epoch FROM b) - extract(epoch FROM a)
+    ELSE ks_invalid() END;
+END $$;
+CREATE OR REPLACE FUNCTION ks_datediff(iv text, a text, b text) RETURNS bigint LANGUAGE sql STABLE
+  AS $$ SELECT ks_datediff(iv, ks_cdate(a), ks_cdate(b)) $$;
+CREATE OR REPLACE FUNCTION ks_datepart(iv text, d timestamp) RETURNS integer LANGUAGE plpgsql IMMUTABLE AS $$
+DECLARE
+  jan1 timestamp;
+BEGIN
+  IF d IS NULL THEN RETURN NULL; END IF;
+  jan1 := date_trunc('year', d);
+  RETURN CASE lower(iv)
+    WHEN 'yyyy' THEN extract(year FROM d)
+    WHEN 'q' THEN extract(quarter FROM d)
+    WHEN 'm' THEN extract(month FROM d)
+    WHEN 'y' THEN extract(doy FROM d)
+    WHEN 'd' THEN extract(day FROM d)
+    WHEN 'w' THEN extract(dow FROM d) + 1
+    -- Week 1 holds January 1; weeks start on Sunday.
+    WHEN 'ww' THEN (ks_daynumber(d) - ks_daynumber(jan1) + extract(dow FROM jan1)::integer) / 7 + 1
+    WHEN 'h' THEN extract(hour FROM d)
+    WHEN 'n' THEN extract(minute FROM d)
+    WHEN 's' THEN floor(extract(second FROM d))
+    ELSE ks_invalid() END;
+END $$;
+CREATE OR REPLACE FUNCTION ks_datepart(iv text, d text) RETURNS integer LANGUAGE sql STABLE
+  AS $$ SELECT ks_datepart(iv, ks_cdate(d)) $$;
+CREATE OR REPLACE FUNCTION ks_datename(iv text, d timestamp) RETURNS text LANGUAGE sql IMMUTABLE AS $$
+  SELECT CASE lower(iv) WHEN 'm' THEN to_char(d, 'FMMonth') WHEN 'w' THEN to_char(d, 'FMDay')
+                        ELSE ks_datepart(iv, d)::text END $$;
+CREATE OR REPLACE FUNCTION ks_datename(iv text, d text) RETURNS text LANGUAGE sql STABLE
+  AS $$ SELECT ks_datename(iv, ks_cdate(d)) $$;
+-- DateSerial: months and days beyond their range carry into the next unit.
+CREATE OR REPLACE FUNCTION ks_dateserial(y double precision, m double precision, d double precision)
+  RETURNS timestamp LANGUAGE plpgsql IMMUTABLE AS $$
+BEGIN
+  IF y IS NULL OR m IS NULL OR d IS NULL THEN RETURN NULL; END IF;
+  IF NOT (abs(round(y)) <= 32767 AND abs(round(m)) <= 32767 AND abs(round(d)) <= 32767) THEN
+    RAISE EXCEPTION 'Overflow' USING ERRCODE = '22003';
+  END IF;
+  RETURN make_date(round(y)::integer, 1, 1)
+         + make_interval(months => round(m)::integer - 1, days => round(d)::integer - 1);
+EXCEPTION WHEN datetime_field_overflow OR invalid_datetime_format OR invalid_parameter_value THEN
+  RAISE EXCEPTION 'Invalid procedure call or argument' USING ERRCODE = '22023';
+END $$;
+-- REPLICATE, capped as the old server capped a text (8000 bytes); a negative count is NULL.
+CREATE OR REPLACE FUNCTION ks_replicate(s text, n bigint) RETURNS text LANGUAGE sql IMMUTABLE STRICT AS $$
+  SELECT CASE WHEN n < 0 THEN NULL WHEN s = '' THEN ''
+              ELSE repeat(s, least(n, 8000 / octet_length(s))::integer) END $$;
+CREATE OR REPLACE FUNCTION ks_strcomp(a text, b text, cmp integer) RETURNS integer LANGUAGE sql IMMUTABLE STRICT AS $$
+  SELECT CASE WHEN x < y THEN -1 WHEN x > y THEN 1 ELSE 0 END
+  FROM (SELECT CASE WHEN cmp <> 0 THEN upper(a) ELSE a END COLLATE "C" AS x,
+               CASE WHEN cmp <> 0 THEN upper(b) ELSE b END COLLATE "C" AS y) AS t $$;
+-- Val: the leading number of a text, blanks ignored, 0 when there is none.
+CREATE OR REPLACE FUNCTION ks_val(v text) RETURNS double precision LANGUAGE plpgsql IMMUTABLE AS $$
+DECLARE
+  t text;
+  m text;
+BEGIN
+  IF v IS NULL THEN RAISE EXCEPTION 'Invalid use of Null' USING ERRCODE = '22004'; END IF;
+  t := regexp_replace(v, '[ \t\n\r]', '', 'g');
+  m := substring(t FROM '^[+-]?(?:[0-9]*\.[0-9]+|[0-9]+)(?:[eEdD][+-]?[0-9]+)?');
+  IF m IS NULL THEN m := substring(t FROM '^[+-]?[0-9]+'); END IF;
+  IF m IS NULL THEN RETURN 0; END IF;
+  RETURN translate(m, 'dD', 'ee')::double precision;
+EXCEPTION WHEN numeric_value_out_of_range OR invalid_text_representation THEN
+  RETURN 0;
+END $$;
+CREATE OR REPLACE FUNCTION ks_val(v double precision) RETURNS double precision LANGUAGE sql IMMUTABLE
+  AS $$ SELECT v $$;
+-- IsNumeric and IsDate answer `truth` (Jet's -1, the old server's 1) or 0.
+CREATE OR REPLACE FUNCTION ks_isnumeric(v text, kind text, truth integer) RETURNS integer
+  LANGUAGE sql IMMUTABLE AS $$
+  SELECT CASE WHEN v IS NULL THEN 0
+              WHEN kind IN ('N', 'B') THEN truth
+              WHEN btrim(v) ~ '^[+-]?\$?[+-]?(?:[0-9][0-9,]*\.?[0-9]*|\.[0-9]+)(?:[eEdD][+-]?[0-9]+)?$' THEN truth
+              ELSE 0 END $$;
+CREATE OR REPLACE FUNCTION ks_isnumeric(v double precision, kind text, truth integer) RETURNS integer
+  LANGUAGE sql IMMUTABLE AS $$ SELECT CASE WHEN v IS NULL THEN 0 ELSE truth END $$;
+CREATE OR REPLACE FUNCTION ks_isdate(v text, kind text, truth integer) RETURNS integer
+  LANGUAGE plpgsql STABLE AS $$
+BEGIN
+  IF v IS NULL THEN RETURN 0; END IF;
+  PERFORM ks_cdate(v);
+  RETURN truth;
+EXCEPTION WHEN others THEN
+  RETURN 0;
+END $$;
+CREATE OR REPLACE FUNCTION ks_isdate(v timestamp, kind text, truth integer) RETURNS integer
+  LANGUAGE sql IMMUTABLE AS $$ SELECT CASE WHEN v IS NULL THEN 0 ELSE truth END $$;
 -- Weekday(d, firstday): 1 for the first day of the week, Sunday (1) unless told.
 CREATE OR REPLACE FUNCTION ks_weekday(d timestamp, first integer) RETURNS smallint LANGUAGE sql IMMUTABLE
   AS $$ SELECT ((extract(dow FROM d)::integer - (coalesce(first, 1) - 1) + 7) % 7 + 1)::smallint $$;
