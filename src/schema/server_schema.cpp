@@ -386,6 +386,143 @@ EXCEPTION WHEN others THEN
 END $$;
 CREATE OR REPLACE FUNCTION ks_isdate(v timestamp, kind text, truth integer) RETURNS integer
   LANGUAGE sql IMMUTABLE AS $$ SELECT CASE WHEN v IS NULL THEN 0 ELSE truth END $$;
+-- Conversions (Jet's cint, clng, cdbl, csng, cbool, ccur, cstr, cvar and T-SQL CAST and
+-- CONVERT to a type name, with CONVERT's date styles). The value comes as exactly one of
+-- s, n, d, b (its kind); the answer is text the recordset reads as the analyzer's kind:
+-- numbers in plain decimals, dates as ISO text, Booleans as true/false.
+CREATE OR REPLACE FUNCTION ks_convert_value(target text, s text, n double precision, d timestamp,
+    b boolean, style integer) RETURNS text LANGUAGE plpgsql STABLE AS $$
+DECLARE
+  t text := lower(btrim(target));
+  base text := split_part(lower(btrim(target)), '(', 1);
+  v double precision;
+  limit_ integer;
+  out text;
+  h integer;
+BEGIN
+  IF s IS NULL AND n IS NULL AND d IS NULL AND b IS NULL THEN RETURN NULL; END IF;
+  IF t = 'cvar' OR t = 'cstr' THEN
+    -- ks_text writes NULL as '', so the value's own kind picks the one to ask.
+    RETURN CASE WHEN s IS NOT NULL THEN s WHEN n IS NOT NULL THEN ks_text(n)
+                WHEN d IS NOT NULL THEN ks_text(d) ELSE ks_text(b) END;
+  END IF;
+  IF t IN ('cint', 'clng', 'cdbl', 'csng', 'ccur', 'cbool') THEN
+    IF s IS NOT NULL THEN
+      IF t = 'cbool' AND lower(btrim(s)) IN ('true', 'false') THEN RETURN lower(btrim(s)); END IF;
+      IF btrim(s) !~ '^[+-]?(?:[0-9]+\.?[0-9]*|\.[0-9]+)(?:[eE][+-]?[0-9]+)?$' THEN
+        RAISE EXCEPTION 'Type mismatch' USING ERRCODE = '22018';
+      END IF;
+      v := btrim(s)::double precision;
+    ELSE
+      v := coalesce(n, ks_daynumber(d) + extract(epoch FROM d - date_trunc('day', d)) / 86400,
+                    CASE WHEN b THEN -1 ELSE 0 END);
+    END IF;
+    IF t = 'cbool' THEN RETURN CASE WHEN v <> 0 THEN 'true' ELSE 'false' END; END IF;
+    IF t = 'cdbl' OR t = 'csng' THEN RETURN v::text; END IF;
+    IF t = 'ccur' THEN RETURN round(v::numeric, 4)::text; END IF;
+    v := round(v);  -- half to even, as the runtime rounds
+    IF (t = 'cint' AND NOT v BETWEEN -32768 AND 32767) OR NOT v BETWEEN -2147483648 AND 2147483647 THEN
+      RAISE EXCEPTION 'Overflow' USING ERRCODE = '22003';
+    END IF;
+    RETURN v::bigint::text;
+  END IF;
+  IF base IN ('int', 'integer', 'smallint', 'tinyint', 'bigint') THEN
+    IF s IS NOT NULL THEN
+      IF btrim(s) !~ '^([+-]?[0-9]+)?$' THEN
+        RAISE EXCEPTION 'Conversion failed when converting the varchar value ''%'' to data type int.', s
+          USING ERRCODE = '22018';
+      END IF;
+      v := coalesce(nullif(btrim(s), '')::double precision, 0);
+    ELSIF d IS NOT NULL THEN
+      v := floor(ks_daynumber(d) + extract(epoch FROM d - date_trunc('day', d)) / 86400 + 0.5) - 2;
+    ELSE
+      v := trunc(coalesce(n, CASE WHEN b THEN 1 ELSE 0 END));
+    END IF;
+    IF (base IN ('int', 'integer') AND NOT v BETWEEN -2147483648 AND 2147483647)
+       OR (base = 'smallint' AND NOT v BETWEEN -32768 AND 32767)
+       OR (base = 'tinyint' AND NOT v BETWEEN 0 AND 255) OR abs(v) > 9.2e18 THEN
+      RAISE EXCEPTION 'Arithmetic overflow error converting expression to data type int.' USING ERRCODE = '22003';
+    END IF;
+    RETURN v::bigint::text;
+  END IF;
+  IF base = 'bit' THEN
+    IF lower(btrim(s)) IN ('true', 'false') THEN RETURN lower(btrim(s)); END IF;
+    v := coalesce(ks_number(s), n, CASE WHEN b THEN 1 ELSE 0 END);
+    RETURN CASE WHEN v <> 0 THEN 'true' ELSE 'false' END;
+  END IF;
+  IF base IN ('float', 'real', 'decimal', 'numeric', 'money', 'smallmoney') THEN
+    IF s IS NOT NULL THEN
+      IF btrim(s) !~ '^[+-]?(?:[0-9]+\.?[0-9]*|\.[0-9]+)(?:[eE][+-]?[0-9]+)?$' THEN
+        RAISE EXCEPTION 'Error converting data type varchar to numeric.' USING ERRCODE = '22018';
+      END IF;
+      v := btrim(s)::double precision;
+    ELSE
+      v := coalesce(n, ks_daynumber(d) + 2, CASE WHEN b THEN 1 ELSE 0 END);
+    END IF;
+    IF base IN ('money', 'smallmoney') THEN RETURN round(v::numeric, 4)::text; END IF;
+    IF base IN ('decimal', 'numeric') THEN
+      RETURN round(v::numeric, least(greatest(coalesce(nullif(substring(t FROM ',\s*([0-9]+)'), '')::integer, 0), 0), 15))::text;
+    END IF;
+    RETURN v::text;
+  END IF;
+  IF base IN ('datetime', 'smalldatetime', 'date', 'datetime2') THEN
+    IF s IS NOT NULL THEN
+      BEGIN
+        IF btrim(s) ~ '^[0-9]{8}$' THEN
+          d := to_timestamp(btrim(s), 'YYYYMMDD')::timestamp;
+        ELSIF style = 103 THEN
+          d := ks_cdate(regexp_replace(btrim(s), '^([^/]*)/([^/]*)/', '\2/\1/'));
+        ELSE
+          d := ks_cdate(s);
+        END IF;
+      EXCEPTION WHEN others THEN
+        RAISE EXCEPTION 'Conversion failed when converting date and/or time from character string.'
+          USING ERRCODE = '22007';
+      END;
+    ELSIF n IS NOT NULL OR b IS NOT NULL THEN
+      d := timestamp '1900-01-01' + coalesce(n, CASE WHEN b THEN 1 ELSE 0 END) * interval '1 day';
+    END IF;
+    IF base = 'date' THEN d := date_trunc('day', d); END IF;
+    RETURN to_char(d, 'YYYY-MM-DD HH24:MI:SS');
+  END IF;
+  IF base NOT IN ('varchar', 'nvarchar', 'char', 'nchar', 'text', 'ntext') THEN
+    RAISE EXCEPTION 'Conversion to type ''%'' is not supported', target USING ERRCODE = '0A000';
+  END IF;
+  IF d IS NOT NULL THEN
+    h := extract(hour FROM d)::integer % 12;
+    out := CASE coalesce(style, 0)
+      WHEN 101 THEN to_char(d, 'MM/DD/YYYY')
+      WHEN 103 THEN to_char(d, 'DD/MM/YYYY')
+      WHEN 112 THEN to_char(d, 'YYYYMMDD')
+      WHEN 120 THEN to_char(d, 'YYYY-MM-DD HH24:MI:SS')
+      WHEN 121 THEN to_char(d, 'YYYY-MM-DD HH24:MI:SS') || '.000'
+      WHEN 0 THEN to_char(d, 'Mon ') || lpad(extract(day FROM d)::text, 2) || to_char(d, ' YYYY ')
+                  || lpad(CASE WHEN h = 0 THEN 12 ELSE h END::text, 2) || to_char(d, ':MIAM')
+      WHEN 100 THEN to_char(d, 'Mon ') || lpad(extract(day FROM d)::text, 2) || to_char(d, ' YYYY ')
+                  || lpad(CASE WHEN h = 0 THEN 12 ELSE h END::text, 2) || to_char(d, ':MIAM')
+      END;
+    IF out IS NULL THEN
+      RAISE EXCEPTION 'CONVERT style % is not supported', style USING ERRCODE = '0A000';
+    END IF;
+  ELSIF b IS NOT NULL THEN
+    out := CASE WHEN b THEN '1' ELSE '0' END;
+  ELSE
+    out := coalesce(s, ks_text(n));
+  END IF;
+  limit_ := nullif(substring(t FROM '^[a-z]+\(\s*([0-9]+)'), '')::integer;
+  RETURN CASE WHEN limit_ IS NULL THEN out ELSE left(out, limit_) END;
+END $$;
+CREATE OR REPLACE FUNCTION ks_convert(target text, x text, kind text, style integer) RETURNS text
+  LANGUAGE sql STABLE AS $$
+  SELECT CASE WHEN kind = 'N' AND btrim(x) ~ '^[+-]?(?:[0-9]+\.?[0-9]*|\.[0-9]+)(?:[eE][+-]?[0-9]+)?$'
+              THEN ks_convert_value(target, NULL, btrim(x)::double precision, NULL, NULL, style)
+              ELSE ks_convert_value(target, x, NULL, NULL, NULL, style) END $$;
+CREATE OR REPLACE FUNCTION ks_convert(target text, x double precision, kind text, style integer) RETURNS text
+  LANGUAGE sql STABLE AS $$ SELECT ks_convert_value(target, NULL, x, NULL, NULL, style) $$;
+CREATE OR REPLACE FUNCTION ks_convert(target text, x timestamp, kind text, style integer) RETURNS text
+  LANGUAGE sql STABLE AS $$ SELECT ks_convert_value(target, NULL, NULL, x, NULL, style) $$;
+CREATE OR REPLACE FUNCTION ks_convert(target text, x boolean, kind text, style integer) RETURNS text
+  LANGUAGE sql STABLE AS $$ SELECT ks_convert_value(target, NULL, NULL, NULL, x, style) $$;
 -- Weekday(d, firstday): 1 for the first day of the week, Sunday (1) unless told.
 CREATE OR REPLACE FUNCTION ks_weekday(d timestamp, first integer) RETURNS smallint LANGUAGE sql IMMUTABLE
   AS $$ SELECT ((extract(dow FROM d)::integer - (coalesce(first, 1) - 1) + 7) % 7 + 1)::smallint $$;

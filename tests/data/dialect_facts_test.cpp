@@ -200,13 +200,6 @@ struct ServerGap {
 };
 const ServerGap kServerGaps[] = {
     {"date-4.3", "a date plus a time is not yet written for the server"},
-    {"tsql-7.1", "ks_convert is not yet on the server"},
-    {"tsql-7.2", "ks_convert is not yet on the server"},
-    {"tsql-7.3", "ks_convert is not yet on the server"},
-    {"tsql-7.4", "ks_convert is not yet on the server"},
-    {"tsql-7.5", "ks_convert is not yet on the server"},
-    {"jet-8.2", "ks_convert is not yet on the server"},
-    {"jet-8.3", "ks_convert is not yet on the server"},
     {"jet-8.8", "ks_format is not yet on the server"},
     {"jet-8.9", "ks_format is not yet on the server"},
     {"jet-8.10", "ks_format is not yet on the server"},
