@@ -186,14 +186,14 @@ CREATE OR REPLACE FUNCTION ks_datecalc(a timestamp, b text, op text) RETURNS tim
                  WHEN '-' THEN a - ks_number(b) * interval '1 day' END $$;
 CREATE OR REPLACE FUNCTION ks_datecalc(a timestamp, b double precision, op text) RETURNS timestamp
   LANGUAGE sql IMMUTABLE STRICT AS $$ SELECT ks_datecalc(a, b::text, op) $$;
-CREATE OR REPLACE FUNCTION ks_datecalc(a timestamp, b timestamp, op text) RETURNS double precision
-  LANGUAGE plpgsql IMMUTABLE STRICT AS $$
-BEGIN
-  IF op <> 'd' THEN
-    RAISE EXCEPTION 'A date added to a date is not supported on this engine' USING ERRCODE = '0A000';
-  END IF;
-  RETURN extract(epoch FROM a - b) / 86400;
-END $$;
+-- Two dates: the days between them ('d', a Double), or the second's days and time moved
+-- onto the first. One function answers both, so it answers text the recordset reads as
+-- the statement's kind.
+CREATE OR REPLACE FUNCTION ks_datecalc(a timestamp, b timestamp, op text) RETURNS text
+  LANGUAGE sql IMMUTABLE STRICT AS $$
+  SELECT CASE op WHEN 'd' THEN (extract(epoch FROM a - b) / 86400)::double precision::text
+                 WHEN '+' THEN to_char(a + (b - timestamp '1899-12-30'), 'YYYY-MM-DD HH24:MI:SS')
+                 WHEN '-' THEN to_char(a - (b - timestamp '1899-12-30'), 'YYYY-MM-DD HH24:MI:SS') END $$;
 -- LIKE as both source dialects read it, without regard to case: % any run, _ one
 -- character, [abc], [a-c], [^a-c] (Jet also [!a-c]) a class, [%] the character itself,
 -- `esc` before a character the character itself. Made into an anchored regular expression

@@ -199,7 +199,6 @@ struct ServerGap {
   const char* reason;
 };
 const ServerGap kServerGaps[] = {
-    {"date-4.3", "a date plus a time is not yet written for the server"},
     {"jet-8.8", "ks_format is not yet on the server"},
     {"jet-8.9", "ks_format is not yet on the server"},
     {"jet-8.10", "ks_format is not yet on the server"},
