@@ -523,6 +523,175 @@ CREATE OR REPLACE FUNCTION ks_convert(target text, x timestamp, kind text, style
   LANGUAGE sql STABLE AS $$ SELECT ks_convert_value(target, NULL, NULL, x, NULL, style) $$;
 CREATE OR REPLACE FUNCTION ks_convert(target text, x boolean, kind text, style integer) RETURNS text
   LANGUAGE sql STABLE AS $$ SELECT ks_convert_value(target, NULL, NULL, NULL, x, style) $$;
+-- Format: the named formats, date patterns (y yy yyyy, m mm mmm mmmm, minutes after an
+-- hour, d dd ddd dddd, h hh, n nn, s ss, q, w, ww, AM/PM am/pm A/P, "quoted" and \escaped
+-- characters) and number patterns (0 # . , %), as the runtime formats.
+CREATE OR REPLACE FUNCTION ks_fmt_number(x numeric, digits integer, lead boolean, grouped boolean)
+  RETURNS text LANGUAGE plpgsql IMMUTABLE AS $$
+DECLARE
+  t text := round(x, digits)::text;
+  whole text := split_part(t, '.', 1);
+  frac text := CASE WHEN position('.' IN t) > 0 THEN '.' || split_part(t, '.', 2) ELSE '' END;
+BEGIN
+  IF grouped THEN whole := regexp_replace(whole, '([0-9])(?=([0-9]{3})+$)', '\1,', 'g'); END IF;
+  IF NOT lead AND whole IN ('0', '-0') AND frac <> '' THEN whole := left(whole, -1); END IF;
+  RETURN whole || frac;
+END $$;
+CREATE OR REPLACE FUNCTION ks_format_date(d timestamp, f text) RETURNS text LANGUAGE plpgsql IMMUTABLE AS $$
+DECLARE
+  lf text := lower(f);
+  twelve boolean := position('am/pm' IN lower(f)) > 0 OR position('a/p' IN lower(f)) > 0;
+  out text := '';
+  i integer := 1;
+  n integer := length(f);
+  c text;
+  run integer;
+  hr integer := extract(hour FROM d)::integer;
+  mi integer := extract(minute FROM d)::integer;
+  after_hour boolean := FALSE;
+  close_at integer;
+BEGIN
+  IF twelve THEN hr := CASE WHEN hr % 12 = 0 THEN 12 ELSE hr % 12 END; END IF;
+  WHILE i <= n LOOP
+    c := substr(lf, i, 1);
+    run := 1;
+    WHILE i + run <= n AND substr(lf, i + run, 1) = c LOOP run := run + 1; END LOOP;
+    IF substr(lf, i, 5) = 'am/pm' THEN
+      out := out || CASE WHEN extract(hour FROM d) < 12 THEN 'AM' ELSE 'PM' END;
+      IF substr(f, i, 1) = 'a' THEN out := left(out, -2) || lower(right(out, 2)); END IF;
+      i := i + 5;
+      CONTINUE;
+    END IF;
+    IF substr(lf, i, 3) = 'a/p' THEN
+      out := out || CASE WHEN extract(hour FROM d) < 12 THEN 'A' ELSE 'P' END;
+      IF substr(f, i, 1) = 'a' THEN out := left(out, -1) || lower(right(out, 1)); END IF;
+      i := i + 3;
+      CONTINUE;
+    END IF;
+    IF c = '"' THEN
+      close_at := position('"' IN substr(f, i + 1));
+      IF close_at = 0 THEN out := out || substr(f, i + 1); i := n + 1;
+      ELSE out := out || substr(f, i + 1, close_at - 1); i := i + close_at + 1; END IF;
+      CONTINUE;
+    END IF;
+    IF c = '\' AND i < n THEN
+      out := out || substr(f, i + 1, 1);
+      i := i + 2;
+      CONTINUE;
+    END IF;
+    out := out || CASE c
+      WHEN 'y' THEN CASE WHEN run >= 3 THEN extract(year FROM d)::text
+                         WHEN run = 2 THEN to_char(d, 'YY') ELSE extract(doy FROM d)::text END
+      WHEN 'm' THEN CASE WHEN after_hour AND run <= 2 THEN CASE WHEN run = 2 THEN lpad(mi::text, 2, '0') ELSE mi::text END
+                         WHEN run >= 4 THEN to_char(d, 'FMMonth') WHEN run = 3 THEN to_char(d, 'Mon')
+                         WHEN run = 2 THEN to_char(d, 'MM') ELSE to_char(d, 'FMMM') END
+      WHEN 'd' THEN CASE WHEN run >= 4 THEN to_char(d, 'FMDay') WHEN run = 3 THEN to_char(d, 'Dy')
+                         WHEN run = 2 THEN to_char(d, 'DD') ELSE to_char(d, 'FMDD') END
+      WHEN 'h' THEN CASE WHEN run >= 2 THEN lpad(hr::text, 2, '0') ELSE hr::text END
+      WHEN 'n' THEN CASE WHEN run >= 2 THEN lpad(mi::text, 2, '0') ELSE mi::text END
+      WHEN 's' THEN CASE WHEN run >= 2 THEN to_char(d, 'SS') ELSE to_char(d, 'FMSS') END
+      WHEN 'q' THEN extract(quarter FROM d)::text
+      WHEN 'w' THEN ks_datepart(CASE WHEN run >= 2 THEN 'ww' ELSE 'w' END, d)::text
+      ELSE substr(f, i, run) END;
+    IF c <> ' ' AND c <> ':' THEN after_hour := c = 'h'; END IF;
+    i := i + run;
+  END LOOP;
+  RETURN out;
+END $$;
+CREATE OR REPLACE FUNCTION ks_format_number(v double precision, f text) RETURNS text LANGUAGE plpgsql IMMUTABLE AS $$
+DECLARE
+  first integer := nullif(position('0' IN f), 0);
+  last integer;
+  body text;
+  prefix text;
+  suffix text;
+  whole text;
+  fraction text;
+  shown integer;
+  most integer;
+  zeros integer;
+  grouped boolean;
+  t text;
+  dot integer;
+BEGIN
+  first := least(first, nullif(position('#' IN f), 0));
+  IF first IS NULL THEN RETURN f; END IF;
+  last := length(f) - least(nullif(position('0' IN reverse(f)), 0), nullif(position('#' IN reverse(f)), 0)) + 1;
+  body := substr(f, first, last - first + 1);
+  prefix := left(f, first - 1);
+  suffix := substr(f, last + 1);
+  IF position('%' IN prefix || suffix) > 0 THEN v := v * 100; END IF;
+  whole := split_part(body, '.', 1);
+  fraction := CASE WHEN position('.' IN body) > 0 THEN substr(body, position('.' IN body) + 1) ELSE '' END;
+  shown := length(fraction) - length(replace(fraction, '0', ''));
+  most := shown + length(fraction) - length(replace(fraction, '#', ''));
+  zeros := length(whole) - length(replace(whole, '0', ''));
+  grouped := position(',' IN whole) > 0;
+  t := ks_fmt_number(abs(v)::numeric, most, zeros > 0, grouped);
+  dot := position('.' IN t);
+  IF dot > 0 THEN
+    WHILE length(t) > dot + shown AND right(t, 1) = '0' LOOP t := left(t, -1); END LOOP;
+    IF length(t) = dot THEN t := left(t, -1); END IF;
+  END IF;
+  dot := CASE WHEN position('.' IN t) > 0 THEN position('.' IN t) - 1 ELSE length(t) END;
+  IF NOT grouped AND dot < zeros THEN t := repeat('0', zeros - dot) || t; END IF;
+  IF zeros = 0 AND t LIKE '0.%' THEN t := substr(t, 2); END IF;
+  RETURN CASE WHEN v < 0 AND t ~ '[1-9]' THEN '-' ELSE '' END || prefix || t || suffix;
+END $$;
+CREATE OR REPLACE FUNCTION ks_format_value(s text, n double precision, d timestamp, b boolean, f text)
+  RETURNS text LANGUAGE plpgsql STABLE AS $$
+DECLARE
+  lf text := lower(f);
+  t text := CASE WHEN s IS NOT NULL THEN s WHEN n IS NOT NULL THEN ks_text(n)
+                 WHEN d IS NOT NULL THEN ks_text(d) ELSE ks_text(b) END;
+  date_pattern boolean;
+BEGIN
+  IF s IS NULL AND n IS NULL AND d IS NULL AND b IS NULL THEN RETURN NULL; END IF;
+  IF f IS NULL OR f = '' THEN RETURN t; END IF;
+  IF s IS NOT NULL AND ks_isdate(s, 'S', 1) = 1 THEN d := ks_cdate(s); END IF;
+  IF s IS NOT NULL AND ks_isnumeric(s, 'S', 1) = 1 THEN n := ks_val(s); END IF;
+  IF b IS NOT NULL THEN n := CASE WHEN b THEN -1 ELSE 0 END; END IF;
+  IF d IS NULL AND n IS NOT NULL AND abs(n) < 2958466 THEN
+    IF lf IN ('general date', 'long date', 'medium date', 'short date', 'long time', 'medium time', 'short time')
+       OR (lf ~ '[ymdhns]' AND f !~ '[0#]') THEN
+      d := ks_cdate(n);
+    END IF;
+  END IF;
+  IF n IS NULL AND d IS NOT NULL THEN n := ks_daynumber(d) + extract(epoch FROM d - date_trunc('day', d)) / 86400; END IF;
+  CASE lf
+    WHEN 'general date' THEN RETURN ks_text(d);
+    WHEN 'long date' THEN RETURN ks_format_date(d, 'dddd, mmmm d, yyyy');
+    WHEN 'medium date' THEN RETURN ks_format_date(d, 'd-mmm-yy');
+    WHEN 'short date' THEN RETURN ks_format_date(d, 'm/d/yyyy');
+    WHEN 'long time' THEN RETURN ks_format_date(d, 'h:nn:ss AM/PM');
+    WHEN 'medium time' THEN RETURN ks_format_date(d, 'hh:nn AM/PM');
+    WHEN 'short time' THEN RETURN ks_format_date(d, 'hh:nn');
+    WHEN 'general number' THEN RETURN ks_text(n);
+    WHEN 'currency' THEN
+      RETURN CASE WHEN n < 0 AND round(n::numeric, 2) <> 0 THEN '($' || ks_fmt_number(abs(n)::numeric, 2, TRUE, TRUE) || ')'
+                  ELSE '$' || ks_fmt_number(abs(n)::numeric, 2, TRUE, TRUE) END;
+    WHEN 'fixed' THEN RETURN ks_fmt_number(n::numeric, 2, TRUE, FALSE);
+    WHEN 'standard' THEN RETURN ks_fmt_number(n::numeric, 2, TRUE, TRUE);
+    WHEN 'percent' THEN RETURN ks_fmt_number((n * 100)::numeric, 2, TRUE, TRUE) || '%';
+    WHEN 'yes/no' THEN RETURN CASE WHEN n <> 0 THEN 'Yes' ELSE 'No' END;
+    WHEN 'true/false' THEN RETURN CASE WHEN n <> 0 THEN 'True' ELSE 'False' END;
+    WHEN 'on/off' THEN RETURN CASE WHEN n <> 0 THEN 'On' ELSE 'Off' END;
+    ELSE NULL;
+  END CASE;
+  date_pattern := lf ~ '[ymdhns]' AND f !~ '[0#]';
+  IF date_pattern AND d IS NOT NULL THEN RETURN ks_format_date(d, f); END IF;
+  IF NOT date_pattern AND n IS NOT NULL THEN RETURN ks_format_number(n, f); END IF;
+  RETURN t;
+END $$;
+CREATE OR REPLACE FUNCTION ks_format(v text, f text, kind text) RETURNS text LANGUAGE sql STABLE AS $$
+  SELECT CASE WHEN kind = 'N' AND ks_isnumeric(v, 'S', 1) = 1 THEN ks_format_value(NULL, ks_val(v), NULL, NULL, f)
+              ELSE ks_format_value(v, NULL, NULL, NULL, f) END $$;
+CREATE OR REPLACE FUNCTION ks_format(v double precision, f text, kind text) RETURNS text LANGUAGE sql STABLE
+  AS $$ SELECT ks_format_value(NULL, v, NULL, NULL, f) $$;
+CREATE OR REPLACE FUNCTION ks_format(v timestamp, f text, kind text) RETURNS text LANGUAGE sql STABLE
+  AS $$ SELECT ks_format_value(NULL, NULL, v, NULL, f) $$;
+CREATE OR REPLACE FUNCTION ks_format(v boolean, f text, kind text) RETURNS text LANGUAGE sql STABLE
+  AS $$ SELECT ks_format_value(NULL, NULL, NULL, v, f) $$;
 -- Weekday(d, firstday): 1 for the first day of the week, Sunday (1) unless told.
 CREATE OR REPLACE FUNCTION ks_weekday(d timestamp, first integer) RETURNS smallint LANGUAGE sql IMMUTABLE
   AS $$ SELECT ((extract(dow FROM d)::integer - (coalesce(first, 1) - 1) + 7) % 7 + 1)::smallint $$;

@@ -10,7 +10,6 @@
 
 #include <memory>
 #include <string>
-#include <string_view>
 
 #include "data/odbc/server.h"
 #include "data/sqlite/embedded.h"
@@ -191,25 +190,6 @@ const Fact kFacts[] = {
     {"jet-8.10", kJet, "select format(started, 'Long Date') from facts where ID = 1", "String Sunday, January 1, 2017"},
 };
 
-// The facts the server does not yet answer as the source engines did, each with what it
-// lacks; the server must still answer them without crashing, and a fact that starts to
-// agree fails here until it leaves this list.
-struct ServerGap {
-  const char* n;
-  const char* reason;
-};
-const ServerGap kServerGaps[] = {
-    {"jet-8.8", "ks_format is not yet on the server"},
-    {"jet-8.9", "ks_format is not yet on the server"},
-    {"jet-8.10", "ks_format is not yet on the server"},
-};
-
-bool ServerGapFor(std::string_view n) {
-  for (const ServerGap& g : kServerGaps)
-    if (n == g.n) return true;
-  return false;
-}
-
 class DialectFacts : public ::testing::TestWithParam<Engine> {};
 
 TEST_P(DialectFacts, AgreeWithTheSourceEngines) {
@@ -223,10 +203,6 @@ TEST_P(DialectFacts, AgreeWithTheSourceEngines) {
     SCOPED_TRACE(std::string(f.n) + ": " + f.statement);
     const std::string answer = Answer(*session, f.statement, f.dialect);
     const std::string expected = f.expected;
-    if (GetParam() == Engine::Server && ServerGapFor(f.n)) {
-      EXPECT_NE(answer, expected) << "agrees now: remove it from kServerGaps";
-      continue;
-    }
     if (expected.rfind("error: ", 0) == 0) {
       EXPECT_NE(answer.find(expected.substr(7)), std::string::npos) << answer;
       EXPECT_EQ(answer.rfind("error: ", 0), 0u) << answer;
