@@ -7,8 +7,12 @@
 //   - keys are serials; a row inserted with its key written out (as fixtures and imports
 //     do) moves the key's sequence past it, so the next generated key is free, as the
 //     embedded engine's max-plus-one keys are;
-//   - the ks_* functions the printed statements call, with the runtime's rules: the empty
-//     text written into a date is NULL, text that is no date fails the statement;
+//   - the ks_* functions the printed statements call, the counterparts of the embedded
+//     engine's (LIKE with character classes, InStr, Mid/SUBSTRING, Jet date arithmetic,
+//     DateAdd and its kin, conversions, Format), with the runtime's rules: the empty text
+//     written into a date is NULL, text that is no date fails the statement. Where one
+//     function answers values of several kinds (ks_convert, ks_format, two dates in
+//     ks_datecalc) it answers text, and the recordset reads it as the statement's kind;
 //   - the catalogue's two listing procedures as set-returning functions.
 #include <string>
 #include <string_view>
