@@ -102,8 +102,9 @@ class TargetRules {
   virtual const char* AlwaysTrue() const = 0;
   // Appended to an ORDER BY term: both source engines sort NULL before every value.
   virtual const char* NullsOrder(bool descending) const = 0;
-  // A function's name as the engine spells it; `name` is the analyzer's engine name.
-  virtual std::string_view Function(std::string_view name) const { return name; }
+  // A function's name as the engine spells it; `name` is the analyzer's engine name,
+  // `arity` its number of arguments (min and max of several values are no aggregates).
+  virtual std::string_view Function(std::string_view name, std::size_t) const { return name; }
   // A value the analyzer converted to a date (ISO text): wrapped so the engine reads it as
   // one; `value` prints the text or its parameter.
   virtual bool TypedDates() const { return false; }
@@ -156,13 +157,19 @@ class PostgreSqlRules final : public TargetRules {
   const char* NullsOrder(bool descending) const override {
     return descending ? " NULLS LAST" : " NULLS FIRST";
   }
-  std::string_view Function(std::string_view name) const override {
+  std::string_view Function(std::string_view name, std::size_t arity) const override {
     // trim(s, ' ') is SQLite's spelling; PostgreSQL's two-argument trim is btrim.
     if (name == "trim") return "btrim";
+    if (arity > 1 && name == "max") return "greatest";
+    if (arity > 1 && name == "min") return "least";
     return name;
   }
   bool TypedDates() const override { return true; }
   bool StrictTypes() const override { return true; }
+  // citext compares, sorts and matches without regard to case, as the text columns do.
+  const char* FoldedText() const override { return "::citext"; }
+  // The server's LIKE knows no character classes either; the schema has ks_like.
+  bool LikeAsFunction() const override { return true; }
 };
 
 const TargetRules& RulesFor(Target target) {
@@ -496,9 +503,18 @@ class Printer {
     out_ += folded;
   }
 
+  // Whether a folded operand may be compared with these: a strict engine's folding changes
+  // the operand's type, so it holds only where every other side is text too (text compared
+  // with a number is the number's comparison there).
+  bool FoldsWith(const std::vector<ExprPtr>& args, std::size_t first) const {
+    if (!rules_.StrictTypes()) return true;
+    return std::all_of(args.begin() + static_cast<std::ptrdiff_t>(first), args.end(),
+                       [](const ExprPtr& a) { return IsTextType(a->type); });
+  }
+
   void Operands(const ::ksmain::sql::Expr& e, std::size_t first, std::size_t last) {
     const int p = Precedence(e);
-    if (e.fold_case && e.args.size() == 2) {
+    if (e.fold_case && e.args.size() == 2 && FoldsWith(e.args, 1)) {
       Folded(*e.args[0]);
       out_ += ' ';
       out_ += e.text;
@@ -594,6 +610,14 @@ class Printer {
           return;
         }
         out_ += e.text;
+        // A strict engine cannot type "-?" (the operator has several overloads): the
+        // negated number stays written out.
+        if (rules_.StrictTypes() && e.args[0]->kind == ExprKind::Number && e.args[0]->text[0] != '-') {
+          ++inline_;
+          Expr(*e.args[0]);
+          --inline_;
+          return;
+        }
         // "- -1" must not print as the comment "--1".
         if (e.args[0]->kind == ExprKind::Unary ||
             (e.args[0]->kind == ExprKind::Number && e.args[0]->text[0] == '-')) {
@@ -606,7 +630,7 @@ class Printer {
         return;
       case ExprKind::Binary: Operands(e, 0, e.args.size()); return;
       case ExprKind::Between:
-        if (e.fold_case) {
+        if (e.fold_case && FoldsWith(e.args, 1)) {
           Folded(*e.args[0]);
         } else {
           Child(*e.args[0], 5);
@@ -631,9 +655,9 @@ class Printer {
         if (e.negated) out_ += "NOT ";
         out_ += fn::kLike;
         out_ += "(";
-        Expr(*e.args[0]);
+        AsText(*e.args[0]);
         out_ += ", ";
-        Expr(*e.args[1]);
+        AsText(*e.args[1]);
         out_ += e.text == "J" ? ", 'J'" : ", 'T'";
         if (e.args.size() > 2) {
           out_ += ", ";
@@ -646,7 +670,7 @@ class Printer {
         out_ += e.negated ? " IS NOT NULL" : " IS NULL";
         return;
       case ExprKind::InList:
-        if (e.fold_case) {
+        if (e.fold_case && FoldsWith(e.args, 1)) {
           Folded(*e.args[0]);
         } else {
           Child(*e.args[0], 5);
@@ -675,7 +699,7 @@ class Printer {
         out_ += ")";
         return;
       case ExprKind::Function:
-        out_ += rules_.Function(e.text);  // a plain word: the parser reads only words as calls
+        out_ += rules_.Function(e.text, e.args.size());  // a plain word: the parser reads only words as calls
         out_ += "(";
         if (e.distinct) out_ += "DISTINCT ";
         if (rules_.StrictTypes() && e.text == "coalesce" &&
@@ -695,7 +719,7 @@ class Printer {
         std::size_t i = 0;
         if (e.case_operand) {
           out_ += " ";
-          if (e.fold_case) {
+          if (e.fold_case && FoldsWith(e.args, 1)) {
             Folded(*e.args[0]);
           } else {
             Expr(*e.args[0]);

@@ -4,16 +4,17 @@
 // database holding the table `facts` (its own DDL, the only engine-specific part) and
 // runs every statement through the data layer as the members do, so the rows are
 // compared as the recordset delivers them: each value as "Kind text" (the runtime's kind
-// name and CStr), "Null", or "error: ..." with a part of the message. The suite takes the
-// shared engine parameter; the server joins the instantiation below once its functions
-// (the ks_* set the embedded engine registers) cover these facts.
+// name and CStr), "Null", or "error: ..." with a part of the message. The server's table
+// is made from the same DDL by the server schema, with its ks_* functions.
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 
+#include "data/odbc/server.h"
 #include "data/sqlite/embedded.h"
 #include "frame/vb_runtime.h"
+#include "schema/schema.h"
 #include "scratch_db.h"
 #include "support/engines.h"
 
@@ -34,13 +35,26 @@ constexpr const char* kRows[] = {
     "(3, 'closed', 'dallas', 7, '2/3/2017 10:30 AM', 'y')",
 };
 
-std::unique_ptr<data::Session> OpenFacts(Engine engine, const ScratchDir& dir) {
-  if (engine != Engine::Embedded) return nullptr;
-  auto session = data::EmbeddedDriver().Create(dir.File("facts.db"));
-  session->ExecuteScript(
-      "CREATE TABLE facts (ID INTEGER PRIMARY KEY, description TEXT COLLATE NOCASE, "
-      "category TEXT COLLATE NOCASE, amount SMALLINT, started DATETIME, secret TEXT)");
-  return session;
+constexpr const char* kFactsDdl =
+    "CREATE TABLE facts (ID INTEGER PRIMARY KEY, description TEXT COLLATE NOCASE, "
+    "category TEXT COLLATE NOCASE, amount SMALLINT, started DATETIME, secret TEXT);";
+
+struct FactsDatabase {
+  std::unique_ptr<ServerDatabase> server;  // outlives the session on it
+  std::unique_ptr<data::Session> session;
+};
+
+FactsDatabase OpenFacts(Engine engine, const ScratchDir& dir) {
+  FactsDatabase db;
+  if (engine == Engine::Server) {
+    db.server = std::make_unique<ServerDatabase>();
+    db.session = data::ServerDriver().Open(db.server->connect(), 30);
+    db.session->ExecuteScript(schema::ServerDdl(kFactsDdl, false));
+  } else {
+    db.session = data::EmbeddedDriver().Create(dir.File("facts.db"));
+    db.session->ExecuteScript(kFactsDdl);
+  }
+  return db;
 }
 
 std::string Cell(const Variant& v) {
@@ -179,8 +193,10 @@ const Fact kFacts[] = {
 class DialectFacts : public ::testing::TestWithParam<Engine> {};
 
 TEST_P(DialectFacts, AgreeWithTheSourceEngines) {
+  KSMAIN_SKIP_WITHOUT_SERVER(GetParam());
   ScratchDir dir;
-  auto session = OpenFacts(GetParam(), dir);
+  FactsDatabase db = OpenFacts(GetParam(), dir);
+  data::Session* session = db.session.get();
   ASSERT_TRUE(session);
   for (const char* row : kRows) ASSERT_EQ(Answer(*session, row, kJet), "") << row;
   for (const Fact& f : kFacts) {
@@ -196,7 +212,8 @@ TEST_P(DialectFacts, AgreeWithTheSourceEngines) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, DialectFacts, ::testing::Values(Engine::Embedded), EngineName);
+INSTANTIATE_TEST_SUITE_P(Engines, DialectFacts, ::testing::Values(Engine::Embedded, Engine::Server),
+                         EngineName);
 
 }  // namespace
 }  // namespace ksmain::testing
