@@ -286,10 +286,13 @@ void FillPortfolioDemo(data::EngineDatabase& db) {
 
 void AddDemoProjects(const std::string& path, int count) {
   data::EngineDatabase db = data::EngineDatabase::Open(path);
-  const Variant existing = db.Scalar("SELECT count(*) FROM ProjectMaster");
+  // A server counts in a 64-bit integer, which no recordset kind holds; the cast keeps the
+  // count a Long on both engines.
+  const Variant existing = db.Scalar("SELECT CAST(count(*) AS INTEGER) FROM ProjectMaster");
   const int first = existing.kind() == VarKind::Long ? existing.AsLong() + 1 : 1;
   DemoRandom rng(static_cast<std::uint32_t>(first) * 7919u + 17u);
-  db.Script("BEGIN IMMEDIATE");
+  // IMMEDIATE takes the embedded file's write lock at once; a server has no such form.
+  db.Script(db.server() ? "BEGIN" : "BEGIN IMMEDIATE");
   try {
     for (int p = 0; p < count; ++p) AddProject(db, rng, first + p);
     RecountOwnedProjects(db);

@@ -12,6 +12,7 @@
 #include "data/engine_admin.h"
 #include "data/pool.h"
 #include "frame/vb_runtime.h"
+#include "support/engines.h"
 
 namespace ksmain::schema {
 namespace {
@@ -122,6 +123,18 @@ TEST_F(SchemaTest, DemoIsDeterministicAndGrows) {
   auto db = data::EngineDatabase::Open(b).Scalar(digest);
   EXPECT_EQ(da, db);
   EXPECT_EQ(data::EngineDatabase::Open(a).Scalar("select count(*) from projectmaster"), Variant(100));
+}
+
+// The demo grows on a server too, numbering on from the projects already there.
+TEST(ServerSchemaTest, DemoGrowsOnAServer) {
+  std::string why;
+  if (!testing::ServerString(&why)) GTEST_SKIP() << why;
+  testing::ServerDatabase server;
+  CreatePortfolioDatabase(server.connect(), true);
+  AddDemoProjects(server.connect(), 60);
+  auto db = data::EngineDatabase::Open(server.connect());
+  EXPECT_EQ(db.Scalar("select cast(count(distinct id) as integer) from projectmaster where id between 1 and 100"),
+            Variant(100));
 }
 
 class CatalogueTest : public SchemaTest {
