@@ -44,10 +44,10 @@ std::int64_t EngineDatabase::Run(std::string_view sql, std::span<const Variant> 
   return affected;
 }
 
-std::vector<std::vector<Variant>> EngineDatabase::Rows(std::string_view sql,
-                                                       std::span<const Variant> params) {
+std::vector<std::vector<Variant>> NativeRows(Session& session, std::string_view sql,
+                                             std::span<const Variant> params) {
   std::vector<std::vector<Variant>> rows;
-  std::unique_ptr<Cursor> cursor = session_->ExecuteNative(sql, params, nullptr);
+  std::unique_ptr<Cursor> cursor = session.ExecuteNative(sql, params, nullptr);
   if (!cursor) return rows;
   for (; cursor->HasRow(); cursor->Next()) {
     std::vector<Variant> row;
@@ -55,6 +55,11 @@ std::vector<std::vector<Variant>> EngineDatabase::Rows(std::string_view sql,
     rows.push_back(std::move(row));
   }
   return rows;
+}
+
+std::vector<std::vector<Variant>> EngineDatabase::Rows(std::string_view sql,
+                                                       std::span<const Variant> params) {
+  return NativeRows(*session_, sql, params);
 }
 
 Variant EngineDatabase::Scalar(std::string_view sql, std::initializer_list<Variant> params) {

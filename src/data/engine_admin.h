@@ -20,6 +20,11 @@ namespace ksmain::data {
 
 class Session;
 
+// All rows of an engine-native query on `session`, each a vector of its values in their
+// kinds.
+std::vector<std::vector<Variant>> NativeRows(Session& session, std::string_view sql,
+                                             std::span<const Variant> params = {});
+
 class EngineDatabase {
  public:
   // A new database file; an existing file is refused unless it is empty.

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "data/driver.h"
 #include "import/source.h"
 #include "ksmain/variant.h"
 
@@ -40,6 +41,39 @@ class Destination {
   // Inserts rows into `table`, one value per entry of `columns` in that order.
   virtual void PrepareInsert(const TableShape& table, const std::vector<Column>& columns) = 0;
   virtual void Insert(std::span<const Variant> values) = 0;
+};
+
+// A destination reached through one engine session: a table's transaction and the schema
+// scripts are the same on every engine; a destination left with a table half written rolls
+// it back.
+class SessionDestination : public Destination {
+ public:
+  ~SessionDestination() override { Rollback(); }
+  void Script(const std::string& ddl) override { session_->ExecuteScript(ddl); }
+  void Begin() override {
+    session_->ExecuteScript("BEGIN");
+    open_ = true;
+  }
+  void Commit() override {
+    session_->ExecuteScript("COMMIT");
+    open_ = false;
+  }
+  void Rollback() noexcept override {
+    if (!open_) return;
+    open_ = false;
+    try {
+      session_->ExecuteScript("ROLLBACK");
+    } catch (...) {
+      // A failed statement or a broken connection may already have ended the transaction.
+    }
+  }
+
+ protected:
+  explicit SessionDestination(std::unique_ptr<data::Session> session) : session_(std::move(session)) {}
+  std::unique_ptr<data::Session> session_;
+
+ private:
+  bool open_ = false;
 };
 
 // An embedded database file: created when missing or empty, opened otherwise.

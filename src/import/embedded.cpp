@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 
 #include "data/driver.h"
+#include "data/engine_admin.h"
 #include "data/sqlite/embedded.h"
 #include "import/destination.h"
 #include "import/embedded_source.h"
@@ -77,25 +78,12 @@ std::string DeclaredOf(const Column& column) {
   return "TEXT";
 }
 
-std::vector<std::vector<Variant>> Rows(data::Session& session, const std::string& sql,
-                                       std::span<const Variant> params = {}) {
-  std::vector<std::vector<Variant>> rows;
-  std::unique_ptr<data::Cursor> cursor = session.ExecuteNative(sql, params, nullptr);
-  if (!cursor) return rows;
-  for (; cursor->HasRow(); cursor->Next()) {
-    std::vector<Variant> row;
-    for (int i = 0; i < cursor->ColumnCount(); ++i) row.push_back(cursor->Value(i));
-    rows.push_back(std::move(row));
-  }
-  return rows;
-}
-
 std::string TextOf(const Variant& v) { return v.IsString() ? v.AsString() : std::string(); }
 
 // The user tables of an embedded database and their columns.
 std::vector<std::string> TableNames(data::Session& session) {
   std::vector<std::string> names;
-  for (auto& row : Rows(session,
+  for (auto& row : data::NativeRows(session,
                         "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE "
                         "'sqlite\\_%' ESCAPE '\\' ORDER BY rowid")) {
     names.push_back(TextOf(row[0]));
@@ -108,7 +96,7 @@ std::optional<TableShape> ShapeOf(data::Session& session, const std::string& nam
     if (Lower(table) != Lower(name)) continue;
     TableShape shape{table, {}};
     Variant arg(table);
-    for (auto& row : Rows(session, "SELECT name, type FROM pragma_table_info(?1) ORDER BY cid",
+    for (auto& row : data::NativeRows(session, "SELECT name, type FROM pragma_table_info(?1) ORDER BY cid",
                           std::span<const Variant>(&arg, 1))) {
       shape.columns.push_back(Column{TextOf(row[0]), KindOfDeclared(TextOf(row[1])), 0});
     }
@@ -117,38 +105,18 @@ std::optional<TableShape> ShapeOf(data::Session& session, const std::string& nam
   return std::nullopt;
 }
 
-class EmbeddedDestination final : public Destination {
+class EmbeddedDestination final : public SessionDestination {
  public:
   explicit EmbeddedDestination(std::unique_ptr<data::Session> session)
-      : session_(std::move(session)) {}
-  ~EmbeddedDestination() override { Rollback(); }
+      : SessionDestination(std::move(session)) {}
 
   std::vector<std::string> Tables() override { return TableNames(*session_); }
   std::optional<TableShape> Find(const std::string& name) override { return ShapeOf(*session_, name); }
   std::int64_t RowCount(const std::string& table) override {
-    auto rows = Rows(*session_, "SELECT count(*) FROM " + Quote(table));
+    auto rows = data::NativeRows(*session_, "SELECT count(*) FROM " + Quote(table));
     if (rows.empty() || rows[0].empty()) return 0;
     const Variant& v = rows[0][0];
     return v.kind() == VarKind::Long ? v.AsLong() : static_cast<std::int64_t>(v.AsDouble());
-  }
-  void Script(const std::string& ddl) override { session_->ExecuteScript(ddl); }
-
-  void Begin() override {
-    session_->ExecuteScript("BEGIN");
-    open_ = true;
-  }
-  void Commit() override {
-    session_->ExecuteScript("COMMIT");
-    open_ = false;
-  }
-  void Rollback() noexcept override {
-    if (!open_) return;
-    open_ = false;
-    try {
-      session_->ExecuteScript("ROLLBACK");
-    } catch (...) {
-      // A failed statement may already have ended the transaction.
-    }
   }
 
   void CreateTable(const TableShape& shape) override {
@@ -181,7 +149,6 @@ class EmbeddedDestination final : public Destination {
   }
 
  private:
-  std::unique_ptr<data::Session> session_;
   std::string insert_;
   bool open_ = false;
 };

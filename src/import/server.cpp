@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "data/driver.h"
+#include "data/engine_admin.h"
 #include "data/odbc/server.h"
 #include "ksmain/error.h"
 
@@ -35,19 +36,6 @@ std::string Lower(std::string_view s) {
   std::string out(s);
   for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return out;
-}
-
-std::vector<std::vector<Variant>> Rows(data::Session& session, const std::string& sql,
-                                       std::span<const Variant> params = {}) {
-  std::vector<std::vector<Variant>> rows;
-  std::unique_ptr<data::Cursor> cursor = session.ExecuteNative(sql, params, nullptr);
-  if (!cursor) return rows;
-  for (; cursor->HasRow(); cursor->Next()) {
-    std::vector<Variant> row;
-    for (int i = 0; i < cursor->ColumnCount(); ++i) row.push_back(cursor->Value(i));
-    rows.push_back(std::move(row));
-  }
-  return rows;
 }
 
 std::string TextOf(const Variant& v) { return v.IsString() ? v.AsString() : std::string(); }
@@ -106,7 +94,7 @@ constexpr const char* kTablesSql =
 
 std::vector<std::string> TableNames(data::Session& session) {
   std::vector<std::string> names;
-  for (auto& row : Rows(session, kTablesSql)) names.push_back(TextOf(row[0]));
+  for (auto& row : data::NativeRows(session, kTablesSql)) names.push_back(TextOf(row[0]));
   return names;
 }
 
@@ -115,7 +103,7 @@ std::optional<TableShape> ShapeOf(data::Session& session, const std::string& nam
     if (Lower(table) != Lower(name)) continue;
     TableShape shape{table, {}};
     Variant arg(table);
-    for (auto& row : Rows(session,
+    for (auto& row : data::NativeRows(session,
                           "SELECT column_name, data_type, "
                           "coalesce(character_maximum_length, 0)::text, coalesce(numeric_scale, -1)::text "
                           "FROM information_schema.columns WHERE table_schema = current_schema() "
@@ -149,35 +137,16 @@ int HexDigit(char c) {
   return -1;
 }
 
-class ServerDestination final : public Destination {
+class ServerDestination final : public SessionDestination {
  public:
-  explicit ServerDestination(std::unique_ptr<data::Session> session) : session_(std::move(session)) {}
-  ~ServerDestination() override { Rollback(); }
+  explicit ServerDestination(std::unique_ptr<data::Session> session)
+      : SessionDestination(std::move(session)) {}
 
   std::vector<std::string> Tables() override { return TableNames(*session_); }
   std::optional<TableShape> Find(const std::string& name) override { return ShapeOf(*session_, name); }
   std::int64_t RowCount(const std::string& table) override {
-    auto rows = Rows(*session_, "SELECT count(*)::text FROM " + Quote(table));
+    auto rows = data::NativeRows(*session_, "SELECT count(*)::text FROM " + Quote(table));
     return rows.empty() || rows[0].empty() ? 0 : NumberOf(rows[0][0]);
-  }
-  void Script(const std::string& ddl) override { session_->ExecuteScript(ddl); }
-
-  void Begin() override {
-    session_->ExecuteScript("BEGIN");
-    open_ = true;
-  }
-  void Commit() override {
-    session_->ExecuteScript("COMMIT");
-    open_ = false;
-  }
-  void Rollback() noexcept override {
-    if (!open_) return;
-    open_ = false;
-    try {
-      session_->ExecuteScript("ROLLBACK");
-    } catch (...) {
-      // A broken connection ends the transaction on the server's side.
-    }
   }
 
   void CreateTable(const TableShape& shape) override {
@@ -239,7 +208,6 @@ class ServerDestination final : public Destination {
     }
   }
 
-  std::unique_ptr<data::Session> session_;
   std::string insert_;
   std::vector<std::string> names_;
   std::vector<bool> date_;
