@@ -22,21 +22,6 @@
 namespace ksmain::import {
 namespace {
 
-std::string Quote(std::string_view name) {
-  std::string out = "\"";
-  for (char c : name) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
-}
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
 // The kind a declared column type stands for, as the data layer reads it.
 ColumnKind KindOfDeclared(const std::string& declared) {
   std::string upper = declared;
@@ -77,8 +62,6 @@ std::string DeclaredOf(const Column& column) {
   }
   return "TEXT";
 }
-
-std::string TextOf(const Variant& v) { return v.IsString() ? v.AsString() : std::string(); }
 
 // The user tables of an embedded database and their columns.
 std::vector<std::string> TableNames(data::Session& session) {

@@ -27,12 +27,6 @@ constexpr const char* kProcedureTable = "ks_procedures";
 
 constexpr std::int64_t kProgressEvery = 500;
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
 bool SameName(std::string_view a, std::string_view b) { return Lower(a) == Lower(b); }
 
 // A server database is named by an ODBC connection string (its driver or data source).

@@ -23,23 +23,6 @@
 namespace ksmain::import {
 namespace {
 
-std::string Quote(std::string_view name) {
-  std::string out = "\"";
-  for (char c : name) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
-}
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-std::string TextOf(const Variant& v) { return v.IsString() ? v.AsString() : std::string(); }
-
 std::int64_t NumberOf(const Variant& v) {
   switch (v.kind()) {
     case VarKind::Integer: return v.AsInteger();

@@ -6,14 +6,37 @@
 // reading through the data layer's driver seam like the embedded one.
 #pragma once
 
+#include <cctype>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ksmain/variant.h"
 
 namespace ksmain::import {
+
+// Table and column names are matched without regard to case on every side.
+inline std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+// A table or column name as both engines quote it ("" doubles a quote inside), so names
+// with blanks and non-ASCII letters come through as they are.
+inline std::string Quote(std::string_view name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+// The text of a catalogue value; anything else (a Null) reads as no text.
+inline std::string TextOf(const Variant& v) { return v.IsString() ? v.AsString() : std::string(); }
 
 // The kinds a column can have on either side. Text and Memo differ only in length;
 // a Blob value travels as a String holding the bytes (the Variant has no byte array).
