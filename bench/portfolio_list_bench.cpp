@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <string>
 
+#include "project_row_bar.h"
 #include "data/pool.h"
 #include "frame/dispatch_bind.h"
 #include "frame/vb_runtime.h"
@@ -100,22 +101,7 @@ void BM_ProjectListAll_RawBestPlan(benchmark::State& state) {
     Variant bar, target;
     while (sqlite3_step(st) == SQLITE_ROW) {
       for (int i = 0; i < 15; ++i) cells.at({row, kGridColumn[i]}) = ColumnValue(st, i);
-      Variant est_completed = cells.at({row, 7});
-      const Variant& act_completed = cells.at({row, 10});
-      Variant remaining = Variant::Null();
-      if (!est_completed.IsNull()) {
-        const double from = act_completed.IsNull() ? vb::Now() : act_completed.AsDate();
-        remaining = vb::DateDiffDays(from, est_completed.AsDate());
-      }
-      Variant percent = cells.at({row, 5}), started = cells.at({row, 8});
-      k.CalcHorizontalBarGraphs(bar, remaining, percent, started, est_completed, target);
-      std::string joined;
-      for (std::int32_t c = 0; c <= 10; ++c) {
-        if (c > 0) joined += ',';
-        joined += vb::ConcatText(bar.AsArray().at({c}));
-      }
-      cells.at({row, 12}) = std::move(joined);
-      cells.at({row, 13}) = target;
+      ksmain::bench::FillProjectBar(k, cells, row, bar, target);
       ++row;
     }
     sqlite3_reset(st);

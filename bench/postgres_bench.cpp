@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "project_row_bar.h"
 #include "data/engine_admin.h"
 #include "data/pool.h"
 #include "frame/vb_runtime.h"
@@ -231,22 +232,7 @@ void BM_ProjectListAll_RawLibpq(benchmark::State& state) {
     std::int16_t row = 1;
     for (int r = 0; r < n && r < 500; ++r, ++row) {
       for (int i = 0; i < 15; ++i) cells.at({row, kGridColumn[i]}) = Value(res, r, i);
-      Variant est_completed = cells.at({row, 7});
-      const Variant& act_completed = cells.at({row, 10});
-      Variant remaining = Variant::Null();
-      if (!est_completed.IsNull()) {
-        const double from = act_completed.IsNull() ? vb::Now() : act_completed.AsDate();
-        remaining = vb::DateDiffDays(from, est_completed.AsDate());
-      }
-      Variant percent = cells.at({row, 5}), started = cells.at({row, 8});
-      k.CalcHorizontalBarGraphs(bar, remaining, percent, started, est_completed, target);
-      std::string joined;
-      for (std::int32_t c = 0; c <= 10; ++c) {
-        if (c > 0) joined += ',';
-        joined += vb::ConcatText(bar.AsArray().at({c}));
-      }
-      cells.at({row, 12}) = std::move(joined);
-      cells.at({row, 13}) = target;
+      ksmain::bench::FillProjectBar(k, cells, row, bar, target);
     }
     cells.at({0, 0}) = static_cast<std::int16_t>(row - 1);
     PQclear(res);

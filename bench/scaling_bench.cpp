@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "project_row_bar.h"
 #include "data/datalink.h"
 #include "data/pool.h"
 #include "frame/vb_runtime.h"
@@ -373,22 +374,7 @@ void RawProjectList(benchmark::State& state, int scale) {
     VarArray& cells = grid.MutableArray();
     Variant bar, target;
     rows = CopyInto(st, cells, true, 500, column, dates, [&](int row) {
-      Variant est_completed = cells.at({row, 7});
-      const Variant& act_completed = cells.at({row, 10});
-      Variant remaining = Variant::Null();
-      if (!est_completed.IsNull()) {
-        const double from = act_completed.IsNull() ? vb::Now() : act_completed.AsDate();
-        remaining = vb::DateDiffDays(from, est_completed.AsDate());
-      }
-      Variant percent = cells.at({row, 5}), started = cells.at({row, 8});
-      k.CalcHorizontalBarGraphs(bar, remaining, percent, started, est_completed, target);
-      std::string joined;
-      for (std::int32_t c = 0; c <= 10; ++c) {
-        if (c > 0) joined += ',';
-        joined += vb::ConcatText(bar.AsArray().at({c}));
-      }
-      cells.at({row, 12}) = std::move(joined);
-      cells.at({row, 13}) = target;
+      ksmain::bench::FillProjectBar(k, cells, row, bar, target);
     });
     benchmark::DoNotOptimize(grid);
   }
