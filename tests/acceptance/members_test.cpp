@@ -13,46 +13,22 @@ namespace {
 
 using nlohmann::json;
 
-json Call(std::string member, json args) { return json{{"member", std::move(member)}, {"args", std::move(args)}}; }
-
-json Null() { return json{{"$", "null"}}; }
 json I2(int v) { return json{{"$", "i2"}, {"v", v}}; }
 
 bool IsNull(const json& v) { return v.is_object() && v.value("$", "") == "null"; }
 
-class MembersTest : public ::testing::Test {
+class MembersTest : public DemoSuite {
  protected:
   static void SetUpTestSuite() {
-    dir_ = new std::filesystem::path(ScratchDir());
-    portfolio_ = "Data Source=" + MakeDatabase("portfolio", "portfolio.db");
+    DemoSuite::SetUpTestSuite();
+    connect_ = "Data Source=" + portfolio_;
     MakeDatabase("catalogue", "veldaSQL.db");
   }
-  static void TearDownTestSuite() {
-    std::filesystem::remove_all(*dir_);
-    delete dir_;
-  }
-  static std::string MakeDatabase(const std::string& kind, const std::string& name) {
-    const std::string file = (*dir_ / name).string();
-    const ToolRun run = RunTool("init " + kind + " " + file + " --demo");
-    EXPECT_EQ(run.status, 0) << run.err;
-    return file;
-  }
-  // One request, one instance; the results of its calls in order.
-  static json Run(const std::string& object, json calls, json settings = nullptr) {
-    json request{{"object", object}, {"calls", std::move(calls)}};
-    if (!settings.is_null()) request["settings"] = std::move(settings);
-    const ToolRun run = RunTool("call", request.dump());
-    EXPECT_EQ(run.status, 0) << run.err;
-    const json response = json::parse(run.out, nullptr, false);
-    EXPECT_FALSE(response.is_discarded()) << run.out;
-    return response.is_discarded() ? json::array() : response["results"];
-  }
   static json ProjectList(json colour_calls, const std::string& sort = "") {
-    colour_calls.push_back(Call("Get_ProjectListAll", {nullptr, portfolio_, nullptr, sort, "Z", "", "", "", ""}));
+    colour_calls.push_back(Call("Get_ProjectListAll", {nullptr, connect_, nullptr, sort, "Z", "", "", "", ""}));
     return Run("KsMain.Kestrel", colour_calls).back();
   }
-  static inline std::filesystem::path* dir_ = nullptr;
-  static inline std::string portfolio_;
+  static inline std::string connect_;  // the demo portfolio's connection string
 };
 
 TEST_F(MembersTest, ProjectListGridAndSortDefault) {
@@ -98,35 +74,21 @@ TEST_F(MembersTest, BarColoursLiveAsLongAsTheInstance) {
   EXPECT_GT(checked, 0);
 }
 
+// A member without a trap fails to the caller with its number and description, its by-ref
+// array as it stood; a trapped member after it still runs on the same instance.
 TEST_F(MembersTest, MembersWithoutTrapRaiseAutomationErrors) {
   // Columns 0..1, rows 0..2: enough rows for the sort to compare something.
-  const json table = json::parse(R"([[3,1,2],["c","a","b"]])");
-  const json grid = {{"$", "array"}, {"lbound", {0, 0}}, {"ubound", {1, 2}}, {"v", table}};
-  struct Case {
-    const char* name;
-    json call;
-    int number;
-    int kept_arg;  // a by-ref argument as it stands after the failure
-    json kept;
-  };
-  const Case cases[] = {
-      {"1 sort by a column the array lacks", Call("SortArray", {grid, I2(7), I2(1)}), 9, 0, grid},
-      {"2 bar with days left and no planned start",
-       Call("CalcHorizontalBarGraphs", {nullptr, 12, 50, Null(), "6/30/2026", nullptr}), 94, 5, I2(0)},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    // A trapped member after the failing one still runs on the same instance.
-    const json r = Run("KsMain.Kestrel", {c.call, Call("Get_StatusAll", {nullptr, portfolio_, nullptr, ""})});
-    ASSERT_EQ(r.size(), 2u);
-    const json& error = r[0]["error"];
-    ASSERT_TRUE(error.is_object()) << r[0];
-    EXPECT_EQ(error["number"], c.number);
-    EXPECT_EQ(r[0]["args"][c.kept_arg], c.kept);
-    EXPECT_FALSE(error["description"].get<std::string>().empty());
-    EXPECT_TRUE(r[1]["error"].is_null());
-    EXPECT_GT(r[1]["args"][0]["v"][0][0]["v"].get<int>(), 0);
-  }
+  const json grid = {{"$", "array"}, {"lbound", {0, 0}}, {"ubound", {1, 2}}, {"v", json::parse(R"([[3,1,2],["c","a","b"]])")}};
+  const json r = Run("KsMain.Kestrel", {Call("SortArray", {grid, I2(7), I2(1)}),
+                                        Call("Get_StatusAll", {nullptr, connect_, nullptr, ""})});
+  ASSERT_EQ(r.size(), 2u);
+  const json& error = r[0]["error"];
+  ASSERT_TRUE(error.is_object()) << r[0];
+  EXPECT_EQ(error["number"], 9);
+  EXPECT_FALSE(error["description"].get<std::string>().empty());
+  EXPECT_EQ(r[0]["args"][0], grid);
+  EXPECT_TRUE(r[1]["error"].is_null());
+  EXPECT_GT(r[1]["args"][0]["v"][0][0]["v"].get<int>(), 0);
 }
 
 TEST_F(MembersTest, SavedProjectReadsBackWithItsHistory) {

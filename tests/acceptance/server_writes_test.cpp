@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <nlohmann/json.hpp>
 #include <set>
 
 #include "support/engines.h"
@@ -18,8 +17,6 @@ using nlohmann::json;
 using ksmain::testing::ServerDatabase;
 
 constexpr int kSaves = 20;
-
-json Call(std::string member, json args) { return json{{"member", std::move(member)}, {"args", std::move(args)}}; }
 
 // A project form of a saved project (element 30 its key) with a new estimated completion.
 json ProjectForm(int id, int day) {

@@ -1,7 +1,8 @@
 // Running the ksmain tool as a separate process: arguments, standard input, and what it
-// printed and returned.
+// printed and returned; and a suite's demo databases made by the tool itself.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 
@@ -53,5 +55,41 @@ inline ToolRun RunTool(const std::string& args, const std::string& input = "",
   std::filesystem::remove_all(dir);
   return run;
 }
+
+inline nlohmann::json Call(std::string member, nlohmann::json args) {
+  return nlohmann::json{{"member", std::move(member)}, {"args", std::move(args)}};
+}
+
+// A folder per suite holding the demo portfolio, shared by the suite's cases.
+class DemoSuite : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new std::filesystem::path(ScratchDir());
+    portfolio_ = MakeDatabase("portfolio", "portfolio.db");
+  }
+  static void TearDownTestSuite() {
+    std::filesystem::remove_all(*dir_);
+    delete dir_;
+  }
+  // `ksmain init KIND FILE --demo` for a file of the suite's folder; the file's path.
+  static std::string MakeDatabase(const std::string& kind, const std::string& name) {
+    const std::string file = (*dir_ / name).string();
+    const ToolRun run = RunTool("init " + kind + " " + file + " --demo");
+    EXPECT_EQ(run.status, 0) << run.err;
+    return file;
+  }
+  // One `ksmain call` request, one instance; the results of its calls in order.
+  static nlohmann::json Run(const std::string& object, nlohmann::json calls, nlohmann::json settings = nullptr) {
+    nlohmann::json request{{"object", object}, {"calls", std::move(calls)}};
+    if (!settings.is_null()) request["settings"] = std::move(settings);
+    const ToolRun run = RunTool("call", request.dump());
+    EXPECT_EQ(run.status, 0) << run.err;
+    const nlohmann::json response = nlohmann::json::parse(run.out, nullptr, false);
+    EXPECT_FALSE(response.is_discarded()) << run.out;
+    return response.is_discarded() ? nlohmann::json::array() : response["results"];
+  }
+  static inline std::filesystem::path* dir_ = nullptr;
+  static inline std::string portfolio_;  // the demo portfolio's file
+};
 
 }  // namespace ksmain::acceptance

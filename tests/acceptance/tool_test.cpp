@@ -11,25 +11,7 @@ namespace {
 
 using nlohmann::json;
 
-class ToolTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    dir_ = new std::filesystem::path(ScratchDir());
-    portfolio_ = (*dir_ / "portfolio.db").string();
-    ASSERT_EQ(RunTool("init portfolio " + portfolio_ + " --demo").status, 0);
-  }
-  static void TearDownTestSuite() {
-    std::filesystem::remove_all(*dir_);
-    delete dir_;
-  }
-  static json Call(const std::string& request) {
-    ToolRun run = RunTool("call", request);
-    EXPECT_EQ(run.status, 0) << run.err;
-    return json::parse(run.out);
-  }
-  static inline std::filesystem::path* dir_ = nullptr;
-  static inline std::string portfolio_;
-};
+using ToolTest = DemoSuite;
 
 TEST_F(ToolTest, InitRefusesToOverwriteADatabase) {
   ToolRun run = RunTool("init portfolio " + portfolio_);
@@ -38,9 +20,9 @@ TEST_F(ToolTest, InitRefusesToOverwriteADatabase) {
 }
 
 TEST_F(ToolTest, LookupListsThroughTheBridge) {
-  const json r = Call(R"({"object":"KsMain.Kestrel","calls":[
-      {"member":"Get_StatusAll","args":[null,"Data Source=)" + portfolio_ + R"(",null,"ignored"]},
-      {"member":"get_typeall","args":[null,"Data Source=)" + portfolio_ + R"(",null,null]}]})")["results"];
+  const std::string connect = "Data Source=" + portfolio_;
+  const json r = Run("KsMain.Kestrel", {Call("Get_StatusAll", {nullptr, connect, nullptr, "ignored"}),
+                                        Call("get_typeall", {nullptr, connect, nullptr, nullptr})});
   ASSERT_EQ(r.size(), 2u);
   const json& statuses = r[0]["args"][0];
   EXPECT_EQ(statuses["ubound"], json::parse("[50,3]"));

@@ -1,4 +1,5 @@
-// A scratch directory per test and databases made in it from engine DDL.
+// A scratch directory per test, databases made in it from engine DDL, and reads through
+// a DataLink as the members read.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,7 +8,9 @@
 #include <string>
 #include <string_view>
 #include <unistd.h>
+#include <vector>
 
+#include "data/datalink.h"
 #include "data/engine_admin.h"
 #include "data/pool.h"
 
@@ -44,6 +47,22 @@ inline std::string MakeDatabase(const std::string& path, std::string_view ddl) {
   data::EngineDatabase db = data::EngineDatabase::Create(path);
   db.Script(ddl);
   return "Data Source=" + path;
+}
+
+// Every value of one field of a query's result.
+inline std::vector<Variant> ColumnOf(const std::string& connect, sql::Dialect dialect, std::string_view query,
+                                     std::string_view field) {
+  data::DataLink link(Variant(connect), dialect);
+  std::vector<Variant> values;
+  for (data::Recordset& rs = link.Query(query); !rs.AtEof(); rs.MoveNext()) values.push_back(rs.Field(field));
+  return values;
+}
+
+// The first field of the first row; Empty when there is no row.
+inline Variant ScalarOf(const std::string& connect, sql::Dialect dialect, std::string_view query) {
+  data::DataLink link(Variant(connect), dialect);
+  data::Recordset& rs = link.Query(query);
+  return rs.AtEof() ? Variant() : rs.Field(0);
 }
 
 }  // namespace ksmain::testing

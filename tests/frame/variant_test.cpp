@@ -52,6 +52,9 @@ TEST(VarArrayBounds, IndexingOutsideOrWithWrongArityRaisesNine) {
   }
   EXPECT_THROW((void)a.bound(2), VbError);
   EXPECT_THROW(VarArray({{0, 1 << 20}, {0, 1 << 20}}), VbError) << "huge shapes fail cleanly";
+  const VarArray empty({{0, -1}});  // upper below lower: an array without cells
+  EXPECT_EQ(empty.size(), 0u);
+  EXPECT_THROW((void)empty.at({0}), VbError);
 }
 
 TEST(VarArrayValues, CopiesAreIndependent) {
@@ -61,12 +64,6 @@ TEST(VarArrayValues, CopiesAreIndependent) {
   copy.MutableArray().at({1, 1}) = Variant("after");
   EXPECT_EQ(original.AsArray().at({1, 1}), Variant("before"));
   EXPECT_EQ(copy.AsArray().at({1, 1}), Variant("after"));
-}
-
-TEST(VarArrayValues, EmptyBoundsMakeAnArrayWithoutCells) {
-  VarArray a({{0, -1}});
-  EXPECT_EQ(a.size(), 0u);
-  EXPECT_THROW((void)a.at({0}), VbError);
 }
 
 }  // namespace

@@ -30,8 +30,6 @@ import::Report RunImport(const std::string& src, const std::string& dest,
   return import::Run(options);
 }
 
-Variant One(data::EngineDatabase& db, const std::string& sql) { return db.Scalar(sql); }
-
 Variant Date(const char* iso) { return Variant::FromDate(*vb::ParseIso(iso)); }
 
 TEST(ImportAccess, TradingSampleComesInWhole) {
@@ -50,7 +48,7 @@ TEST(ImportAccess, TradingSampleComesInWhole) {
                           {"Categories", 8},  {"Suppliers", 29}, {"Umsätze", 830}};
   ASSERT_EQ(report.tables.size(), std::size(counts));
   for (const Count& c : counts) {
-    EXPECT_EQ(One(db, std::string("SELECT count(*) FROM \"") + c.table + "\""), Variant(c.rows)) << c.table;
+    EXPECT_EQ(db.Scalar(std::string("SELECT count(*) FROM \"") + c.table + "\""), Variant(c.rows)) << c.table;
   }
   for (const import::TableReport& t : report.tables) {
     EXPECT_EQ(t.read, t.written) << t.source;
@@ -74,7 +72,7 @@ TEST(ImportAccess, TradingSampleComesInWhole) {
       {"SELECT count(*) FROM Employees WHERE Notes LIKE 'Education includes a BA%'", Variant(1)},
       {"SELECT count(*) FROM \"Order Details\" WHERE Discount > 0", Variant(838)},
   };
-  for (const Value& v : values) EXPECT_EQ(One(db, v.sql), v.expected) << v.sql;
+  for (const Value& v : values) EXPECT_EQ(db.Scalar(v.sql), v.expected) << v.sql;
 }
 
 TEST(ImportAccess, DateSampleKeepsEveryDayNumber) {
@@ -200,12 +198,12 @@ TEST(ImportRefusals, RowsInTheDestinationAndABadValueLeaveItAsItWas) {
   EXPECT_THROW(RunImport(Sample("DateTestDatabase.mdb"), dest), std::runtime_error);
   {
     data::EngineDatabase db = data::EngineDatabase::Open(dest);
-    EXPECT_EQ(One(db, "SELECT count(*) FROM DateTest"), Variant(6));
+    EXPECT_EQ(db.Scalar("SELECT count(*) FROM DateTest"), Variant(6));
   }
   ASSERT_EQ(RunImport(Sample("DateTestDatabase.mdb"), dest, std::nullopt, true).failure, "");
   {
     data::EngineDatabase db = data::EngineDatabase::Open(dest);
-    EXPECT_EQ(One(db, "SELECT count(*) FROM DateTest"), Variant(12));
+    EXPECT_EQ(db.Scalar("SELECT count(*) FROM DateTest"), Variant(12));
   }
 
   // The bad date sits in the second row of the second table: the first table comes in,
@@ -226,9 +224,9 @@ TEST(ImportRefusals, RowsInTheDestinationAndABadValueLeaveItAsItWas) {
   ASSERT_EQ(report.tables.size(), 2u);
   EXPECT_EQ(report.tables[1].refused, 1);
   data::EngineDatabase db = data::EngineDatabase::Open(portfolio);
-  EXPECT_EQ(One(db, "SELECT count(*) FROM Status"), Variant(1));
-  EXPECT_EQ(One(db, "SELECT count(*) FROM ProjectMaster"), Variant(0));
-  EXPECT_EQ(One(db, "SELECT count(*) FROM Resource"), Variant(0));
+  EXPECT_EQ(db.Scalar("SELECT count(*) FROM Status"), Variant(1));
+  EXPECT_EQ(db.Scalar("SELECT count(*) FROM ProjectMaster"), Variant(0));
+  EXPECT_EQ(db.Scalar("SELECT count(*) FROM Resource"), Variant(0));
 }
 
 // The grids two members hand a page, for comparing databases cell by cell, kinds included.
@@ -286,7 +284,7 @@ TEST(ImportServer, TradingSampleKeepsItsRowsAndBytes) {
   data::EngineDatabase db = data::EngineDatabase::Open(server.connect());
   for (const import::TableReport& t : report.tables) {
     EXPECT_EQ(t.read, t.written) << t.source;
-    EXPECT_EQ(vb::CLng(One(db, "SELECT count(*) FROM \"" + t.source + "\"")), t.written) << t.source;
+    EXPECT_EQ(vb::CLng(db.Scalar("SELECT count(*) FROM \"" + t.source + "\"")), t.written) << t.source;
   }
   struct Value {
     const char* sql;
@@ -300,7 +298,7 @@ TEST(ImportServer, TradingSampleKeepsItsRowsAndBytes) {
        Variant("a98253ec45703183b598e5beaf5ac7c6")},
       {"SELECT count(*) FROM \"Customers\" WHERE \"CompanyName\" = 'ALFREDS FUTTERKISTE'", Variant(1)},
   };
-  for (const Value& v : values) EXPECT_EQ(vb::CStr(One(db, v.sql)), vb::CStr(v.expected)) << v.sql;
+  for (const Value& v : values) EXPECT_EQ(vb::CStr(db.Scalar(v.sql)), vb::CStr(v.expected)) << v.sql;
 }
 
 // The server's dates hold whole seconds: a time with a fraction of one is refused by name,
@@ -319,7 +317,7 @@ TEST(ImportServer, ADateTheServerCannotHoldIsRefusedByName) {
       << report.failure;
   data::EngineDatabase db = data::EngineDatabase::Open(server.connect());
   // The table was made inside the failed table's transaction: the server is as it was.
-  EXPECT_EQ(vb::CLng(One(db, "SELECT count(*) FROM information_schema.tables WHERE table_name = 'Stamps'")), 0);
+  EXPECT_EQ(vb::CLng(db.Scalar("SELECT count(*) FROM information_schema.tables WHERE table_name = 'Stamps'")), 0);
 }
 
 }  // namespace

@@ -4,13 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
-#include "data/datalink.h"
 #include "data/engine_admin.h"
-#include "data/pool.h"
+#include "data/scratch_db.h"
 #include "frame/vb_runtime.h"
 #include "support/engines.h"
 
@@ -19,36 +16,15 @@ namespace {
 
 class SchemaTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = std::filesystem::temp_directory_path() /
-           ("ksmain_schema_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override {
-    data::ResetPool();
-    std::filesystem::remove_all(dir_);
-  }
-  std::string File(const char* name) const { return (dir_ / name).string(); }
-
-  // All values of one field of a query, through a DataLink in the given dialect.
+  std::string File(const char* name) const { return dir_.File(name); }
   static std::vector<Variant> Column(const std::string& connect, sql::Dialect dialect,
                                      std::string_view query, std::string_view field) {
-    data::DataLink link(Variant(connect), dialect);
-    std::vector<Variant> values;
-    for (data::Recordset& rs = link.Query(query); !rs.AtEof(); rs.MoveNext()) {
-      values.push_back(rs.Field(field));
-    }
-    return values;
+    return testing::ColumnOf(connect, dialect, query, field);
   }
   static Variant Scalar(const std::string& connect, sql::Dialect dialect, std::string_view query) {
-    data::DataLink link(Variant(connect), dialect);
-    data::Recordset& rs = link.Query(query);
-    return rs.AtEof() ? Variant() : rs.Field(0);
+    return testing::ScalarOf(connect, dialect, query);
   }
-
-  std::filesystem::path dir_;
+  testing::ScratchDir dir_;
 };
 
 TEST_F(SchemaTest, CreateRefusesExistingContent) {
@@ -140,15 +116,11 @@ TEST(ServerSchemaTest, DemoGrowsOnAServer) {
 class CatalogueTest : public SchemaTest {
  protected:
   void SetUp() override {
-    SchemaTest::SetUp();
     CreateCatalogueDatabase(File("veldaSQL.db"), true);
-    data::SetDataSource("cataloguehost", dir_.string());
+    data::SetDataSource("cataloguehost", dir_.dir());
     connect_ = "uid=sa;pwd=;driver={SQL Server};server=cataloguehost;Database=veldaSQL;dsn=,,connection=adConnectAsync";
   }
-  void TearDown() override {
-    data::ClearDataSources();
-    SchemaTest::TearDown();
-  }
+  void TearDown() override { data::ClearDataSources(); }
   std::string connect_;
 };
 
