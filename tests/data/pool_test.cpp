@@ -19,6 +19,7 @@ namespace ksmain::data {
 namespace {
 
 using ksmain::testing::MakeDatabase;
+using ksmain::testing::ScalarOf;
 using ksmain::testing::ScratchDir;
 
 TEST(PoolTest, RepeatedCallsReuseAHandfulOfSessions) {
@@ -92,10 +93,7 @@ TEST(PoolTest, ReplacedDatabaseFileIsServedAsTheNewFile) {
   ScratchDir dir;
   const std::string path = dir.File("p.db");
   const std::string connect = MakeDatabase(path, "CREATE TABLE t (v); INSERT INTO t VALUES ('old');");
-  auto count = [&] {
-    DataLink link(Variant(connect), sql::Dialect::Jet);
-    return link.Query("SELECT count(*) AS c FROM t").Field("c");
-  };
+  auto count = [&] { return ScalarOf(connect, sql::Dialect::Jet, "SELECT count(*) FROM t"); };
   EXPECT_EQ(count(), Variant(1));
   for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(path + suffix);
   EXPECT_THROW(DataLink(Variant(connect), sql::Dialect::Jet), VbError);
@@ -137,8 +135,8 @@ TEST(PoolTest, ShutdownLeavesEveryRowInTheFile) {
     EXPECT_EQ(GetPoolStatistics().idle, 0u);
     EXPECT_FALSE(fs::exists(path + "-wal"));
     fs::copy_file(path, dir.File("copy.db"), fs::copy_options::overwrite_existing);
-    DataLink link(Variant("Data Source=" + dir.File("copy.db")), sql::Dialect::Jet);
-    EXPECT_EQ(link.Query("SELECT count(*) AS c FROM t").Field("c"), Variant(round));
+    EXPECT_EQ(ScalarOf("Data Source=" + dir.File("copy.db"), sql::Dialect::Jet, "SELECT count(*) FROM t"),
+              Variant(round));
   }
 }
 
@@ -227,8 +225,7 @@ TEST(PoolTest, FullDiskRecoversOnceSpaceIsBack) {
     ASSERT_NO_THROW(link.Run(update(i))) << "write " << i << " after space came back";
   }
   EXPECT_LT(fs::file_size(disk + "/f.db-wal"), 128u * 1024u) << "the log kept its space";
-  DataLink link(Variant(connect), sql::Dialect::Jet);
-  EXPECT_EQ(link.Query("SELECT count(*) AS c FROM t").Field("c"), Variant(20));
+  EXPECT_EQ(ScalarOf(connect, sql::Dialect::Jet, "SELECT count(*) FROM t"), Variant(20));
 }
 
 // Four threads, each opening its own links as members do, insert and read back at once.
@@ -275,10 +272,8 @@ TEST(PoolTest, ConcurrentWritersAndReaders) {
   int total = 0;
   for (int n : written) total += n;
   EXPECT_GT(total, kThreads);
-  DataLink link(Variant(connect), sql::Dialect::Jet);
-  EXPECT_EQ(link.Query("SELECT count(*) AS c FROM log").Field("c"), Variant(total));
-  DataLink link2(Variant(connect), sql::Dialect::Jet);
-  EXPECT_EQ(link2.Query("SELECT total FROM counter").Field("total"), Variant(total));
+  EXPECT_EQ(ScalarOf(connect, sql::Dialect::Jet, "SELECT count(*) FROM log"), Variant(total));
+  EXPECT_EQ(ScalarOf(connect, sql::Dialect::Jet, "SELECT total FROM counter"), Variant(total));
 }
 
 }  // namespace

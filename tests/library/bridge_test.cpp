@@ -133,9 +133,12 @@ TEST(BridgeCall, CallsRunInOrderWithArgsAndErrorsReported) {
   EXPECT_TRUE(r[0]["error"].is_null());
   EXPECT_EQ(r[0]["args"][0], "red");
   EXPECT_TRUE(r[1]["error"].is_null()) << "a failed connection ends the member silently";
-  EXPECT_EQ(r[1]["args"][3], "typedescription asc");
+  EXPECT_TRUE(r[1]["return"].is_null());
+  EXPECT_EQ(r[1]["args"][3], "typedescription asc") << "the by-ref default is written back";
   EXPECT_EQ(r[1]["args"][0]["ubound"], json::parse("[50,3]"));
+  EXPECT_TRUE(r[1]["args"][0]["v"][0][0].is_null()) << "the count stays Empty: the call did not finish";
   EXPECT_EQ(r[2]["error"]["number"], 450);
+  EXPECT_EQ(r[2]["args"], json::parse("[null]")) << "the count is checked before the member runs";
   EXPECT_EQ(r[3]["error"]["number"], 438);
 }
 
