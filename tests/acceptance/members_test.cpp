@@ -138,12 +138,8 @@ TEST_F(MembersTest, CatalogueListingThroughDeploymentSettings) {
   EXPECT_NE(fixed.find("server=dbhost;Database=veldaSQL"), std::string::npos) << fixed;
   const json& grid = r[0]["args"][0];
   EXPECT_EQ(grid["ubound"], json::parse("[251,30]"));
-  const int counter = grid["v"][0][0]["v"].get<int>();
-  ASSERT_GT(counter, 1) << "the header holds the row counter, one past the last row";
-  for (int row = 1; row < counter; ++row) {
-    const json& flag = grid["v"][row][20];
-    EXPECT_TRUE(flag == "Y" || flag == "N") << flag;
-  }
+  // (The cells of a row and its sponsor flag: ListingsTest.)
+  EXPECT_GT(grid["v"][0][0]["v"].get<int>(), 1) << "the header holds the row counter, one past the last row";
   EXPECT_EQ(r[1]["args"][2], "OK");
 }
 
