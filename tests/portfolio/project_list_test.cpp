@@ -168,9 +168,8 @@ TEST_P(ProjectListCapacity, FiveHundredRowsFitAndAnOverflowIsLogged) {
   }
 }
 
-const auto kEngines = ::testing::Values(testing::Engine::Embedded, testing::Engine::Server);
-INSTANTIATE_TEST_SUITE_P(Engines, ProjectList, kEngines, testing::EngineName);
-INSTANTIATE_TEST_SUITE_P(Engines, ProjectListCapacity, kEngines, testing::EngineName);
+KSMAIN_ON_BOTH_ENGINES(ProjectList);
+KSMAIN_ON_BOTH_ENGINES(ProjectListCapacity);
 
 }  // namespace
 }  // namespace ksmain
