@@ -23,7 +23,8 @@ Variant StepForm(Variant action, Variant id) {
                "", 1, "a", "", "Use jig/fixture", "25"});
 }
 
-TEST(StepSave, StatementTexts) {
+// The statements of the step, rank and Gantt forms, as the pages read them back.
+TEST(SmallWriteStatements, TextsOfTheForms) {
   Variant form = StepForm("INS", "");
   EXPECT_EQ(maint::StepSaveStatement(form),
             "Insert Into ProjectSteps (StepName,  ProjectID, ResourceID, EstTime, ActTime, EstCost, "
@@ -38,6 +39,18 @@ TEST(StepSave, StatementTexts) {
             "ActCompletionDate = '', Status= 1, Misc1= 'a', Misc2= '', "
             "Description= 'Use jig&#47;fixture', PercentCompleted= '25' Where ID = 3");
   EXPECT_EQ(form.AsArray().at({16}), Variant("Use jig&#47;fixture"));
+
+  form = Form({"12", 1, 2, 3, 4, 5});
+  EXPECT_EQ(maint::RankStatement(form),
+            "Update ProjectMaster Set ( ProjectRank = 3.0,SuccessRank = 1,TimeRank = 2,"
+            "CostRank = 3,ImprCompanyRank = 4,ImprCustomerRank = 5) where id = 12");
+  form = Form({"12", 1, 1, 1, 1, 0});
+  EXPECT_TRUE(maint::RankStatement(form).starts_with("Update ProjectMaster Set ( ProjectRank = .8,"));
+
+  form = Form({12, "2/1/2026", "7/31/2026", 4});
+  EXPECT_EQ(maint::GanttStatement(maint::GanttBar::Project, form),
+            "update projectmaster set EstDateStarted  = '2/1/2026', EstDateCompleted = '7/31/2026', "
+            "ProjectOwner = '4' Where ID = 12");
 }
 
 class SmallWrites : public testing::MaintPage {};
@@ -76,15 +89,6 @@ TEST_P(SmallWrites, StepInsertUpdateAndRefusals) {
     EXPECT_EQ(rc2, Variant("preset")) << c.name;
   }
   EXPECT_EQ(db.Read("SELECT StepName FROM ProjectSteps"), "Weld &#40;frame&#41;");
-}
-
-TEST(ProjectRank, StatementAverage) {
-  Variant form = Form({"12", 1, 2, 3, 4, 5});
-  EXPECT_EQ(maint::RankStatement(form),
-            "Update ProjectMaster Set ( ProjectRank = 3.0,SuccessRank = 1,TimeRank = 2,"
-            "CostRank = 3,ImprCompanyRank = 4,ImprCustomerRank = 5) where id = 12");
-  form = Form({"12", 1, 1, 1, 1, 0});
-  EXPECT_TRUE(maint::RankStatement(form).starts_with("Update ProjectMaster Set ( ProjectRank = .8,"));
 }
 
 TEST_P(SmallWrites, RankWrittenAndFailuresLogged) {
@@ -167,13 +171,6 @@ TEST_P(SmallWrites, StepResourcesTrimmedKeysAndActions) {
     EXPECT_EQ(db.Read("SELECT ProjectStepID, ResourceID FROM ProjectStepResources ORDER BY ID"), c.rows)
         << c.name;
   }
-}
-
-TEST(GanttChart, ProjectStatement) {
-  Variant form = Form({12, "2/1/2026", "7/31/2026", 4});
-  EXPECT_EQ(maint::GanttStatement(maint::GanttBar::Project, form),
-            "update projectmaster set EstDateStarted  = '2/1/2026', EstDateCompleted = '7/31/2026', "
-            "ProjectOwner = '4' Where ID = 12");
 }
 
 TEST_P(SmallWrites, GanttProjectAndStepBars) {

@@ -29,18 +29,16 @@ class Meetings : public testing::PortfolioPage {
 
 TEST_P(Meetings, AttendeesOfOneMeeting) {
   const std::pair<Variant, Variant> cases[] = {
-      {Variant("10/3/2026"), Variant(std::int16_t{2})},
       {Variant("1/1/2020"), Variant(std::int16_t{0})},
       {Variant("10/3/2026' or 'a'='a"), Variant(std::int16_t{0})},
       {Variant(""), Variant()},  // no meeting chosen: no count, unlike a meeting without people
+      {Variant("10/3/2026"), Variant(std::int16_t{2})},  // its rows are checked below
   };
   for (const auto& [date, count] : cases) {
     Variant d = date;
     k.Get_Attendees(grid, connect, query_type, d);
     EXPECT_EQ(RowCell(grid, 0, 0), count) << date;
   }
-  Variant date = "10/3/2026";
-  k.Get_Attendees(grid, connect, query_type, date);
   EXPECT_EQ(grid.AsArray().bound(0).upper, 800);
   const Variant row1[] = {Variant(), Variant("Bob"), Variant("Abel"), Variant(2), Variant(5), Variant()};
   for (int c = 3; c <= 8; ++c) EXPECT_EQ(RowCell(grid, 1, c), row1[c - 3]) << c;
