@@ -1,6 +1,7 @@
-// A catalogue database for member tests, reached both through the page's connection string
-// and through the listings' fixed one, with short ways to file categories, entries,
-// clients and campaigns, and to capture the application log.
+// A catalogue database for member tests on the engine the suite is instantiated for, reached
+// both through the page's connection string and through the listings' fixed one, with short
+// ways to file entries and to capture the application log. On the server the fixed string's
+// database is one name for every process: those cases hold the CTest lock `veldaSQL`.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -19,12 +20,14 @@ namespace ksmain::testing {
 // A one-dimensional input array as a page fills it.
 inline Variant Row(std::vector<Variant> cells) { return Variant(VarArray::Of(std::move(cells))); }
 
-class CatalogueTest : public ::testing::Test {
+class CatalogueTest : public ::testing::TestWithParam<Engine> {
  protected:
-  CatalogueTest() : db_(TempDb::Kind::Catalogue) {
-    data::SetDataSource(data::CatalogueHost(), db_.dir());
+  CatalogueTest() : db_(TempDb::Kind::Catalogue, false, GetParam()) {
+    data::SetDataSource(data::CatalogueHost(), db_.source());
     SetApplicationLogSink([this](std::string_view m) { log_.emplace_back(m); });
   }
+  // Suites with rows of their own call this first and return when the case is skipped.
+  void SetUp() override { KSMAIN_SKIP_WITHOUT_SERVER(GetParam()); }
   ~CatalogueTest() override {
     SetApplicationLogSink({});
     data::ClearDataSources();
@@ -50,7 +53,6 @@ class CatalogueTest : public ::testing::Test {
 
   // Local date `days` from today as the engine stores it.
   static std::string Day(int days) { return vb::ToIso(vb::Today() + days); }
-
 
   TempDb db_;
   InsertTable_summary cat_;

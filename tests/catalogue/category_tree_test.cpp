@@ -8,6 +8,8 @@ namespace {
 class CategoryTreeTest : public CatalogueTest {
  protected:
   void SetUp() override {
+    CatalogueTest::SetUp();
+    if (IsSkipped()) return;
     db_.Exec(
         "INSERT INTO category VALUES (1, 'Brakes'), (2, 'Axles'), (3, 'Clutch'), (4, 'Doors');"
         "INSERT INTO subcategory1 VALUES (10, 'Pads', 1), (11, 'Discs', 1), (12, 'Drums', 1);"
@@ -36,7 +38,7 @@ class CategoryTreeTest : public CatalogueTest {
   }
 };
 
-TEST_F(CategoryTreeTest, TheDeepestCompletePathIsListedAndEmptyChildrenAreHidden) {
+TEST_P(CategoryTreeTest, TheDeepestCompletePathIsListedAndEmptyChildrenAreHidden) {
   struct Case {
     std::vector<std::string> keys;
     std::vector<std::string> listed;
@@ -59,7 +61,7 @@ TEST_F(CategoryTreeTest, TheDeepestCompletePathIsListedAndEmptyChildrenAreHidden
   }
 }
 
-TEST_F(CategoryTreeTest, IntCountEndsWithTheLastChildReadAndAFullPathTouchesNothing) {
+TEST_P(CategoryTreeTest, IntCountEndsWithTheLastChildReadAndAFullPathTouchesNothing) {
   Variant count;
   List({}, &count);
   EXPECT_EQ(vb::CStr(count), "1");  // Doors, the last category by name
@@ -70,7 +72,7 @@ TEST_F(CategoryTreeTest, IntCountEndsWithTheLastChildReadAndAFullPathTouchesNoth
   EXPECT_EQ(grid.AsArray().bounds(), (std::vector<ArrayBound>{{0, 100}, {0, 3}}));
 }
 
-TEST_F(CategoryTreeTest, AHundredAndFirstListedChildEndsTheCallUnfinished) {
+TEST_P(CategoryTreeTest, AHundredAndFirstListedChildEndsTheCallUnfinished) {
   for (int rows : {100, 101}) {
     SCOPED_TRACE(rows);
     db_.Exec("DELETE FROM subcategory1; DELETE FROM entrycounts");
@@ -89,7 +91,7 @@ TEST_F(CategoryTreeTest, AHundredAndFirstListedChildEndsTheCallUnfinished) {
   }
 }
 
-TEST_F(CategoryTreeTest, CountsOfAPlace) {
+TEST_P(CategoryTreeTest, CountsOfAPlace) {
   // No category counts every row, sub1 ignored; an unknown place sums to Null.
   const std::pair<std::vector<std::string>, const char*> cases[] = {
       {{"", "10"}, "18"}, {{"1", "10"}, "13"}, {{"1", "10", "21"}, "2"}, {{"9"}, "Null"}};
@@ -101,7 +103,7 @@ TEST_F(CategoryTreeTest, CountsOfAPlace) {
   }
 }
 
-TEST_F(CategoryTreeTest, NodeNamesByKeyword) {
+TEST_P(CategoryTreeTest, NodeNamesByKeyword) {
   const std::tuple<const char*, Variant, const char*> cases[] = {
       {"cat", Variant(std::int32_t{2}), "Axles"},
       {"sub1", Variant("11"), "Discs"},
@@ -120,6 +122,8 @@ TEST_F(CategoryTreeTest, NodeNamesByKeyword) {
     }
   }
 }
+
+KSMAIN_ON_BOTH_ENGINES(CategoryTreeTest);
 
 }  // namespace
 }  // namespace ksmain::testing

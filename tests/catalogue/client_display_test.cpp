@@ -17,7 +17,7 @@ class ClientDisplayTest : public CatalogueTest {
   }
 };
 
-TEST_F(ClientDisplayTest, SampleSizeFollowsTheRoundedStepAndRowsFollowTheStride) {
+TEST_P(ClientDisplayTest, SampleSizeFollowsTheRoundedStepAndRowsFollowTheStride) {
   struct Case {
     int matches;
     std::int16_t n;
@@ -50,7 +50,7 @@ TEST_F(ClientDisplayTest, SampleSizeFollowsTheRoundedStepAndRowsFollowTheStride)
   }
 }
 
-TEST_F(ClientDisplayTest, NoMatchOrNoPlaceLeavesAnEmptyGrid) {
+TEST_P(ClientDisplayTest, NoMatchOrNoPlaceLeavesAnEmptyGrid) {
   AddEntries(1, 20, "Part", 1, 5);
   db_.Exec("UPDATE entries SET Image1 = 'a.gf' WHERE ID <= 10");  // too short for a picture
   db_.Exec("UPDATE entries SET ExpireDate = '" + Day(-1) + "' WHERE ID > 10");
@@ -59,7 +59,7 @@ TEST_F(ClientDisplayTest, NoMatchOrNoPlaceLeavesAnEmptyGrid) {
   }
 }
 
-TEST_F(ClientDisplayTest, PlaceConditionsAndTheYearOfAnEarlierListing) {
+TEST_P(ClientDisplayTest, PlaceConditionsAndTheYearOfAnEarlierListing) {
   AddEntries(1, 40, "Part", 1, 5);
   AddEntries(41, 40, "Part", 1, 6);
   db_.Exec("UPDATE entries SET beg_year = 1950, end_year = 1960 WHERE ID > 70");
@@ -83,7 +83,7 @@ TEST_F(ClientDisplayTest, PlaceConditionsAndTheYearOfAnEarlierListing) {
   EXPECT_EQ(ColCell(Images(cat_, "1"), 0, 0), Variant(std::int16_t{7}));
 }
 
-TEST_F(ClientDisplayTest, ClientDetailsAndLogo) {
+TEST_P(ClientDisplayTest, ClientDetailsAndLogo) {
   db_.Exec(
       "INSERT INTO clients (ID, surname, companyname, State, weburl, image) VALUES "
       "(1, 'Ng', 'Ng Parts', 'WA', 'ng.example', 'ng.gif'), (2, 'Bo', NULL, NULL, NULL, '')");
@@ -115,6 +115,8 @@ TEST_F(ClientDisplayTest, ClientDetailsAndLogo) {
     EXPECT_THROW(cat_.GetClientInfo(grid, bad, conn), VbError) << bad;
   }
 }
+
+KSMAIN_ON_BOTH_ENGINES(ClientDisplayTest);
 
 }  // namespace
 }  // namespace ksmain::testing

@@ -8,6 +8,8 @@ namespace {
 class SearchTest : public CatalogueTest {
  protected:
   void SetUp() override {
+    CatalogueTest::SetUp();
+    if (IsSkipped()) return;
     db_.Exec(
         "INSERT INTO category VALUES (1, 'Cars'), (2, 'Boats');"
         "INSERT INTO subcategory1 VALUES (10, 'Red things', 1), (11, 'Other', 1), "
@@ -43,7 +45,7 @@ class SearchTest : public CatalogueTest {
   }
 };
 
-TEST_F(SearchTest, ModesWordsPlaceAndAvailability) {
+TEST_P(SearchTest, ModesWordsPlaceAndAvailability) {
   struct Case {
     const char* criteria;
     const char* specs;
@@ -75,7 +77,7 @@ TEST_F(SearchTest, ModesWordsPlaceAndAvailability) {
   }
 }
 
-TEST_F(SearchTest, FailuresAreLoggedAsSearcherAndKeepTheCallersCells) {
+TEST_P(SearchTest, FailuresAreLoggedAsSearcherAndKeepTheCallersCells) {
   Variant grid(VarArray::Grid(250, 25)), conn = db_.connect(), count;
   grid.MutableArray().at({0, 0}) = Variant("before");
   grid.MutableArray().at({3, 3}) = Variant("left over");
@@ -104,7 +106,7 @@ TEST_F(SearchTest, FailuresAreLoggedAsSearcherAndKeepTheCallersCells) {
   EXPECT_EQ(log_.size(), 4u);
 }
 
-TEST_F(SearchTest, MatchesAreCappedAt250AndSortedAsAsked) {
+TEST_P(SearchTest, MatchesAreCappedAt250AndSortedAsAsked) {
   AddEntries(100, 300, "wheel", 1, 10);
   Variant grid(VarArray::Grid(260, 25)), conn = db_.connect(), count;
   cat_.Get_SimpleSearch(grid, conn, count, "1", "10", "", "", "", "", "wheel", "", "1", "ID desc");
@@ -115,7 +117,7 @@ TEST_F(SearchTest, MatchesAreCappedAt250AndSortedAsAsked) {
   EXPECT_EQ(Search("red", "1", "", "", ""), "4,2,1,8,5") << "title order by default";
 }
 
-TEST_F(SearchTest, PlacesOfTheMatchesAreListedOnceByName) {
+TEST_P(SearchTest, PlacesOfTheMatchesAreListedOnceByName) {
   Variant grid(VarArray::Grid(250, 11)), conn = db_.connect(), count;
   cat_.Get_SimpleSearchCategories(grid, conn, count, "", "", "", "", "red", "", "1", "ignored");
   ASSERT_EQ(RowCell(grid, 0, 0), Variant(std::int16_t{2}));
@@ -133,6 +135,8 @@ TEST_F(SearchTest, PlacesOfTheMatchesAreListedOnceByName) {
                                                               "connector fails";
   EXPECT_EQ(log_.size(), 1u);
 }
+
+KSMAIN_ON_BOTH_ENGINES(SearchTest);
 
 }  // namespace
 }  // namespace ksmain::testing

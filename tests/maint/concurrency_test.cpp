@@ -13,27 +13,22 @@ namespace {
 
 using testing::Form;
 using testing::ProjectForm;
-using testing::TempDb;
 
-class KsMaintConcurrency : public ::testing::TestWithParam<testing::Engine> {
- protected:
-  void SetUp() override { KSMAIN_SKIP_WITHOUT_SERVER(GetParam()); }
-};
+class KsMaintConcurrency : public testing::MaintPage {};
 
 TEST_P(KsMaintConcurrency, TwoPagesSavingAtOnceLoseNothing) {
-  TempDb db{TempDb::Kind::Portfolio, false, GetParam()};
   db.Exec("INSERT INTO ProjectMaster (ID, EstDateCompleted) VALUES (1, '2026-06-30'), (2, '2026-06-30');");
   constexpr int kSaves = 15;
   auto page = [&](int project) {
-    KsMaint m;
-    Variant connect = db.connect();
+    KsMaint own;  // each page its own instance and session
+    Variant target = connect;
     for (int i = 1; i <= kSaves; ++i) {
       Variant form = ProjectForm(Variant(project)), rc = "preset";
       form.MutableArray().at({6}) = "1/" + std::to_string(i) + "/2027";
-      m.UPD_ProjectMasterALL(form, connect, rc);
+      own.UPD_ProjectMasterALL(form, target, rc);
       Variant step = Form({"INS", "", "Step", project, 4, "1", "", "", "", "", "", "", "", 1, "", "", "", "0"});
       Variant rc2 = "preset";
-      m.INS_UPD_ProjectSteps(step, connect, rc2);
+      own.INS_UPD_ProjectSteps(step, target, rc2);
       EXPECT_EQ(rc, Variant("OK"));
       EXPECT_EQ(rc2, Variant("OK"));
     }
@@ -48,9 +43,7 @@ TEST_P(KsMaintConcurrency, TwoPagesSavingAtOnceLoseNothing) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, KsMaintConcurrency,
-                         ::testing::Values(testing::Engine::Embedded, testing::Engine::Server),
-                         testing::EngineName);
+KSMAIN_ON_BOTH_ENGINES(KsMaintConcurrency);
 
 }  // namespace
 }  // namespace ksmain

@@ -1,12 +1,16 @@
-// Shared by the KsMaint tests: the page's input arrays and reading a stored value back
-// through the library's own data layer, so kinds come back as a page would see them.
+// Shared by the KsMaint tests: the page's input arrays, reading a stored value back through
+// the library's own data layer (so kinds come back as a page would see them), and the page.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "data/datalink.h"
+#include "ksmain/ksmaint.h"
 #include "ksmain/variant.h"
+#include "support/fixture.h"
 
 namespace ksmain::testing {
 
@@ -26,5 +30,15 @@ inline Variant Stored(const Variant& connect, const std::string& select) {
 }
 
 inline Variant Cell(const Variant& form, int i) { return form.AsArray().at({i}); }
+
+// A page saving into a fresh portfolio database on the engine the suite is instantiated
+// for; SetUp skips the server cases when the run has no server.
+class MaintPage : public ::testing::TestWithParam<Engine> {
+ protected:
+  void SetUp() override { KSMAIN_SKIP_WITHOUT_SERVER(GetParam()); }
+  TempDb db{TempDb::Kind::Portfolio, false, GetParam()};
+  KsMaint m;
+  Variant connect = db.connect();
+};
 
 }  // namespace ksmain::testing

@@ -14,7 +14,6 @@ using testing::Cell;
 using testing::IsoDate;
 using testing::ProjectForm;
 using testing::Stored;
-using testing::TempDb;
 
 std::string TodayText() { return vb::CStr(Variant::FromDate(vb::Today())); }
 
@@ -85,15 +84,10 @@ TEST(ProjectSave, RulesWorkedOutBeforeAnythingRuns) {
 }
 
 // The cases that write run on each engine; the read-backs are SQL both engines accept.
-class ProjectSaveOn : public ::testing::TestWithParam<testing::Engine> {
- protected:
-  void SetUp() override { KSMAIN_SKIP_WITHOUT_SERVER(GetParam()); }
-  TempDb db{TempDb::Kind::Portfolio, false, GetParam()};
-};
+class ProjectSaveOn : public testing::MaintPage {};
 
 TEST_P(ProjectSaveOn, NewProjectReadsBackColumnByColumn) {
-  KsMaint m;
-  Variant form = ProjectForm(Variant()), connect = db.connect(), rc = "preset";
+  Variant form = ProjectForm(Variant()), rc = "preset";
   m.UPD_ProjectMasterALL(form, connect, rc);
   ASSERT_EQ(rc, Variant("OK"));
   struct Case {
@@ -132,20 +126,19 @@ TEST_P(ProjectSaveOn, UpdateRecordsHistoryClosesStepsOrWritesNothing) {
       {"2 key with a condition", 30, "12 or 1=1", db.connect()},
       {"3 no database", 0, "x", Variant("Data Source=/nonexistent/dir/p.db")},
   };
-  KsMaint m;
   for (const Case& c : refused) {
-    Variant form = ProjectForm(Variant(12)), rc = "preset", connect = c.connect;
+    Variant form = ProjectForm(Variant(12)), rc = "preset", target = c.connect;
     form.MutableArray().at({6}) = "7/31/2026";
     form.MutableArray().at({10}) = "2";
     form.MutableArray().at({c.element}) = c.value;
-    m.UPD_ProjectMasterALL(form, connect, rc);
+    m.UPD_ProjectMasterALL(form, target, rc);
     EXPECT_EQ(rc, Variant("preset")) << c.name;
     EXPECT_EQ(db.Scalar("SELECT count(*) FROM ProjectMaster"), "1") << c.name;
     EXPECT_EQ(db.Scalar("SELECT NameOfProject FROM ProjectMaster"), "Old") << c.name;
     EXPECT_EQ(db.Scalar("SELECT count(*) FROM ProjectSteps WHERE Status = 1"), "2") << c.name;
     EXPECT_EQ(db.Scalar("SELECT count(*) FROM projectRevisedDates"), "0") << c.name;
   }
-  Variant form = ProjectForm(Variant("12")), connect = db.connect(), rc = "preset";
+  Variant form = ProjectForm(Variant("12")), rc = "preset";
   form.MutableArray().at({6}) = "7/31/2026";
   form.MutableArray().at({10}) = "2";
   m.UPD_ProjectMasterALL(form, connect, rc);
@@ -172,8 +165,6 @@ TEST_P(ProjectSaveOn, RevisedDatesRecordsOnlyAChangedEstimate) {
       {"4 no stored estimate", 13, "7/31/2026", "1", false},
       {"5 unknown project", 99, "7/31/2026", "1", false},
   };
-  KsMaint m;
-  Variant connect = db.connect();
   for (Case c : cases) {
     db.Exec("DELETE FROM projectRevisedDates");
     m.Update_ProjectRevisedCompDates(c.project, c.estimate, c.action, connect);
@@ -186,9 +177,7 @@ TEST_P(ProjectSaveOn, RevisedDatesRecordsOnlyAChangedEstimate) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, ProjectSaveOn,
-                         ::testing::Values(testing::Engine::Embedded, testing::Engine::Server),
-                         testing::EngineName);
+KSMAIN_ON_BOTH_ENGINES(ProjectSaveOn);
 
 }  // namespace
 }  // namespace ksmain

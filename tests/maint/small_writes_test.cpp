@@ -17,14 +17,14 @@ namespace {
 using testing::Form;
 using testing::IsoDate;
 using testing::Stored;
-using testing::TempDb;
 
 Variant StepForm(Variant action, Variant id) {
   return Form({action, id, "Weld (frame)", 12, 4, "8", "", "150", "", "2/1/2026", "", "2/9/2026",
                "", 1, "a", "", "Use jig/fixture", "25"});
 }
 
-TEST(StepSave, StatementTexts) {
+// The statements of the step, rank and Gantt forms, as the pages read them back.
+TEST(SmallWriteStatements, TextsOfTheForms) {
   Variant form = StepForm("INS", "");
   EXPECT_EQ(maint::StepSaveStatement(form),
             "Insert Into ProjectSteps (StepName,  ProjectID, ResourceID, EstTime, ActTime, EstCost, "
@@ -39,12 +39,24 @@ TEST(StepSave, StatementTexts) {
             "ActCompletionDate = '', Status= 1, Misc1= 'a', Misc2= '', "
             "Description= 'Use jig&#47;fixture', PercentCompleted= '25' Where ID = 3");
   EXPECT_EQ(form.AsArray().at({16}), Variant("Use jig&#47;fixture"));
+
+  form = Form({"12", 1, 2, 3, 4, 5});
+  EXPECT_EQ(maint::RankStatement(form),
+            "Update ProjectMaster Set ( ProjectRank = 3.0,SuccessRank = 1,TimeRank = 2,"
+            "CostRank = 3,ImprCompanyRank = 4,ImprCustomerRank = 5) where id = 12");
+  form = Form({"12", 1, 1, 1, 1, 0});
+  EXPECT_TRUE(maint::RankStatement(form).starts_with("Update ProjectMaster Set ( ProjectRank = .8,"));
+
+  form = Form({12, "2/1/2026", "7/31/2026", 4});
+  EXPECT_EQ(maint::GanttStatement(maint::GanttBar::Project, form),
+            "update projectmaster set EstDateStarted  = '2/1/2026', EstDateCompleted = '7/31/2026', "
+            "ProjectOwner = '4' Where ID = 12");
 }
 
-TEST(StepSave, InsertUpdateAndRefusals) {
-  TempDb db{TempDb::Kind::Portfolio};
-  KsMaint m;
-  Variant connect = db.connect(), rc = "preset", form = StepForm("INS", "");
+class SmallWrites : public testing::MaintPage {};
+
+TEST_P(SmallWrites, StepInsertUpdateAndRefusals) {
+  Variant rc = "preset", form = StepForm("INS", "");
   m.INS_UPD_ProjectSteps(form, connect, rc);
   ASSERT_EQ(rc, Variant("OK"));
   const std::pair<const char*, Variant> columns[] = {
@@ -76,18 +88,10 @@ TEST(StepSave, InsertUpdateAndRefusals) {
     m.INS_UPD_ProjectSteps(f, connect, rc2);
     EXPECT_EQ(rc2, Variant("preset")) << c.name;
   }
-  EXPECT_EQ(db.Scalar("SELECT count(*) || StepName FROM ProjectSteps"), "1Weld &#40;frame&#41;");
+  EXPECT_EQ(db.Read("SELECT StepName FROM ProjectSteps"), "Weld &#40;frame&#41;");
 }
 
-TEST(ProjectRank, AverageWrittenAndFailuresLogged) {
-  Variant form = Form({"12", 1, 2, 3, 4, 5});
-  EXPECT_EQ(maint::RankStatement(form),
-            "Update ProjectMaster Set ( ProjectRank = 3.0,SuccessRank = 1,TimeRank = 2,"
-            "CostRank = 3,ImprCompanyRank = 4,ImprCustomerRank = 5) where id = 12");
-  form = Form({"12", 1, 1, 1, 1, 0});
-  EXPECT_TRUE(maint::RankStatement(form).starts_with("Update ProjectMaster Set ( ProjectRank = .8,"));
-
-  TempDb db{TempDb::Kind::Portfolio};
+TEST_P(SmallWrites, RankWrittenAndFailuresLogged) {
   db.Exec("INSERT INTO ProjectMaster (ID, ProjectRank) VALUES (12, 9)");
   std::mutex guard;
   std::vector<std::string> log;
@@ -102,25 +106,22 @@ TEST(ProjectRank, AverageWrittenAndFailuresLogged) {
     bool ok;
   };
   const Case cases[] = {
-      {"1 scores 1 to 5", {"12", 1, 2, 3, 4, 5}, "3.0", true},
-      {"2 score that is no number", {12, "x", 1, 1, 1, 1}, "3.0", false},
-      {"3 key with a second statement", {"12; delete from ProjectMaster", 1, 1, 1, 1, 1}, "3.0", false},
+      {"1 scores 1 to 5", {"12", 1, 2, 3, 4, 5}, "3", true},
+      {"2 score that is no number", {12, "x", 1, 1, 1, 1}, "3", false},
+      {"3 key with a second statement", {"12; delete from ProjectMaster", 1, 1, 1, 1, 1}, "3", false},
   };
-  KsMaint m;
-  Variant connect = db.connect();
   for (const Case& c : cases) {
     log.clear();
     Variant f = Form(c.form), rc = "preset";
     m.UPD_ProjectRank(f, connect, rc);
     EXPECT_EQ(rc, Variant(c.ok ? "OK" : "preset")) << c.name;
-    EXPECT_EQ(db.Scalar("SELECT printf('%.1f', ProjectRank) FROM ProjectMaster"), c.stored) << c.name;
+    EXPECT_EQ(db.Read("SELECT ProjectRank FROM ProjectMaster"), c.stored) << c.name;
     EXPECT_EQ(log.size(), c.ok ? 0u : 1u) << c.name;
   }
   SetApplicationLogSink({});
 }
 
-TEST(MeetingDates, ActionsInTurn) {
-  TempDb db{TempDb::Kind::Portfolio};
+TEST_P(SmallWrites, MeetingDateActionsInTurn) {
   db.Exec("INSERT INTO Attendees (AttendeeID, PlannedReviewDate, ActualReviewDate) VALUES (7, '4/1/2026', '')");
   struct Case {
     const char* name;
@@ -130,28 +131,24 @@ TEST(MeetingDates, ActionsInTurn) {
     const char* rows;  // AttendeeID:Planned:Actual in ID order
   };
   const Case cases[] = {
-      {"1 record attendee", {"3/15/2026", "", 4}, "3", true, "7:4/1/2026:,4:3/15/2026:"},
-      {"2 no attendee", {"3/15/2026", ""}, "3", false, "7:4/1/2026:,4:3/15/2026:"},
-      {"3 set actual date", {"3/15/2026", "3/16/2026"}, 1, true, "7:4/1/2026:,4:3/15/2026:3/16/2026"},
-      {"4 unknown action", {"3/15/2026", ""}, "5", false, "7:4/1/2026:,4:3/15/2026:3/16/2026"},
+      {"1 record attendee", {"3/15/2026", "", 4}, "3", true, "7:4/1/2026:|4:3/15/2026:"},
+      {"2 no attendee", {"3/15/2026", ""}, "3", false, "7:4/1/2026:|4:3/15/2026:"},
+      {"3 set actual date", {"3/15/2026", "3/16/2026"}, 1, true, "7:4/1/2026:|4:3/15/2026:3/16/2026"},
+      {"4 unknown action", {"3/15/2026", ""}, "5", false, "7:4/1/2026:|4:3/15/2026:3/16/2026"},
       {"5 delete meeting", {"3/15/2026", ""}, "2", true, "7:4/1/2026:"},
       {"6 clear all", {"", ""}, "4", true, ""},
   };
-  KsMaint m;
-  Variant connect = db.connect();
   for (const Case& c : cases) {
     Variant f = Form(c.form), rc = "preset", action = c.action;
     m.UpDateMeetingDates(f, connect, rc, action);
     EXPECT_EQ(rc, Variant(c.ok ? "OK" : "preset")) << c.name;
-    EXPECT_EQ(db.Scalar("SELECT ifnull(group_concat(AttendeeID || ':' || PlannedReviewDate || ':' || "
-                        "ActualReviewDate), '') FROM (SELECT * FROM Attendees ORDER BY ID)"),
+    EXPECT_EQ(db.Read("SELECT AttendeeID, PlannedReviewDate, ActualReviewDate FROM Attendees ORDER BY ID"),
               c.rows)
         << c.name;
   }
 }
 
-TEST(StepResources, TrimmedKeysAndActions) {
-  TempDb db{TempDb::Kind::Portfolio};
+TEST_P(SmallWrites, StepResourcesTrimmedKeysAndActions) {
   struct Case {
     const char* name;
     std::vector<Variant> form;
@@ -167,30 +164,18 @@ TEST(StepResources, TrimmedKeysAndActions) {
       {"5 key with a condition", {"10 or 1=1", "", ""}, "2", false, "10:4"},
       {"6 delete the step's", {"10 ", "", ""}, "2", true, ""},
   };
-  KsMaint m;
-  Variant connect = db.connect();
   for (const Case& c : cases) {
     Variant f = Form(c.form), rc = "preset", action = c.action;
     m.UpDateStepResources(f, connect, rc, action);
     EXPECT_EQ(rc, Variant(c.ok ? "OK" : "preset")) << c.name;
-    EXPECT_EQ(db.Scalar("SELECT ifnull(group_concat(ProjectStepID || ':' || ResourceID), '') "
-                        "FROM (SELECT * FROM ProjectStepResources ORDER BY ID)"),
-              c.rows)
+    EXPECT_EQ(db.Read("SELECT ProjectStepID, ResourceID FROM ProjectStepResources ORDER BY ID"), c.rows)
         << c.name;
   }
 }
 
-TEST(GanttChart, ProjectAndStepBars) {
-  Variant form = Form({12, "2/1/2026", "7/31/2026", 4});
-  EXPECT_EQ(maint::GanttStatement(maint::GanttBar::Project, form),
-            "update projectmaster set EstDateStarted  = '2/1/2026', EstDateCompleted = '7/31/2026', "
-            "ProjectOwner = '4' Where ID = 12");
-
-  TempDb db{TempDb::Kind::Portfolio};
+TEST_P(SmallWrites, GanttProjectAndStepBars) {
   db.Exec("INSERT INTO ProjectMaster (ID, EstDateCompleted) VALUES (12, '2026-06-30');"
           "INSERT INTO ProjectSteps (ID) VALUES (12);");
-  KsMaint m;
-  Variant connect = db.connect();
   struct Case {
     const char* name;
     Variant key;
@@ -211,6 +196,8 @@ TEST(GanttChart, ProjectAndStepBars) {
   EXPECT_EQ(Stored(connect, "SELECT ResourceID FROM ProjectSteps"), Variant(4));
   EXPECT_EQ(db.Scalar("SELECT count(*) FROM projectRevisedDates"), "0");
 }
+
+KSMAIN_ON_BOTH_ENGINES(SmallWrites);
 
 }  // namespace
 }  // namespace ksmain

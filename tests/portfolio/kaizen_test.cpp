@@ -2,6 +2,7 @@
 // kind list, attaching a kind, the counters and the page's own statement.
 #include <gtest/gtest.h>
 
+#include "frame/vb_runtime.h"
 #include "ksmain/kestrel.h"
 #include "portfolio/project_rows.h"
 
@@ -13,6 +14,8 @@ using testing::RowCell;
 class Kaizen : public testing::PortfolioPage {
  protected:
   void SetUp() override {
+    PortfolioPage::SetUp();
+    if (IsSkipped()) return;
     db.Exec("INSERT INTO Resource (ID, FirstName, LastName) VALUES (1, 'Ann', 'Young');"
             "INSERT INTO Status (id, description) VALUES (1, 'Active');"
             "INSERT INTO ProjectMaster (ID, NameOfProject, Status) VALUES (12, 'Press', 1), (13, 'Paint', 1);");
@@ -33,7 +36,7 @@ class Kaizen : public testing::PortfolioPage {
   Variant project = 12;
 };
 
-TEST_F(Kaizen, PercentTextsOfPageAndReport) {
+TEST_P(Kaizen, PercentTextsOfPageAndReport) {
   struct Case {
     const char *before, *after, *page_improvement, *page_verification, *report;
   };
@@ -42,16 +45,18 @@ TEST_F(Kaizen, PercentTextsOfPageAndReport) {
       {"3", "4", "33%", "33%", "33%"},        {"10", "10", "0%", "0%", "0%"},
       {"1", "12345", "1,234,400%", "1,234,400%", "1,234,400%"},
       {"0", "5", "", "", ""},                 {"NULL", "5", "", "", ""},
-      {"''", "5", "", "", ""},                {"20", "''", "", "0", "0"},
       {"20", "NULL", "", "0", "0"},  // an awaited after-figure does not fail the report
+      {"''", "5", "", "", ""},                {"20", "''", "", "0", "0"},
   };
-  for (int n = 1; n <= 10; ++n) AddResult(n, cases[n - 1].before, cases[n - 1].after);
+  // Figures stored as '' are text in a number column: the embedded engine's rows only.
+  const int rows = testing::StoresAnyText(GetParam()) ? 10 : 7;
+  for (int n = 1; n <= rows; ++n) AddResult(n, cases[n - 1].before, cases[n - 1].after);
   k.GetKaizenResults(grid, project, connect);
   Variant page = grid;
   ASSERT_NO_THROW(Report());
-  ASSERT_EQ(RowCell(page, 0, 0), Variant(std::int16_t{10}));
-  ASSERT_EQ(RowCell(grid, 0, 0), Variant(std::int16_t{10}));
-  for (int r = 1; r <= 10; ++r) {
+  ASSERT_EQ(RowCell(page, 0, 0), Variant(static_cast<std::int16_t>(rows)));
+  ASSERT_EQ(RowCell(grid, 0, 0), Variant(static_cast<std::int16_t>(rows)));
+  for (int r = 1; r <= rows; ++r) {
     const Case& c = cases[r - 1];
     const std::string name = std::string(c.before) + " -> " + c.after;
     EXPECT_EQ(RowCell(page, r, 4), Variant(c.page_improvement)) << name;
@@ -66,7 +71,7 @@ TEST_F(Kaizen, PercentTextsOfPageAndReport) {
   EXPECT_EQ(RowCell(page, 1, 15), Variant("kg"));
 }
 
-TEST_F(Kaizen, ReportFailuresReachTheCaller) {
+TEST_P(Kaizen, ReportFailuresReachTheCaller) {
   AddResult(1, "50", "75");
   struct Case {
     const char* name;
@@ -80,7 +85,9 @@ TEST_F(Kaizen, ReportFailuresReachTheCaller) {
       {"2 period the database cannot read", "2", Variant(""), Variant("never"), -1, Variant()},
       {"3 one kind", "2", Variant("1"), Variant("3/1/2026"), 0, Variant(std::int16_t{1})},
   };
+  const bool text_figures = testing::StoresAnyText(GetParam());
   for (const Case& c : cases) {
+    if (c.before[0] == '\'' && !text_figures) continue;
     db.Exec(std::string("DELETE FROM KaizenEvents WHERE ID = 2; DELETE FROM KaizenResults WHERE ID = 2;"));
     AddResult(2, c.before, "75");
     int error = 0;
@@ -94,13 +101,14 @@ TEST_F(Kaizen, ReportFailuresReachTheCaller) {
     EXPECT_TRUE(RowCell(grid, 0, 1).IsString()) << c.name;
   }
   // The project page ends quietly at the same figure, keeping the row before it.
+  if (!text_figures) return;
   db.Exec("UPDATE KaizenResults SET ImpBefore = 'lots' WHERE ID = 2");
   k.GetKaizenResults(grid, project, connect);
   EXPECT_TRUE(RowCell(grid, 0, 0).IsEmpty());
   EXPECT_EQ(RowCell(grid, 1, 4), Variant("50%"));
 }
 
-TEST_F(Kaizen, KindsCountersAndAttaching) {
+TEST_P(Kaizen, KindsCountersAndAttaching) {
   AddResult(1, "1", "2");
   AddResult(2, "1", "2");
   db.Exec("INSERT INTO KaizenEvents (ID, KaizenEvent) VALUES (3, 'Floor');"
@@ -134,8 +142,8 @@ TEST_F(Kaizen, KindsCountersAndAttaching) {
   Variant kind = 3;
   k.InsertKaizenEventsToProject(project, kind, connect);
   EXPECT_EQ(project, Variant("OK"));
-  EXPECT_EQ(db.Scalar("SELECT count(*) FROM KaizenResults WHERE ProjectID = 12 AND KaizenEventID = 3"
-                      " AND ImpBefore IS NULL AND DateTimeValue = date('now', 'localtime')"), "1");
+  EXPECT_EQ(db.Read("SELECT DateTimeValue, ImpBefore FROM KaizenResults WHERE KaizenEventID = 3"),
+            vb::CStr(Variant::FromDate(vb::Today())) + ":Null");
   project = 12;
   kind = "3); DELETE FROM KaizenEvents; --";
   k.InsertKaizenEventsToProject(project, kind, connect);
@@ -143,7 +151,7 @@ TEST_F(Kaizen, KindsCountersAndAttaching) {
   EXPECT_EQ(db.Scalar("SELECT count(*) FROM KaizenEvents"), "3");
 }
 
-TEST_F(Kaizen, PageStatements) {
+TEST_P(Kaizen, PageStatements) {
   AddResult(1, "1", "2");
   struct Case {
     const char *name, *statement;
@@ -154,20 +162,22 @@ TEST_F(Kaizen, PageStatements) {
       {"1 update in the page's dialect", "UPDATE KaizenEvents SET Units = 'lb' & '' WHERE ID = 1", true,
        "SELECT Units FROM KaizenEvents", "lb"},
       {"2 date text converted", "UPDATE KaizenResults SET VerifiedDate = '3/5/2026'", true,
-       "SELECT VerifiedDate FROM KaizenResults", "2026-03-05"},
+       "SELECT VerifiedDate FROM KaizenResults", "3/5/2026"},
       {"3 failing statement", "UPDATE NoSuchTable SET x = 1", false, "SELECT count(*) FROM KaizenEvents", "1"},
       {"4 second statement refused, first not run", "DELETE FROM KaizenResults; DELETE FROM KaizenEvents",
        false, "SELECT count(*) FROM KaizenResults", "1"},
       {"5 date that does not convert", "UPDATE KaizenResults SET VerifiedDate = 'soon'", false,
-       "SELECT VerifiedDate FROM KaizenResults", "2026-03-05"},
+       "SELECT VerifiedDate FROM KaizenResults", "3/5/2026"},
   };
   for (const Case& c : cases) {
     Variant statement = c.statement, result = "preset";
     k.ManageKaizenEvents(statement, connect, result);
     EXPECT_EQ(result, Variant(c.ok ? "OK" : "preset")) << c.name;
-    EXPECT_EQ(db.Scalar(c.check), c.expected) << c.name;
+    EXPECT_EQ(db.Read(c.check), c.expected) << c.name;
   }
 }
+
+KSMAIN_ON_BOTH_ENGINES(Kaizen);
 
 }  // namespace
 }  // namespace ksmain

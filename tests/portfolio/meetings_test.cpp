@@ -13,6 +13,8 @@ using testing::RowCell;
 class Meetings : public testing::PortfolioPage {
  protected:
   void SetUp() override {
+    PortfolioPage::SetUp();
+    if (IsSkipped()) return;
     // The 10/1 meeting was held on 10/3 (resource 99 no longer exists); the 9/1 meeting was
     // entered twice with two actual dates.
     db.Exec(
@@ -25,27 +27,25 @@ class Meetings : public testing::PortfolioPage {
   Variant query_type;
 };
 
-TEST_F(Meetings, AttendeesOfOneMeeting) {
+TEST_P(Meetings, AttendeesOfOneMeeting) {
   const std::pair<Variant, Variant> cases[] = {
-      {Variant("10/3/2026"), Variant(std::int16_t{2})},
       {Variant("1/1/2020"), Variant(std::int16_t{0})},
       {Variant("10/3/2026' or 'a'='a"), Variant(std::int16_t{0})},
       {Variant(""), Variant()},  // no meeting chosen: no count, unlike a meeting without people
+      {Variant("10/3/2026"), Variant(std::int16_t{2})},  // its rows are checked below
   };
   for (const auto& [date, count] : cases) {
     Variant d = date;
     k.Get_Attendees(grid, connect, query_type, d);
     EXPECT_EQ(RowCell(grid, 0, 0), count) << date;
   }
-  Variant date = "10/3/2026";
-  k.Get_Attendees(grid, connect, query_type, date);
   EXPECT_EQ(grid.AsArray().bound(0).upper, 800);
   const Variant row1[] = {Variant(), Variant("Bob"), Variant("Abel"), Variant(2), Variant(5), Variant()};
   for (int c = 3; c <= 8; ++c) EXPECT_EQ(RowCell(grid, 1, c), row1[c - 3]) << c;
   EXPECT_EQ(RowCell(grid, 2, 5), Variant("Young"));
 }
 
-TEST_F(Meetings, ReviewDatesInPlannedDateOrder) {
+TEST_P(Meetings, ReviewDatesInPlannedDateOrder) {
   k.Get_ReviewDates(grid, connect, query_type);
   ASSERT_EQ(RowCell(grid, 0, 0), Variant(std::int16_t{3}));
   // 9/1 sorts before 10/1 as a date though not as text, and comes once per actual date.
@@ -63,6 +63,8 @@ TEST_F(Meetings, ReviewDatesInPlannedDateOrder) {
   k.Get_ReviewDates(grid, connect, query_type);
   EXPECT_EQ(RowCell(grid, 0, 0), Variant(std::int16_t{0}));
 }
+
+KSMAIN_ON_BOTH_ENGINES(Meetings);
 
 }  // namespace
 }  // namespace ksmain

@@ -11,9 +11,9 @@ namespace {
 using testing::IsoDate;
 using testing::RowCell;
 
-using ProjectDetail = testing::PortfolioPage;
+class ProjectDetail : public testing::PortfolioPage {};
 
-TEST_F(ProjectDetail, OneProjectByItsId) {
+TEST_P(ProjectDetail, OneProjectByItsId) {
   db.Exec(
       "INSERT INTO Resource (ID, LastName) VALUES (3, 'Baker');"
       "INSERT INTO ProjectMaster VALUES (7, 'Dock', 'P-7', 2, 4, 3, 3, 1, 5, 12.5, 40, '2026-01-05',"
@@ -49,6 +49,8 @@ TEST_F(ProjectDetail, OneProjectByItsId) {
   EXPECT_EQ(RowCell(grid, 1, 30), Variant("e"));
   EXPECT_TRUE(RowCell(grid, 1, 31).IsEmpty());
 }
+
+KSMAIN_ON_BOTH_ENGINES(ProjectDetail);
 
 }  // namespace
 }  // namespace ksmain

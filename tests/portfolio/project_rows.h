@@ -31,16 +31,9 @@ inline void AddProjects(TempDb& db) {
       " (15, 'P-15', 'Half', 1, 1, 2, 1, 1, 1, 20, '2030-01-01', '2030-04-11', '2030-02-20');");
 }
 
-class PortfolioPage : public ::testing::Test {
- protected:
-  TempDb db{TempDb::Kind::Portfolio};
-  Kestrel k;
-  Variant grid, connect = db.connect();
-};
-
-// The same page on the engine the suite is instantiated for; SetUp skips the server cases
-// when the run has no server.
-class PortfolioPageOn : public ::testing::TestWithParam<Engine> {
+// The page on the engine the suite is instantiated for; SetUp skips the server cases when
+// the run has no server (suites with rows of their own call it first).
+class PortfolioPage : public ::testing::TestWithParam<Engine> {
  protected:
   void SetUp() override { KSMAIN_SKIP_WITHOUT_SERVER(GetParam()); }
   TempDb db{TempDb::Kind::Portfolio, false, GetParam()};

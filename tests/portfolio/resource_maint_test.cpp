@@ -2,19 +2,18 @@
 #include <gtest/gtest.h>
 
 #include "ksmain/kestrel.h"
-#include "support/fixture.h"
+#include "portfolio/project_rows.h"
 
 namespace ksmain {
 namespace {
-
-using testing::TempDb;
 
 Variant ResourceForm(Variant id, Variant first, Variant last, Variant title, Variant action) {
   return Variant(VarArray::Of({"unread'", id, "a.b", "", first, last, title, "3", "x/y", action}));
 }
 
-TEST(ResourceMaint, ActionsEncodingAndRC) {
-  TempDb db{TempDb::Kind::Portfolio};
+class ResourceMaint : public testing::PortfolioPage {};
+
+TEST_P(ResourceMaint, ActionsEncodingAndRC) {
   db.Exec("INSERT INTO Resource (ID, FirstName, LastName, Department) VALUES (4, 'Ann', 'Lee', 2)");
   struct Case {
     const char* name;
@@ -23,8 +22,8 @@ TEST(ResourceMaint, ActionsEncodingAndRC) {
     bool ok;
     const char* rows;  // ID:FirstName:LastName:Title:NoOfProjects in ID order
   };
-  const Variant c = db.connect();
-  const char* const kAdded = "4:Ann:Lee::0,5:Sean:ONeil:Eng&#46; lead:3";
+  const Variant c = connect;
+  const char* const kAdded = "4:Ann:Lee:Null:0|5:Sean:ONeil:Eng&#46; lead:3";
   const Case cases[] = {
       {"1 add with apostrophe", ResourceForm("", "Sean", "O'Neil", "Eng. lead", "add"), c, true, kAdded},
       {"2 action word in other case", ResourceForm(4, "X", "X", "X", "Add"), c, false, kAdded},
@@ -33,16 +32,14 @@ TEST(ResourceMaint, ActionsEncodingAndRC) {
       {"5 key with a condition", ResourceForm("4 or 1=1", "", "", "", "delete"), c, false, kAdded},
       {"6 no database", ResourceForm(4, "", "", "", "delete"), Variant("Data Source=/no/such/p.db"), false, kAdded},
       {"7 update", ResourceForm(5, "Sean", "O Neil", "Dr. (PhD)", "update"), c, true,
-       "4:Ann:Lee::0,5:Sean:O Neil:Dr&#46; &#40;PhD&#41;:3"},
+       "4:Ann:Lee:Null:0|5:Sean:O Neil:Dr&#46; &#40;PhD&#41;:3"},
       {"8 delete", ResourceForm("4", "", "", "", "delete"), c, true, "5:Sean:O Neil:Dr&#46; &#40;PhD&#41;:3"},
   };
-  Kestrel k;
   for (const Case& cs : cases) {
-    Variant form = cs.form, connect = cs.connect, rc = "preset";
-    EXPECT_TRUE(k.Upd_ResourceAll(form, connect, rc).IsEmpty()) << cs.name;
+    Variant form = cs.form, target = cs.connect, rc = "preset";
+    EXPECT_TRUE(k.Upd_ResourceAll(form, target, rc).IsEmpty()) << cs.name;
     EXPECT_EQ(rc, Variant(cs.ok ? "OK" : "preset")) << cs.name;
-    EXPECT_EQ(db.Scalar("SELECT group_concat(ID || ':' || FirstName || ':' || LastName || ':' || "
-                        "ifnull(Title, '') || ':' || NoOfProjects) FROM (SELECT * FROM Resource ORDER BY ID)"),
+    EXPECT_EQ(db.Read("SELECT ID, FirstName, LastName, Title, NoOfProjects FROM Resource ORDER BY ID"),
               cs.rows)
         << cs.name;
     // Elements 1 to 9 come back encoded, element 0 as it was, whatever the outcome.
@@ -50,8 +47,9 @@ TEST(ResourceMaint, ActionsEncodingAndRC) {
     EXPECT_EQ(form.AsArray().at({2}), Variant("a&#46;b")) << cs.name;
     EXPECT_EQ(form.AsArray().at({8}), Variant("x&#47;y")) << cs.name;
   }
-  EXPECT_EQ(db.Scalar("SELECT typeof(NoOfProjects) FROM Resource"), "integer");
 }
+
+KSMAIN_ON_BOTH_ENGINES(ResourceMaint);
 
 }  // namespace
 }  // namespace ksmain

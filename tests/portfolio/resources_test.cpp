@@ -14,6 +14,8 @@ using Strings = std::vector<std::string>;
 class Resources : public testing::PortfolioPage {
  protected:
   void SetUp() override {
+    PortfolioPage::SetUp();
+    if (IsSkipped()) return;
     db.Exec(
         "INSERT INTO Department (id, departmentname) VALUES (1, 'Ops'), (2, 'Sales');"
         "INSERT INTO Resource VALUES (1, 'R1', 1, 'Unassigned', 'Nobody', '', 0),"
@@ -32,7 +34,7 @@ class Resources : public testing::PortfolioPage {
   Variant unused, sort;
 };
 
-TEST_F(Resources, AllPutsUnassignedFirst) {
+TEST_P(Resources, AllPutsUnassignedFirst) {
   struct Case {
     const char* name;
     const char* change;
@@ -59,7 +61,7 @@ TEST_F(Resources, AllPutsUnassignedFirst) {
                     "by lastname, firstname asc"));
 }
 
-TEST_F(Resources, MaintFiltersBySurnamePatternUpToFiveHundredRows) {
+TEST_P(Resources, MaintFiltersBySurnamePatternUpToFiveHundredRows) {
   struct Case {
     Variant pattern;
     Strings last_names;
@@ -83,7 +85,7 @@ TEST_F(Resources, MaintFiltersBySurnamePatternUpToFiveHundredRows) {
   }
   // Row 501 does not fit: rows 1..500 stay, no count, no statement text.
   db.Exec("WITH RECURSIVE n(i) AS (SELECT 100 UNION ALL SELECT i + 1 FROM n WHERE i < 600)"
-          " INSERT INTO Resource (ID, FirstName, LastName) SELECT i, 'F', printf('Z%04d', i) FROM n;");
+          " INSERT INTO Resource (ID, FirstName, LastName) SELECT i, 'F', 'Z0' || i FROM n;");
   Variant pattern = "Z%";
   k.Get_ResourceMaint(grid, connect, unused, sort, pattern);
   EXPECT_TRUE(RowCell(grid, 0, 0).IsEmpty());
@@ -91,7 +93,7 @@ TEST_F(Resources, MaintFiltersBySurnamePatternUpToFiveHundredRows) {
   EXPECT_EQ(RowCell(grid, 500, 4), Variant("Z0599"));
 }
 
-TEST_F(Resources, FlagListsAskOncePerRow) {
+TEST_P(Resources, FlagListsAskOncePerRow) {
   sort = "";
   for (const auto& [date, flags] : {std::pair<Variant, Strings>{Variant("3/2/2026"), {"N", "Y", "Y", "N"}},
                                     {Variant("3/2/2026' or ''='"), {"N", "N", "N", "N"}}}) {
@@ -112,7 +114,7 @@ TEST_F(Resources, FlagListsAskOncePerRow) {
   EXPECT_EQ(RowCell(grid, 4, 7), Variant(""));
 }
 
-TEST_F(Resources, YesNoChecks) {
+TEST_P(Resources, YesNoChecks) {
   struct Case {
     bool step_check;
     Variant resource, key, expected;  // "keep": left as it was
@@ -132,6 +134,8 @@ TEST_F(Resources, YesNoChecks) {
     EXPECT_EQ(flag, c.expected) << c.resource << " " << c.key;
   }
 }
+
+KSMAIN_ON_BOTH_ENGINES(Resources);
 
 }  // namespace
 }  // namespace ksmain

@@ -10,11 +10,10 @@ namespace {
 
 using testing::IsoDate;
 using testing::RowCell;
-using testing::TempDb;
 
-using RevisedDates = testing::PortfolioPage;
+class RevisedDates : public testing::PortfolioPage {};
 
-TEST_F(RevisedDates, NewestEstimateFirstWhateverTheRecordingOrder) {
+TEST_P(RevisedDates, NewestEstimateFirstWhateverTheRecordingOrder) {
   db.Exec("INSERT INTO projectRevisedDates VALUES (1, 4, '2026-03-01', '2026-01-10 08:00:00'),"
           " (2, 4, '2026-12-01', '2026-01-05'), (3, 4, '2026-06-15', '2026-02-01'), (4, 5, '2027-01-01', NULL);");
   Variant unused;
@@ -33,16 +32,14 @@ TEST_F(RevisedDates, NewestEstimateFirstWhateverTheRecordingOrder) {
   EXPECT_EQ(RowCell(grid, 3, 2), IsoDate("2026-01-10 08:00:00"));
 }
 
-TEST(GlobalVars, CounterStartsInRowZero) {
+TEST_P(RevisedDates, GlobalVarsCounterStartsInRowZero) {
   const std::pair<int, Variant> cases[] = {{0, Variant(std::int16_t{-1})},
                                            {1, Variant(std::int16_t{0})},
                                            {2, Variant(std::int16_t{1})},
                                            {3, Variant()}};  // the third row does not fit
   for (const auto& [rows, count] : cases) {
-    TempDb db(TempDb::Kind::Portfolio);
-    for (int i = 0; i < rows; ++i) db.Exec("INSERT INTO globalvars VALUES ('T" + std::to_string(i) + "', 1, 'S')");
-    Kestrel k;
-    Variant grid, connect = db.connect();
+    db.Exec("DELETE FROM globalvars");
+    for (int i = 0; i < rows; ++i) db.Exec("INSERT INTO globalvars VALUES ('T" + std::to_string(i) + "', TRUE, 'S')");
     k.Get_GlobalVars(grid, connect);
     EXPECT_EQ(RowCell(grid, 0, 0), count) << rows;
     for (int r = 0; r <= 1; ++r) {
@@ -52,6 +49,8 @@ TEST(GlobalVars, CounterStartsInRowZero) {
     EXPECT_TRUE(RowCell(grid, 1, 0).IsEmpty());
   }
 }
+
+KSMAIN_ON_BOTH_ENGINES(RevisedDates);
 
 }  // namespace
 }  // namespace ksmain

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -27,6 +28,37 @@
 
 namespace ksmain::testing {
 
+// The name of a server database holding `kind`'s empty schema, for fresh databases to be
+// copied from: copying is far cheaper than running the schema's tables and functions for
+// every case. The first process to need it builds it under a name of its own and renames
+// it when complete, so no one copies a half-made one; the name carries a hash of the
+// schema, so the cluster (kept between runs) never serves an older schema.
+inline std::string ServerTemplate(bool catalogue) {
+  const std::string ddl =
+      schema::ServerDdl(catalogue ? schema::CatalogueDdl() : schema::PortfolioDdl(), catalogue);
+  const std::string name = std::string("ksmain_tpl_") + (catalogue ? "c" : "p") +
+                           std::to_string(std::hash<std::string>{}(ddl) % 1000000007u);
+  const std::string server = ServerString().value();
+  data::EngineDatabase admin = data::EngineDatabase::Open(server + "Database=postgres;");
+  if (!admin.Rows("SELECT 1 FROM pg_database WHERE datname = '" + name + "'").empty()) return name;
+  const std::string part = name + "_" + std::to_string(::getpid());
+  admin.Script("DROP DATABASE IF EXISTS \"" + part + "\" WITH (FORCE)");
+  admin.Script("CREATE DATABASE \"" + part + "\" TEMPLATE template0 ENCODING 'UTF8'");
+  const std::string connect = server + "Database=" + part + ";";
+  if (catalogue) {
+    schema::CreateCatalogueDatabase(connect, false);
+  } else {
+    schema::CreatePortfolioDatabase(connect, false);
+  }
+  data::ResetPool();  // a database is renamed or copied only with no one connected
+  try {
+    admin.Script("ALTER DATABASE \"" + part + "\" RENAME TO \"" + name + "\"");
+  } catch (...) {  // another process published it first
+    admin.Script("DROP DATABASE IF EXISTS \"" + part + "\" WITH (FORCE)");
+  }
+  return name;
+}
+
 class TempDb {
  public:
   enum class Kind { Portfolio, Catalogue };
@@ -36,12 +68,15 @@ class TempDb {
   explicit TempDb(Kind kind, bool demo = false, Engine engine = Engine::Embedded) : engine_(engine) {
     if (engine == Engine::Server) {
       if (!ServerString()) return;
-      server_ = std::make_unique<ServerDatabase>();
+      // The catalogue's fixed connection string names its database.
+      const bool catalogue = kind == Kind::Catalogue;
+      server_ = std::make_unique<ServerDatabase>(catalogue ? "veldaSQL" : "",
+                                                 demo ? "template0" : ServerTemplate(catalogue));
       path_ = server_->connect();
-      if (kind == Kind::Portfolio) {
-        schema::CreatePortfolioDatabase(path_, demo);
-      } else {
+      if (demo && catalogue) {
         schema::CreateCatalogueDatabase(path_, demo);
+      } else if (demo) {
+        schema::CreatePortfolioDatabase(path_, demo);
       }
       admin_.emplace(data::EngineDatabase::Open(path_));
       return;
@@ -78,9 +113,29 @@ class TempDb {
   Variant connect() const {
     return Variant(engine_ == Engine::Server ? path_ : "Data Source=" + path_);
   }
+  // What a `server=` name is mapped to for this database to be reached by its name: the
+  // folder holding the file, or the server's ODBC string.
+  std::string source() const { return server_ ? server_->server() : dir_.string(); }
+
+  // Every row of a Jet SELECT as a page reads it through the library: cells joined by ':',
+  // rows by '|', Null as "Null"; the same text on both engines.
+  std::string Read(const std::string& select) const {
+    data::DataLink link(connect(), sql::Dialect::Jet);
+    data::Recordset& rs = link.Query(select);
+    std::string out;
+    for (bool first = true; !rs.AtEof(); rs.MoveNext(), first = false) {
+      if (!first) out += '|';
+      for (int i = 0; i < rs.FieldCount(); ++i) {
+        const Variant v = rs.Field(i);
+        out += (i ? ":" : "") + (v.IsNull() ? std::string("Null") : vb::CStr(v));
+      }
+    }
+    return out;
+  }
 
   // Runs statements directly (fixture set-up), separated by ";".
   void Exec(const std::string& sql) {
+    if (sql.empty()) return;
     if (engine_ == Engine::Server) {
       Admin().Script(sql);
       return;
