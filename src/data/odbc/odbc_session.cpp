@@ -259,8 +259,8 @@ struct OdbcSession::Bindings {
 // The result columns of a prepared statement, described once and bound to buffers that
 // take a block of rows per fetch: reading cell by cell (one driver call per value, each
 // converting the value again) cost more than the server's own work. Text comes as the
-// server's UTF-8 bytes, every other value as its text (numbers, timestamps, money), and is
-// converted here; a value longer than its cell is read whole from the driver.
+// server's UTF-8 bytes, timestamps as their parts, numbers and money as their text, and
+// is converted here; a value longer than its cell is read whole from the driver.
 struct OdbcSession::ResultBlock {
   static constexpr SQLULEN kRows = 32;
   // Bytes per cell: most texts of a page fit; longer ones take the slower path.
@@ -282,6 +282,10 @@ struct OdbcSession::ResultBlock {
   static bool IsText(SQLSMALLINT t) {
     return t == SQL_CHAR || t == SQL_VARCHAR || t == SQL_LONGVARCHAR || t == SQL_WCHAR ||
            t == SQL_WVARCHAR || t == SQL_WLONGVARCHAR;
+  }
+
+  static bool IsStamp(SQLSMALLINT t) {
+    return t == SQL_TYPE_TIMESTAMP || t == SQL_TYPE_DATE || t == SQL_TIMESTAMP || t == SQL_DATE;
   }
 
   // Describes and binds the statement's columns unless done for this statement already
@@ -307,7 +311,12 @@ struct OdbcSession::ResultBlock {
       // unknown type) come as UTF-16, numbers and dates as their text, which is ASCII.
       c.c_type = SQL_C_CHAR;
       c.width = kValueWidth;
-      if (IsText(c.sql_type)) {
+      if (IsStamp(c.sql_type)) {
+        // The driver reads a timestamp into its parts in any case; as text it would write
+        // them out again for us to read back.
+        c.c_type = SQL_C_TYPE_TIMESTAMP;
+        c.width = sizeof(SQL_TIMESTAMP_STRUCT);
+      } else if (IsText(c.sql_type)) {
         SQLWCHAR type_name[64];
         SQLSMALLINT type_length = 0;
         SQLColAttributeW(stmt, static_cast<SQLUSMALLINT>(i), SQL_DESC_TYPE_NAME, type_name, sizeof type_name,
@@ -336,36 +345,6 @@ struct OdbcSession::ResultBlock {
 };
 
 namespace {
-
-// "YYYY-MM-DD[ hh:mm:ss[.fraction][zone]]" as the server writes dates and timestamps in
-// the ISO style; the fraction and zone are left off, as the driver's timestamp was read.
-std::optional<vb::DateParts> IsoStamp(std::string_view t) {
-  auto number = [&](std::size_t at, std::size_t n, int& out) {
-    if (at + n > t.size()) return false;
-    int v = 0;
-    for (std::size_t k = at; k < at + n; ++k) {
-      if (t[k] < '0' || t[k] > '9') return false;
-      v = v * 10 + (t[k] - '0');
-    }
-    out = v;
-    return true;
-  };
-  vb::DateParts p;
-  if (!number(0, 4, p.year) || t.size() < 10 || t[4] != '-' || !number(5, 2, p.month) || t[7] != '-' ||
-      !number(8, 2, p.day))
-    return std::nullopt;
-  if (t.size() > 10) {
-    if (t[10] != ' ' && t[10] != 'T') {
-      // "... BC" and the like: no date a recordset holds.
-      return std::nullopt;
-    }
-    if (!number(11, 2, p.hour) || t.size() < 19 || t[13] != ':' || !number(14, 2, p.minute) || t[16] != ':' ||
-        !number(17, 2, p.second))
-      return std::nullopt;
-    if (t.size() > 19 && t.find(" BC", 19) != std::string_view::npos) return std::nullopt;
-  }
-  return p;
-}
 
 class OdbcCursor final : public Cursor {
  public:
@@ -464,6 +443,23 @@ class OdbcCursor final : public Cursor {
       long_ = Narrow(wide.data(), wide.size());
       return long_;
     };
+    if (c.c_type == SQL_C_TYPE_TIMESTAMP) {
+      // A date the statement reads as text: as the driver writes it.
+      const SQL_TIMESTAMP_STRUCT ts = Stamp(i);
+      char buffer[40];
+      int n = std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", ts.year, ts.month, ts.day);
+      if (c.sql_type != SQL_TYPE_DATE && c.sql_type != SQL_DATE) {
+        n += std::snprintf(buffer + n, sizeof buffer - static_cast<std::size_t>(n), " %02d:%02d:%02d", ts.hour,
+                           ts.minute, ts.second);
+        if (ts.fraction != 0) {
+          n += std::snprintf(buffer + n, sizeof buffer - static_cast<std::size_t>(n), ".%06u",
+                             static_cast<unsigned>(ts.fraction / 1000));
+          while (buffer[n - 1] == '0') --n;
+        }
+      }
+      long_.assign(buffer, static_cast<std::size_t>(n));
+      return std::string_view(long_);
+    }
     if (length != SQL_NO_TOTAL && length >= 0 && length <= room(c.width))
       return utf8(std::string_view(c.cells.data() + static_cast<std::size_t>(c.width) * position_,
                                    static_cast<std::size_t>(length)));
@@ -489,6 +485,13 @@ class OdbcCursor final : public Cursor {
     if (c.c_type == SQL_C_WCHAR) return utf8(bytes);
     long_ = std::move(bytes);
     return std::string_view(long_);
+  }
+
+  SQL_TIMESTAMP_STRUCT Stamp(std::size_t i) const {
+    const auto& c = block_.columns[i];
+    SQL_TIMESTAMP_STRUCT ts{};
+    std::memcpy(&ts, c.cells.data() + static_cast<std::size_t>(c.width) * position_, sizeof ts);
+    return ts;
   }
 
   Variant Read(std::size_t i) {
@@ -536,19 +539,26 @@ class OdbcCursor final : public Cursor {
         return Variant(t == "1" || t == "t" || t == "true" || t == "-1" || t == "y" || t == "yes");
       }
       case sql::ColumnType::Date: {
-        auto text = Text(i);
-        if (!text) return Variant::Null();
-        if (sql_type != SQL_TYPE_TIMESTAMP && sql_type != SQL_TYPE_DATE && sql_type != SQL_TIMESTAMP &&
-            sql_type != SQL_DATE) {
+        if (block_.columns[i].c_type != SQL_C_TYPE_TIMESTAMP) {
           // A date held as text (a procedure's untyped column): the runtime's rules, and
           // the text itself when it is no date, as the embedded engine does.
+          auto text = Text(i);
+          if (!text) return Variant::Null();
           if (auto serial = vb::ParseIso(*text)) return Variant::FromDate(*serial);
           if (auto serial = vb::ParseDate(*text)) return Variant::FromDate(*serial);
           return Variant(std::string(*text));
         }
-        auto parts = IsoStamp(*text);
-        if (!parts || parts->year < 100 || parts->year > 9999) return Variant::Null();
-        return Variant::FromDate(vb::DateSerial(*parts));
+        if (block_.columns[i].lengths[position_] == SQL_NULL_DATA) return Variant::Null();
+        const SQL_TIMESTAMP_STRUCT ts = Stamp(i);
+        if (ts.year < 100 || ts.year > 9999) return Variant::Null();
+        vb::DateParts parts;
+        parts.year = ts.year;
+        parts.month = ts.month;
+        parts.day = ts.day;
+        parts.hour = ts.hour;
+        parts.minute = ts.minute;
+        parts.second = ts.second;
+        return Variant::FromDate(vb::DateSerial(parts));
       }
       case sql::ColumnType::String:
       case sql::ColumnType::Unknown: break;
