@@ -324,9 +324,7 @@ struct OdbcSession::ResultBlock {
         const std::string type = Lower(Narrow(
             type_name, std::clamp<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(type_length, 0)) /
                                                    sizeof(SQLWCHAR), 0, 63)));
-        const bool server_text = type == "text" || type == "varchar" || type == "bpchar" || type == "char" ||
-                                 type == "citext" || type == "name";
-        c.c_type = server_text ? SQL_C_BINARY : SQL_C_WCHAR;
+        c.c_type = type == "text" || type == "varchar" ? SQL_C_BINARY : type == "unknown" ? SQL_C_CHAR : SQL_C_WCHAR;
         c.width = kTextWidth;
       }
       c.cells.resize(static_cast<std::size_t>(c.width) * kRows);
