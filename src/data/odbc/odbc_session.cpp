@@ -305,27 +305,17 @@ struct OdbcSession::ResultBlock {
         return false;
       }
       c.name = Narrow(name, static_cast<std::size_t>(std::clamp<SQLSMALLINT>(name_length, 0, 255)));
-      // The server's text types come as binary, which is the text as the server sent it
-      // (UTF-8), with no round trip through UTF-16 or the process's locale. The driver
-      // refuses binary for its other types: those described as text (a boolean, an
-      // unknown type) come as UTF-16, numbers and dates as their text, which is ASCII.
+      // Text and every other value the driver describes as text (a boolean, an extension
+      // type such as citext) come as narrow text: on a connection made through the narrow
+      // entry point that is the server's own UTF-8, with no round trip through UTF-16.
+      // Numbers and money come as their text, which is ASCII.
       c.c_type = SQL_C_CHAR;
-      c.width = kValueWidth;
+      c.width = IsText(c.sql_type) ? kTextWidth : kValueWidth;
       if (IsStamp(c.sql_type)) {
         // The driver reads a timestamp into its parts in any case; as text it would write
         // them out again for us to read back.
         c.c_type = SQL_C_TYPE_TIMESTAMP;
         c.width = sizeof(SQL_TIMESTAMP_STRUCT);
-      } else if (IsText(c.sql_type)) {
-        SQLWCHAR type_name[64];
-        SQLSMALLINT type_length = 0;
-        SQLColAttributeW(stmt, static_cast<SQLUSMALLINT>(i), SQL_DESC_TYPE_NAME, type_name, sizeof type_name,
-                         &type_length, nullptr);
-        const std::string type = Lower(Narrow(
-            type_name, std::clamp<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(type_length, 0)) /
-                                                   sizeof(SQLWCHAR), 0, 63)));
-        c.c_type = type == "text" || type == "varchar" ? SQL_C_BINARY : type == "unknown" ? SQL_C_CHAR : SQL_C_WCHAR;
-        c.width = kTextWidth;
       }
       c.cells.resize(static_cast<std::size_t>(c.width) * kRows);
       c.lengths.resize(kRows);
@@ -430,17 +420,6 @@ class OdbcCursor final : public Cursor {
     const auto& c = block_.columns[i];
     const SQLLEN length = c.lengths[position_];
     if (length == SQL_NULL_DATA) return std::nullopt;
-    // Room for the value in a cell or a piece, less the terminator the driver writes.
-    const auto room = [&c](SQLLEN width) {
-      return width - (c.c_type == SQL_C_CHAR ? 1 : c.c_type == SQL_C_WCHAR ? SQLLEN{sizeof(SQLWCHAR)} : 0);
-    };
-    const auto utf8 = [&](std::string_view bytes) -> std::string_view {
-      if (c.c_type != SQL_C_WCHAR) return bytes;
-      std::basic_string<SQLWCHAR> wide(bytes.size() / sizeof(SQLWCHAR), 0);
-      std::memcpy(wide.data(), bytes.data(), wide.size() * sizeof(SQLWCHAR));
-      long_ = Narrow(wide.data(), wide.size());
-      return long_;
-    };
     if (c.c_type == SQL_C_TYPE_TIMESTAMP) {
       // A date the statement reads as text: as the driver writes it.
       const SQL_TIMESTAMP_STRUCT ts = Stamp(i);
@@ -458,15 +437,16 @@ class OdbcCursor final : public Cursor {
       long_.assign(buffer, static_cast<std::size_t>(n));
       return std::string_view(long_);
     }
-    if (length != SQL_NO_TOTAL && length >= 0 && length <= room(c.width))
-      return utf8(std::string_view(c.cells.data() + static_cast<std::size_t>(c.width) * position_,
-                                   static_cast<std::size_t>(length)));
+    // The driver writes a terminator after the text.
+    if (length != SQL_NO_TOTAL && length >= 0 && length < c.width)
+      return std::string_view(c.cells.data() + static_cast<std::size_t>(c.width) * position_,
+                              static_cast<std::size_t>(length));
     if (!SQL_SUCCEEDED(SQLSetPos(lease_.stmt, static_cast<SQLSETPOSIROW>(position_ + 1), SQL_POSITION,
                                  SQL_LOCK_NO_CHANGE)))
       Fail();
-    std::string bytes;
-    alignas(SQLWCHAR) char piece[4096];
-    const auto piece_room = static_cast<std::size_t>(room(sizeof piece));
+    long_.clear();
+    char piece[4096];
+    const std::size_t piece_room = sizeof piece - 1;
     for (;;) {
       SQLLEN indicator = 0;
       SQLRETURN rc = SQLGetData(lease_.stmt, static_cast<SQLUSMALLINT>(i + 1), c.c_type, piece, sizeof piece,
@@ -477,11 +457,9 @@ class OdbcCursor final : public Cursor {
       std::size_t got = piece_room;
       if (indicator != SQL_NO_TOTAL && indicator >= 0 && static_cast<std::size_t>(indicator) < piece_room)
         got = static_cast<std::size_t>(indicator);
-      bytes.append(piece, got);
+      long_.append(piece, got);
       if (rc == SQL_SUCCESS) break;  // SQL_SUCCESS_WITH_INFO: more to come
     }
-    if (c.c_type == SQL_C_WCHAR) return utf8(bytes);
-    long_ = std::move(bytes);
     return std::string_view(long_);
   }
 
@@ -614,9 +592,12 @@ OdbcSession::OdbcSession(const std::string& connect, int timeout_seconds) : time
   try {
     SQLSetConnectAttr(dbc_, SQL_ATTR_LOGIN_TIMEOUT,
                       reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(std::clamp(timeout_seconds, 1, 3600))), 0);
-    std::basic_string<SQLWCHAR> text = Wide(connect);
-    SQLRETURN rc = SQLDriverConnectW(dbc_, nullptr, text.data(), static_cast<SQLSMALLINT>(text.size()),
-                                     nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+    // Connected through the narrow entry point, the driver hands narrow text over as the
+    // server's UTF-8 whatever the process's locale (through the wide one it would convert
+    // to that locale's character set); statements and parameters still go wide.
+    std::string text = connect;
+    SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, reinterpret_cast<SQLCHAR*>(text.data()),
+                                    static_cast<SQLSMALLINT>(text.size()), nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
     if (!SQL_SUCCEEDED(rc)) {
       Diagnostic d = ReadDiagnostic(SQL_HANDLE_DBC, dbc_);
       throw VbError(err::kDatabaseError, d.message);
