@@ -193,8 +193,8 @@ void BM_ProjectListAll_Member(benchmark::State& state) {
 }
 BENCHMARK(BM_ProjectListAll_Member)->ArgName("grown")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-// The members' RIGHT JOIN chain as the server receives it; the five filters are the
-// page's empty choices, sent as '%'.
+// The members' RIGHT JOIN chain exactly as the server receives it (taken from the server's
+// statement log); the five filters are the page's empty choices, sent as '%'.
 constexpr const char* kProjectList =
     "SELECT \"projectmaster\".\"projectno\" AS \"projectno\", \"projectmaster\".\"nameofproject\" AS \"nameofproject\", "
     "\"projectmaster\".\"percentcompleted\" AS \"percentcompleted\", \"projectmaster\".\"estdatecompleted\" AS \"estdatecompleted\", "
@@ -208,9 +208,11 @@ constexpr const char* kProjectList =
     "LEFT JOIN \"priority\" ON \"priority\".\"id\" = \"projectmaster\".\"priority\" "
     "LEFT JOIN \"status\" ON \"status\".\"id\" = \"projectmaster\".\"status\" "
     "LEFT JOIN \"department\" ON \"department\".\"id\" = \"projectmaster\".\"department\" "
-    "WHERE CAST(\"projectmaster\".\"status\" AS text) LIKE $1 AND CAST(\"projectmaster\".\"department\" AS text) LIKE $2 "
-    "AND CAST(\"projectmaster\".\"projectowner\" AS text) LIKE $3 AND CAST(\"projectmaster\".\"priority\" AS text) LIKE $4 "
-    "AND CAST(\"projectmaster\".\"projecttype\" AS text) LIKE $5 "
+    "WHERE ks_like(CAST(\"projectmaster\".\"status\" AS text), $1, 'J') "
+    "AND ks_like(CAST(\"projectmaster\".\"department\" AS text), $2, 'J') "
+    "AND ks_like(CAST(\"projectmaster\".\"projectowner\" AS text), $3, 'J') "
+    "AND ks_like(CAST(\"projectmaster\".\"priority\" AS text), $4, 'J') "
+    "AND ks_like(CAST(\"projectmaster\".\"projecttype\" AS text), $5, 'J') "
     "ORDER BY \"projectrank\" DESC NULLS LAST, ks_datevalue(\"estdatestarted\") NULLS FIRST";
 
 // Result column -> grid column, as the member maps them.

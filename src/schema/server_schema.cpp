@@ -202,7 +202,7 @@ CREATE OR REPLACE FUNCTION ks_datecalc(a timestamp, b timestamp, op text) RETURN
 -- character, [abc], [a-c], [^a-c] (Jet also [!a-c]) a class, [%] the character itself,
 -- `esc` before a character the character itself. Made into an anchored regular expression
 -- with every other character quoted, so no pattern can be more than a pattern.
-CREATE OR REPLACE FUNCTION ks_like(s text, pattern text, dialect text, esc text DEFAULT NULL)
+CREATE OR REPLACE FUNCTION ks_like_classes(s text, pattern text, dialect text, esc text)
   RETURNS boolean LANGUAGE plpgsql IMMUTABLE AS $$
 DECLARE
   p text := upper(pattern);
@@ -255,6 +255,14 @@ BEGIN
   END LOOP;
   RETURN upper(s) ~ ('^(?:' || re || ')$');
 END $$;
+-- Most patterns have no class and no escape character: the server's own LIKE on the
+-- upper-cased texts (no escape character, so a backslash is itself) matches them exactly as
+-- the expression above would. A plain SQL body, so the planner writes it into the statement
+-- instead of calling a function per row.
+CREATE OR REPLACE FUNCTION ks_like(s text, pattern text, dialect text, esc text DEFAULT NULL)
+  RETURNS boolean LANGUAGE sql IMMUTABLE AS $$
+  SELECT CASE WHEN esc IS NULL AND strpos(pattern, '[') = 0 THEN upper(s) LIKE upper(pattern) ESCAPE ''
+              ELSE ks_like_classes(s, pattern, dialect, esc) END $$;
 -- Date intervals by the runtime's letters (yyyy q m y d w ww h n s); the analyzer maps the
 -- T-SQL part names to them.
 CREATE OR REPLACE FUNCTION ks_dateadd(iv text, n double precision, d timestamp) RETURNS timestamp

@@ -110,6 +110,9 @@ const Fact kFacts[] = {
     {"like-2.8", kTSql, "select ID from facts where '[x' like '![x' escape '!' and ID = 1", "Long 1"},
     {"like-2.10", kJet, "select 'a' like '[a'", "error: Invalid pattern string"},
     {"like-2.9", kTSql, "select ID from facts where description not like '%o%'", "Long 1"},
+    // A backslash and a regular expression's characters are themselves.
+    {"like-2.12", kJet, "select 'a\\b' like 'A\\_', 'abc' like 'a.c', 'a%c' like 'A%C'",
+     "Boolean True, Boolean False, Boolean True"},
     // Comments and double quotes.
     {"lex-3.1", kJet, "select 30--7", "Long 37"},
     {"lex-3.2", kTSql, "select 30--7\n", "Long 30"},

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -179,6 +180,44 @@ TEST_P(EngineData, ValueKinds) {
       EXPECT_EQ(vb::CStr(v), cases[i].text);
     }
   }
+}
+
+// Texts of every length come back whole and exact, non-ASCII included, over more rows
+// than one fetch takes, NULLs among them.
+TEST_P(EngineData, TextsComeBackWhole) {
+  const auto text_of = [](int id) -> std::optional<std::string> {
+    if (id % 10 == 0) return std::nullopt;
+    std::string text;
+    for (int k = 0; k < id * id; ++k) text += "a\xC3\xA9\xE6\x97\xA5\xF0\x9F\x98\x80-";  // aé日😀-
+    return text;
+  };
+  constexpr int kRows = 75;
+  Connection connection(sql::Dialect::Jet);
+  connection.Open(connect_);
+  for (int id = 100; id < 100 + kRows; ++id) {
+    const auto text = text_of(id - 100 + 1);
+    connection.Execute("INSERT INTO kinds (ID, name) VALUES (" + std::to_string(id) + ", " +
+                       (text ? "'" + *text + "'" : std::string("NULL")) + ")");
+  }
+  connection.Close();
+  DataLink link(Variant(connect_), sql::Dialect::Jet);
+  Recordset& rs = link.Query("SELECT ID, name FROM kinds WHERE ID >= 100 ORDER BY ID");
+  int seen = 0;
+  for (; !rs.AtEof(); rs.MoveNext(), ++seen) {
+    const int n = seen + 1;
+    SCOPED_TRACE("row " + std::to_string(n));
+    EXPECT_EQ(vb::CLng(rs.Field("ID")), 99 + n);
+    const Variant v = rs.Field("name");
+    const auto text = text_of(n);
+    if (!text) {
+      EXPECT_EQ(v.kind(), VarKind::Null);
+      continue;
+    }
+    ASSERT_EQ(v.kind(), VarKind::String);
+    EXPECT_EQ(v.AsString().size(), text->size());
+    EXPECT_TRUE(v.AsString() == *text);
+  }
+  EXPECT_EQ(seen, kRows);
 }
 
 TEST_P(EngineData, RowsAffected) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cstring>
 #include <cstdlib>
 #include <ctime>
 #include <mutex>
@@ -255,39 +256,111 @@ struct OdbcSession::Bindings {
 
 // ---- Cursor ----------------------------------------------------------------------------
 
+// The result columns of a prepared statement, described once and bound to buffers that
+// take a block of rows per fetch: reading cell by cell (one driver call per value, each
+// converting the value again) cost more than the server's own work. Text comes as the
+// server's UTF-8 bytes, timestamps as their parts, numbers and money as their text, and
+// is converted here; a value longer than its cell is read whole from the driver.
+struct OdbcSession::ResultBlock {
+  static constexpr SQLULEN kRows = 32;
+  // Bytes per cell: most texts of a page fit; longer ones take the slower path.
+  static constexpr SQLLEN kTextWidth = 256;
+  static constexpr SQLLEN kValueWidth = 48;
+
+  struct Column {
+    std::string name;  // as the server describes it
+    SQLSMALLINT sql_type = 0;
+    SQLSMALLINT digits = 0;
+    SQLSMALLINT c_type = SQL_C_CHAR;
+    SQLLEN width = 0;
+    std::vector<char> cells;
+    std::vector<SQLLEN> lengths;
+  };
+  std::vector<Column> columns;
+  SQLULEN fetched = 0;
+
+  static bool IsText(SQLSMALLINT t) {
+    return t == SQL_CHAR || t == SQL_VARCHAR || t == SQL_LONGVARCHAR || t == SQL_WCHAR ||
+           t == SQL_WVARCHAR || t == SQL_WLONGVARCHAR;
+  }
+
+  static bool IsStamp(SQLSMALLINT t) {
+    return t == SQL_TYPE_TIMESTAMP || t == SQL_TYPE_DATE || t == SQL_TIMESTAMP || t == SQL_DATE;
+  }
+
+  // Describes and binds the statement's columns unless done for this statement already
+  // (the same prepared text gives the same columns); false when the driver refuses.
+  bool Bind(SQLHSTMT stmt, SQLSMALLINT count) {
+    if (columns.size() == static_cast<std::size_t>(count) && !columns.empty()) return true;
+    SQLFreeStmt(stmt, SQL_UNBIND);
+    columns.assign(static_cast<std::size_t>(count), Column{});
+    for (SQLSMALLINT i = 1; i <= count; ++i) {
+      Column& c = columns[static_cast<std::size_t>(i - 1)];
+      SQLWCHAR name[256];
+      SQLSMALLINT name_length = 0, nullable = 0;
+      SQLULEN size = 0;
+      if (!SQL_SUCCEEDED(SQLDescribeColW(stmt, i, name, 256, &name_length, &c.sql_type, &size, &c.digits,
+                                         &nullable))) {
+        columns.clear();
+        return false;
+      }
+      c.name = Narrow(name, static_cast<std::size_t>(std::clamp<SQLSMALLINT>(name_length, 0, 255)));
+      // Text and every other value the driver describes as text (a boolean, an extension
+      // type such as citext) come as narrow text: on a connection made through the narrow
+      // entry point that is the server's own UTF-8, with no round trip through UTF-16.
+      // Numbers and money come as their text, which is ASCII.
+      c.c_type = SQL_C_CHAR;
+      c.width = IsText(c.sql_type) ? kTextWidth : kValueWidth;
+      if (IsStamp(c.sql_type)) {
+        // The driver reads a timestamp into its parts in any case; as text it would write
+        // them out again for us to read back.
+        c.c_type = SQL_C_TYPE_TIMESTAMP;
+        c.width = sizeof(SQL_TIMESTAMP_STRUCT);
+      }
+      c.cells.resize(static_cast<std::size_t>(c.width) * kRows);
+      c.lengths.resize(kRows);
+      if (!SQL_SUCCEEDED(SQLBindCol(stmt, static_cast<SQLUSMALLINT>(i), c.c_type, c.cells.data(), c.width,
+                                    c.lengths.data()))) {
+        columns.clear();
+        SQLFreeStmt(stmt, SQL_UNBIND);
+        return false;
+      }
+    }
+    SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(kRows), 0);
+    SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
+    return true;
+  }
+};
+
 namespace {
 
 class OdbcCursor final : public Cursor {
  public:
   OdbcCursor(OdbcSession& session, OdbcSession::Lease lease,
              std::shared_ptr<const sql::Translation> translation)
-      : session_(session), lease_(std::move(lease)) {
+      : session_(session), lease_(std::move(lease)), block_(*lease_.block) {
     SQLSMALLINT count = 0;
     if (!SQL_SUCCEEDED(SQLNumResultCols(lease_.stmt, &count))) Fail();
+    if (!block_.Bind(lease_.stmt, count)) Fail();
     const bool by_translation =
         translation && static_cast<int>(translation->columns.size()) == count;
-    for (SQLSMALLINT i = 1; i <= count; ++i) {
-      SQLWCHAR name[256];
-      SQLSMALLINT name_length = 0, sql_type = 0, digits = 0, nullable = 0;
-      SQLULEN size = 0;
-      if (!SQL_SUCCEEDED(SQLDescribeColW(lease_.stmt, i, name, 256, &name_length, &sql_type,
-                                         &size, &digits, &nullable)))
-        Fail();
+    for (std::size_t i = 0; i < block_.columns.size(); ++i) {
+      const auto& column = block_.columns[i];
       sql::ColumnType type = sql::ColumnType::Unknown;
       if (by_translation) {
-        names_.push_back(translation->columns[static_cast<std::size_t>(i - 1)].name);
-        type = translation->columns[static_cast<std::size_t>(i - 1)].type;
+        names_.push_back(translation->columns[i].name);
+        type = translation->columns[i].type;
       } else {
-        names_.push_back(Narrow(name, std::clamp<SQLSMALLINT>(name_length, 0, 255)));
+        names_.push_back(column.name);
       }
       mixed_.push_back(by_translation && type == sql::ColumnType::Unknown);
-      if (type == sql::ColumnType::Unknown) type = FromSqlType(sql_type);
+      if (type == sql::ColumnType::Unknown) type = FromSqlType(column.sql_type);
       // Money is kept with four decimals (the currency domain); a result column the
       // statement could not type (a procedure's) is known by that scale.
-      if (!by_translation && (sql_type == SQL_NUMERIC || sql_type == SQL_DECIMAL) && digits == 4)
+      if (!by_translation && (column.sql_type == SQL_NUMERIC || column.sql_type == SQL_DECIMAL) &&
+          column.digits == 4)
         type = sql::ColumnType::Currency;
       types_.push_back(type);
-      sql_types_.push_back(sql_type);
     }
     row_.resize(names_.size());
   }
@@ -299,19 +372,22 @@ class OdbcCursor final : public Cursor {
   Variant Value(int column) const override { return row_.at(static_cast<std::size_t>(column)); }
 
   void Next() override {
-    SQLRETURN rc = SQLFetch(lease_.stmt);
-    if (rc == SQL_NO_DATA) {
-      has_row_ = false;
-      return;
-    }
-    if (!SQL_SUCCEEDED(rc)) {
-      has_row_ = false;
-      Fail();
+    if (++position_ >= block_.fetched) {
+      block_.fetched = 0;
+      position_ = 0;
+      SQLRETURN rc = SQLFetch(lease_.stmt);
+      if (rc == SQL_NO_DATA || (SQL_SUCCEEDED(rc) && block_.fetched == 0)) {
+        has_row_ = false;
+        return;
+      }
+      if (!SQL_SUCCEEDED(rc)) {
+        has_row_ = false;
+        Fail();
+      }
     }
     has_row_ = true;
-    // Every column at once and in order: drivers need not read columns out of order or
-    // twice, and a member may read a field several times.
-    for (std::size_t i = 0; i < row_.size(); ++i) row_[i] = Read(static_cast<SQLUSMALLINT>(i + 1), i);
+    // Every column at once: a member may read a field several times.
+    for (std::size_t i = 0; i < row_.size(); ++i) row_[i] = Read(i);
   }
 
  private:
@@ -338,78 +414,119 @@ class OdbcCursor final : public Cursor {
     }
   }
 
-  // The whole value as text (UTF-8), read in pieces; nullopt for NULL.
-  std::optional<std::string> Text(SQLUSMALLINT column) {
-    std::basic_string<SQLWCHAR> all;
-    SQLWCHAR buffer[1024];
+  // The current row's value of a column as text (UTF-8); nullopt for NULL. A value longer
+  // than its cell is read whole from the driver at this row.
+  std::optional<std::string_view> Text(std::size_t i) {
+    const auto& c = block_.columns[i];
+    const SQLLEN length = c.lengths[position_];
+    if (length == SQL_NULL_DATA) return std::nullopt;
+    if (c.c_type == SQL_C_TYPE_TIMESTAMP) {
+      // A date the statement reads as text: as the driver writes it.
+      const SQL_TIMESTAMP_STRUCT ts = Stamp(i);
+      char buffer[40];
+      int n = std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", ts.year, ts.month, ts.day);
+      if (c.sql_type != SQL_TYPE_DATE && c.sql_type != SQL_DATE) {
+        n += std::snprintf(buffer + n, sizeof buffer - static_cast<std::size_t>(n), " %02d:%02d:%02d", ts.hour,
+                           ts.minute, ts.second);
+        if (ts.fraction != 0) {
+          n += std::snprintf(buffer + n, sizeof buffer - static_cast<std::size_t>(n), ".%06u",
+                             static_cast<unsigned>(ts.fraction / 1000));
+          while (buffer[n - 1] == '0') --n;
+        }
+      }
+      long_.assign(buffer, static_cast<std::size_t>(n));
+      return std::string_view(long_);
+    }
+    // The driver writes a terminator after the text.
+    if (length != SQL_NO_TOTAL && length >= 0 && length < c.width)
+      return std::string_view(c.cells.data() + static_cast<std::size_t>(c.width) * position_,
+                              static_cast<std::size_t>(length));
+    if (!SQL_SUCCEEDED(SQLSetPos(lease_.stmt, static_cast<SQLSETPOSIROW>(position_ + 1), SQL_POSITION,
+                                 SQL_LOCK_NO_CHANGE)))
+      Fail();
+    long_.clear();
+    char piece[4096];
+    const std::size_t piece_room = sizeof piece - 1;
     for (;;) {
       SQLLEN indicator = 0;
-      SQLRETURN rc = SQLGetData(lease_.stmt, column, SQL_C_WCHAR, buffer, sizeof buffer, &indicator);
+      SQLRETURN rc = SQLGetData(lease_.stmt, static_cast<SQLUSMALLINT>(i + 1), c.c_type, piece, sizeof piece,
+                                &indicator);
       if (rc == SQL_NO_DATA) break;
       if (!SQL_SUCCEEDED(rc)) Fail();
       if (indicator == SQL_NULL_DATA) return std::nullopt;
-      const std::size_t capacity = sizeof buffer / sizeof(SQLWCHAR) - 1;
-      std::size_t got = capacity;
-      if (indicator != SQL_NO_TOTAL && static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR) < capacity)
-        got = static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR);
-      all.append(buffer, got);
+      std::size_t got = piece_room;
+      if (indicator != SQL_NO_TOTAL && indicator >= 0 && static_cast<std::size_t>(indicator) < piece_room)
+        got = static_cast<std::size_t>(indicator);
+      long_.append(piece, got);
       if (rc == SQL_SUCCESS) break;  // SQL_SUCCESS_WITH_INFO: more to come
     }
-    return Narrow(all.data(), all.size());
+    return std::string_view(long_);
   }
 
-  Variant Read(SQLUSMALLINT column, std::size_t i) {
-    SQLLEN indicator = 0;
+  SQL_TIMESTAMP_STRUCT Stamp(std::size_t i) const {
+    const auto& c = block_.columns[i];
+    SQL_TIMESTAMP_STRUCT ts{};
+    std::memcpy(&ts, c.cells.data() + static_cast<std::size_t>(c.width) * position_, sizeof ts);
+    return ts;
+  }
+
+  Variant Read(std::size_t i) {
+    const SQLSMALLINT sql_type = block_.columns[i].sql_type;
+    const bool text_type = ResultBlock::IsText(sql_type);
     switch (types_[i]) {
       case sql::ColumnType::Integer:
       case sql::ColumnType::Long: {
-        if (sql_types_[i] == SQL_NUMERIC || sql_types_[i] == SQL_DECIMAL || sql_types_[i] == SQL_DOUBLE ||
-            sql_types_[i] == SQL_FLOAT || sql_types_[i] == SQL_REAL)
+        if (sql_type == SQL_NUMERIC || sql_type == SQL_DECIMAL || sql_type == SQL_DOUBLE || sql_type == SQL_FLOAT ||
+            sql_type == SQL_REAL)
           break;  // a fraction is possible: read as a number below
+        auto text = Text(i);
+        if (!text) return Variant::Null();
         std::int64_t v = 0;
-        if (!SQL_SUCCEEDED(SQLGetData(lease_.stmt, column, SQL_C_SBIGINT, &v, 0, &indicator))) {
+        const char* b = text->data();
+        const char* e = b + text->size();
+        if (auto [p, ec] = std::from_chars(b, e, v); ec != std::errc() || p != e) {
           // Text in a number's place (a procedure's untyped column): its own kind.
           break;
         }
-        if (indicator == SQL_NULL_DATA) return Variant::Null();
         if (types_[i] == sql::ColumnType::Integer && v >= INT16_MIN && v <= INT16_MAX)
           return Variant(static_cast<std::int16_t>(v));
         if (v >= INT32_MIN && v <= INT32_MAX) return Variant(static_cast<std::int32_t>(v));
         return Variant(static_cast<double>(v));
       }
       case sql::ColumnType::Double: {
+        auto text = Text(i);
+        if (!text) return Variant::Null();
         double v = 0;
-        if (!SQL_SUCCEEDED(SQLGetData(lease_.stmt, column, SQL_C_DOUBLE, &v, 0, &indicator))) break;
-        if (indicator == SQL_NULL_DATA) return Variant::Null();
-        return Variant(v);
+        const char* b = text->data();
+        const char* e = b + text->size();
+        if (auto [p, ec] = std::from_chars(b, e, v); ec == std::errc() && p == e) return Variant(v);
+        break;
       }
       case sql::ColumnType::Currency: {
-        auto text = Text(column);
+        auto text = Text(i);
         if (!text) return Variant::Null();
         if (auto scaled = CurrencyOf(*text)) return Variant::FromCurrency(*scaled);
-        return Variant(*text);
+        return Variant(std::string(*text));
       }
       case sql::ColumnType::Boolean: {
-        auto text = Text(column);
+        auto text = Text(i);
         if (!text) return Variant::Null();
         const std::string t = Lower(*text);
         return Variant(t == "1" || t == "t" || t == "true" || t == "-1" || t == "y" || t == "yes");
       }
       case sql::ColumnType::Date: {
-        if (sql_types_[i] != SQL_TYPE_TIMESTAMP && sql_types_[i] != SQL_TYPE_DATE &&
-            sql_types_[i] != SQL_TIMESTAMP && sql_types_[i] != SQL_DATE) {
+        if (block_.columns[i].c_type != SQL_C_TYPE_TIMESTAMP) {
           // A date held as text (a procedure's untyped column): the runtime's rules, and
           // the text itself when it is no date, as the embedded engine does.
-          auto text = Text(column);
+          auto text = Text(i);
           if (!text) return Variant::Null();
           if (auto serial = vb::ParseIso(*text)) return Variant::FromDate(*serial);
           if (auto serial = vb::ParseDate(*text)) return Variant::FromDate(*serial);
-          return Variant(*text);
+          return Variant(std::string(*text));
         }
-        SQL_TIMESTAMP_STRUCT ts{};
-        if (!SQL_SUCCEEDED(SQLGetData(lease_.stmt, column, SQL_C_TYPE_TIMESTAMP, &ts, sizeof ts, &indicator)))
-          Fail();
-        if (indicator == SQL_NULL_DATA) return Variant::Null();
+        if (block_.columns[i].lengths[position_] == SQL_NULL_DATA) return Variant::Null();
+        const SQL_TIMESTAMP_STRUCT ts = Stamp(i);
+        if (ts.year < 100 || ts.year > 9999) return Variant::Null();
         vb::DateParts parts;
         parts.year = ts.year;
         parts.month = ts.month;
@@ -417,19 +534,18 @@ class OdbcCursor final : public Cursor {
         parts.hour = ts.hour;
         parts.minute = ts.minute;
         parts.second = ts.second;
-        if (ts.year < 100 || ts.year > 9999) return Variant::Null();
         return Variant::FromDate(vb::DateSerial(parts));
       }
       case sql::ColumnType::String:
       case sql::ColumnType::Unknown: break;
     }
-    auto text = Text(column);
+    auto text = Text(i);
     if (!text) return Variant::Null();
     // A column of mixed kinds (coalesce of a number and a text, printed as text for the
     // server): a whole number written canonically was a number, as the embedded engine,
     // which keeps each value's own kind, returns it.
-    if (mixed_[i] && !text->empty() && text->size() < 11 &&
-        (text->size() == 1 || (*text)[0] != '0') && (*text)[0] != '+') {
+    if (mixed_[i] && !text->empty() && text->size() < 11 && (text->size() == 1 || (*text)[0] != '0') &&
+        (*text)[0] != '+') {
       std::int32_t whole = 0;
       const char* b = text->data();
       const char* e = b + text->size();
@@ -437,9 +553,7 @@ class OdbcCursor final : public Cursor {
         return Variant(whole);
     }
     // A column whose kind neither the statement nor the server says: numbers stay numbers.
-    if (types_[i] != sql::ColumnType::String && sql_types_[i] != SQL_WVARCHAR &&
-        sql_types_[i] != SQL_VARCHAR && sql_types_[i] != SQL_WLONGVARCHAR &&
-        sql_types_[i] != SQL_LONGVARCHAR && sql_types_[i] != SQL_CHAR && sql_types_[i] != SQL_WCHAR) {
+    if (types_[i] != sql::ColumnType::String && !text_type) {
       std::int64_t integer = 0;
       const char* b = text->data();
       const char* e = b + text->size();
@@ -450,16 +564,20 @@ class OdbcCursor final : public Cursor {
       double real = 0;
       if (auto [p, ec] = std::from_chars(b, e, real); ec == std::errc() && p == e) return Variant(real);
     }
-    return Variant(std::move(*text));
+    return Variant(std::string(*text));
   }
+
+  using ResultBlock = OdbcSession::ResultBlock;
 
   OdbcSession& session_;
   OdbcSession::Lease lease_;
+  ResultBlock& block_;  // kept alive by the lease
   std::vector<std::string> names_;
   std::vector<sql::ColumnType> types_;
-  std::vector<SQLSMALLINT> sql_types_;
   std::vector<bool> mixed_;  // the statement could not give the column one kind
   std::vector<Variant> row_;
+  SQLULEN position_ = ResultBlock::kRows;  // row within the fetched block
+  std::string long_;                       // a value longer than its cell
   bool has_row_ = false;
 };
 
@@ -474,9 +592,12 @@ OdbcSession::OdbcSession(const std::string& connect, int timeout_seconds) : time
   try {
     SQLSetConnectAttr(dbc_, SQL_ATTR_LOGIN_TIMEOUT,
                       reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(std::clamp(timeout_seconds, 1, 3600))), 0);
-    std::basic_string<SQLWCHAR> text = Wide(connect);
-    SQLRETURN rc = SQLDriverConnectW(dbc_, nullptr, text.data(), static_cast<SQLSMALLINT>(text.size()),
-                                     nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+    // Connected through the narrow entry point, the driver hands narrow text over as the
+    // server's UTF-8 whatever the process's locale (through the wide one it would convert
+    // to that locale's character set); statements and parameters still go wide.
+    std::string text = connect;
+    SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, reinterpret_cast<SQLCHAR*>(text.data()),
+                                    static_cast<SQLSMALLINT>(text.size()), nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
     if (!SQL_SUCCEEDED(rc)) {
       Diagnostic d = ReadDiagnostic(SQL_HANDLE_DBC, dbc_);
       throw VbError(err::kDatabaseError, d.message);
@@ -542,7 +663,7 @@ OdbcSession::Lease OdbcSession::Prepare(std::string_view text) {
   if (it != statements_.end() && !it->second.in_use) {
     it->second.in_use = true;
     it->second.last_use = ++use_clock_;
-    return Lease{it->second.stmt, true, it->first};
+    return Lease{it->second.stmt, true, it->first, it->second.block};
   }
   SQLHSTMT stmt = SQL_NULL_HSTMT;
   if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt))) Raise(SQL_HANDLE_DBC, dbc_);
@@ -552,19 +673,20 @@ OdbcSession::Lease OdbcSession::Prepare(std::string_view text) {
     SQLFreeHandle(SQL_HANDLE_STMT, stmt);
     throw VbError(err::kDatabaseError, d.message);
   }
-  if (it != statements_.end()) return Lease{stmt, false, std::string(text)};
+  auto block = std::make_shared<ResultBlock>();
+  if (it != statements_.end()) return Lease{stmt, false, std::string(text), block};
   if (statements_.size() >= kMaxCachedStatements) {
     auto victim = statements_.end();
     for (auto e = statements_.begin(); e != statements_.end(); ++e) {
       if (!e->second.in_use && (victim == statements_.end() || e->second.last_use < victim->second.last_use))
         victim = e;
     }
-    if (victim == statements_.end()) return Lease{stmt, false, std::string(text)};
+    if (victim == statements_.end()) return Lease{stmt, false, std::string(text), block};
     SQLFreeHandle(SQL_HANDLE_STMT, victim->second.stmt);
     statements_.erase(victim);
   }
-  statements_.emplace(std::string(text), CachedStatement{stmt, true, ++use_clock_});
-  return Lease{stmt, true, std::string(text)};
+  statements_.emplace(std::string(text), CachedStatement{stmt, true, ++use_clock_, block});
+  return Lease{stmt, true, std::string(text), block};
 }
 
 void OdbcSession::Return(Lease& lease) noexcept {

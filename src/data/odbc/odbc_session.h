@@ -4,7 +4,8 @@
 // statement per parameterised text (the server plans it once), and the catalogue of column
 // types the front end analyses statements against. The catalogue is read when the session
 // opens and again when a statement fails, so a table changed meanwhile is seen at the
-// retry. Text travels as UTF-16 (the driver manager's wide calls) and is UTF-8 here.
+// retry. Statements and parameters travel as UTF-16 (the driver manager's wide calls); result
+// text is read as the server's own UTF-8 bytes.
 #pragma once
 
 #include <sql.h>
@@ -38,11 +39,14 @@ class OdbcSession final : public Session {
   // True when the current schema holds tables already (Create refuses such a database).
   bool HasTables();
 
+  // A prepared statement's result columns and their fetch buffers, kept with it.
+  struct ResultBlock;
   // A prepared statement on loan to a cursor or a write.
   struct Lease {
     SQLHSTMT stmt = SQL_NULL_HSTMT;
     bool cached = false;
     std::string text;
+    std::shared_ptr<ResultBlock> block;
   };
   void Return(Lease& lease) noexcept;
   // Raises the statement's diagnostic as a database error; marks the session unfit when
@@ -67,6 +71,7 @@ class OdbcSession final : public Session {
     SQLHSTMT stmt = SQL_NULL_HSTMT;
     bool in_use = false;
     std::uint64_t last_use = 0;
+    std::shared_ptr<ResultBlock> block;
   };
   std::unordered_map<std::string, CachedStatement> statements_;
   std::uint64_t use_clock_ = 0;
