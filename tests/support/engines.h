@@ -29,6 +29,11 @@ inline std::string EngineName(const ::testing::TestParamInfo<Engine>& info) {
   return info.param == Engine::Embedded ? "Embedded" : "Server";
 }
 
+// Names the engine in gtest's own output (and so in the CTest names) instead of its bytes.
+inline void PrintTo(Engine engine, std::ostream* out) {
+  *out << (engine == Engine::Embedded ? "Embedded" : "Server");
+}
+
 // The test cluster's ODBC string without a database ("Driver=...;Server=...;Port=...;"),
 // or nullopt (with the reason) when this run has no server.
 inline std::optional<std::string> ServerString(std::string* why = nullptr) {
