@@ -122,6 +122,7 @@ Translation Translate(std::string_view text, Dialect dialect, const SchemaCatalo
   std::sort(out.check_order.begin(), out.check_order.end(),
             [&](std::size_t a, std::size_t b) { return checks[a] < checks[b]; });
   if (st.kind == StatementKind::Select) {
+    out.limited = st.select->top.has_value();
     for (const SelectItem& item : st.select->items) {
       // A star over an unknown table: the engine's own column list is all there is.
       if (!item.result) {

@@ -103,6 +103,8 @@ struct Translation {
   // column of a SELECT carries an explicit alias equal to its ResultColumn name.
   std::string text;
   std::vector<ResultColumn> columns;  // SELECT only, in order
+  // A SELECT whose printed text ends in a row limit of its own (TOP n).
+  bool limited = false;
   // Procedure calls ("VeldaSQL..name 'a', 'b'", "EXEC name 'a'"): the procedure's own
   // name (database prefix dropped) and its argument values as text (NULL as nullopt is
   // not needed by any caller: a NULL argument is the empty text).

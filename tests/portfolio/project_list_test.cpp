@@ -165,23 +165,44 @@ INSTANTIATE_TEST_SUITE_P(Engines, ProjectList, kEngines, testing::EngineName);
 INSTANTIATE_TEST_SUITE_P(Engines, ProjectListCapacity, kEngines, testing::EngineName);
 
 // A list longer than the grid still fails quietly (no count), and the application log
-// says which member and how many rows it had.
+// says which member and how many rows it had: every matching row, though the engine is
+// asked for no more than the grid holds, and only the rows the filters let through.
 TEST(ProjectListOverflow, IsLoggedWithTheRowCount) {
-  TempDb db{TempDb::Kind::Portfolio};
-  db.Exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 503)"
-          " INSERT INTO ProjectMaster (ID, Status, Department, ProjectOwner, Priority,"
-          " ProjectType, EstDateStarted, EstDateCompleted)"
-          " SELECT i, 1, 1, 1, 1, 1, '2020-01-01', '2020-02-01' FROM n");
-  std::vector<std::string> logged;
-  SetApplicationLogSink([&](std::string_view m) { logged.emplace_back(m); });
-  Kestrel k;
-  Variant grid, connect = db.connect(), count, sortby = "ID", f;
-  k.Get_ProjectListAll(grid, connect, count, sortby, f, f, f, f, f);
-  SetApplicationLogSink({});
-  EXPECT_TRUE(RowCell(grid, 0, 0).IsEmpty());
-  EXPECT_EQ(logged, (std::vector<std::string>{
-                        "Get_ProjectListAll: 503 rows do not fit its grid of 500 rows; the list "
-                        "was not returned."}));
+  struct Case {
+    const char* name;
+    int projects;      // ids 1..projects, department 1 up to 503, then department 2
+    const char* dept;  // the department filter
+    const char* sort;
+    const char* logged;
+    int first, last;  // ids in rows 1 and 500, copied before the list failed
+  };
+  const Case cases[] = {
+      {"1 every row", 503, "", "ID", "503 rows", 1, 500},
+      {"2 filtered", 640, "1", "ID desc", "503 rows", 503, 4},
+      {"3 other department", 1100, "2", "datevalue(EstDateStarted), ID", "597 rows", 504, 1003},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDb db{TempDb::Kind::Portfolio};
+    db.Exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+            std::to_string(c.projects) +
+            ") INSERT INTO ProjectMaster (ID, Status, Department, ProjectOwner, Priority,"
+            " ProjectType, EstDateStarted, EstDateCompleted)"
+            " SELECT i, 1, CASE WHEN i <= 503 THEN 1 ELSE 2 END, 1, 1, 1, '2020-01-01',"
+            " '2020-02-01' FROM n");
+    std::vector<std::string> logged;
+    SetApplicationLogSink([&](std::string_view m) { logged.emplace_back(m); });
+    Kestrel k;
+    Variant grid, connect = db.connect(), count, sortby = c.sort, f, dept = c.dept;
+    k.Get_ProjectListAll(grid, connect, count, sortby, f, dept, f, f, f);
+    SetApplicationLogSink({});
+    EXPECT_TRUE(RowCell(grid, 0, 0).IsEmpty());
+    EXPECT_EQ(RowCell(grid, 1, 15), Variant(c.first));
+    EXPECT_EQ(RowCell(grid, 500, 15), Variant(c.last));
+    EXPECT_EQ(logged, (std::vector<std::string>{std::string("Get_ProjectListAll: ") + c.logged +
+                                                " do not fit its grid of 500 rows; the list "
+                                                "was not returned."}));
+  }
 }
 
 }  // namespace
