@@ -113,9 +113,10 @@ Translation Translate(std::string_view text, Dialect dialect, const SchemaCatalo
     return out;
   }
   Analyze(st, dialect, catalog);
-  out.text = Print(st, catalog.target());
+  out.text = Print(st, catalog.target(), &out.order_at);
   std::vector<std::size_t> checks;
-  out.parameterised_text = PrintParameterised(st, out.parameters, checks, catalog.target());
+  out.parameterised_text = PrintParameterised(st, out.parameters, checks, catalog.target(),
+                                              &out.parameterised_order_at);
   for (std::size_t i = 0; i < checks.size(); ++i) {
     if (checks[i] != 0) out.check_order.push_back(i);
   }

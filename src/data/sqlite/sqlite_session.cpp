@@ -596,7 +596,10 @@ SqliteSession::Lease SqliteSession::PrepareBound(const sql::BoundStatement& boun
 }
 
 std::int64_t SqliteSession::CountRows(const sql::BoundStatement& bound) {
-  Lease lease = PrepareBound(bound, "SELECT count(*) FROM (" + bound.engine_text() + ")");
+  // Unsorted, the engine counts the rows without ordering them or reading the joined
+  // tables a LEFT JOIN on their keys cannot multiply.
+  Lease lease = PrepareBound(
+      bound, "SELECT count(*) FROM (" + std::string(bound.unsorted_engine_text()) + ")");
   const int rc = sqlite3_step(lease.stmt);
   const std::int64_t count = rc == SQLITE_ROW ? sqlite3_column_int64(lease.stmt, 0) : 0;
   Return(lease);
