@@ -11,6 +11,8 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -330,12 +332,22 @@ void Bind(sqlite3_stmt* st, int i, const std::string& text) {
 
 // Copies rows into a grid until the statement ends or the grid is full (one more row is
 // read, as the member fails at it); `column[i]` is the grid column of result column i.
+// A list that does not fit is counted by `count` (bound as the list is), as the member
+// counts it for its overflow message.
 template <class PerRow>
 int CopyInto(sqlite3_stmt* st, VarArray& cells, bool row_first, int capacity,
-             const std::vector<int>& column, const std::vector<bool>& dates, PerRow per_row) {
+             const std::vector<int>& column, const std::vector<bool>& dates, PerRow per_row,
+             sqlite3_stmt* count = nullptr) {
   int row = 0;
   while (sqlite3_step(st) == SQLITE_ROW) {
-    if (++row > capacity) break;
+    if (++row > capacity) {
+      if (count != nullptr) {
+        sqlite3_step(count);
+        benchmark::DoNotOptimize(sqlite3_column_int64(count, 0));
+        sqlite3_reset(count);
+      }
+      break;
+    }
     for (std::size_t i = 0; i < column.size(); ++i) {
       const int r = row, c = column[i];
       (row_first ? cells.at({r, c}) : cells.at({c, r})) = ColumnValue(st, static_cast<int>(i), dates[i]);
@@ -364,7 +376,8 @@ void RawProjectList(benchmark::State& state, int scale) {
                   " pm.EstDateCompleted, pm.EstDateStarted, pm.ActDateStarted, pm.ActDateCompleted,"
                   " pm.ProjectRank, pm.ID, r.FirstName, r.LastName, t.TypeDescription,"
                   " p.PriorityDescription, s.Description, d.DepartmentName") +
-      kProjectJoinChain + " ORDER BY pm.ProjectRank DESC, pm.EstDateStarted");
+      kProjectJoinChain + " ORDER BY pm.ProjectRank DESC, pm.EstDateStarted LIMIT 501");
+  sqlite3_stmt* count = db(std::string("SELECT count(*)") + kProjectJoinChain);
   const std::vector<int> column = {0, 1, 5, 7, 8, 9, 10, 14, 15, 16, 2, 3, 4, 6, 11};
   const std::vector<bool> dates = {false, false, false, true, true, true, true, false,
                                    false, false, false, false, false, false, false};
@@ -375,7 +388,7 @@ void RawProjectList(benchmark::State& state, int scale) {
     Variant bar, target;
     rows = CopyInto(st, cells, true, 500, column, dates, [&](int row) {
       ksmain::bench::FillProjectBar(k, cells, row, bar, target);
-    });
+    }, count);
     benchmark::DoNotOptimize(grid);
   }
   state.counters["rows"] = rows > 500 ? -1 : rows;
@@ -384,23 +397,26 @@ void RawProjectList(benchmark::State& state, int scale) {
 void RawProjectGantt(benchmark::State& state, int scale) {
   const Portfolio& p = PortfolioAt(scale);
   RawDb db(p.path);
+  const std::string window =
+      " AND ((pm.EstDateStarted BETWEEN ?1 AND ?2) OR (pm.EstDateCompleted BETWEEN ?1 AND ?2)"
+      " OR (pm.EstDateStarted < ?1 AND pm.EstDateCompleted > ?2))";
   sqlite3_stmt* st = db(
       std::string("SELECT pm.NameOfProject, pm.EstDateStarted, pm.EstDateCompleted, pm.ID,"
                   " r.FirstName, r.LastName, d.DepartmentName, s.Description, pm.ProjectOwner,"
                   " r.NoOfProjects") +
-      kProjectJoinChain +
-      " AND ((pm.EstDateStarted BETWEEN ?1 AND ?2) OR (pm.EstDateCompleted BETWEEN ?1 AND ?2)"
-      " OR (pm.EstDateStarted < ?1 AND pm.EstDateCompleted > ?2))"
-      " ORDER BY r.LastName, r.FirstName, pm.EstDateCompleted");
-  Bind(st, 1, p.gantt_from);
-  Bind(st, 2, p.gantt_to);
+      kProjectJoinChain + window + " ORDER BY r.LastName, r.FirstName, pm.EstDateCompleted LIMIT 701");
+  sqlite3_stmt* count = db(std::string("SELECT count(*)") + kProjectJoinChain + window);
+  for (sqlite3_stmt* s : {st, count}) {
+    Bind(s, 1, p.gantt_from);
+    Bind(s, 2, p.gantt_to);
+  }
   const std::vector<int> column = {0, 1, 2, 4, 6, 7, 9, 10, 3, 8};
   const std::vector<bool> dates = {false, true, true, false, false,
                                    false, false, false, false, false};
   int rows = 0;
   for (auto _ : state) {
     Variant grid = VarArray::Grid(10, 700);
-    rows = CopyInto(st, grid.MutableArray(), false, 700, column, dates, [](int) {});
+    rows = CopyInto(st, grid.MutableArray(), false, 700, column, dates, [](int) {}, count);
     benchmark::DoNotOptimize(grid);
   }
   state.counters["rows"] = rows > 700 ? -1 : rows;
@@ -440,7 +456,11 @@ void RawAttendance(benchmark::State& state, int scale) {
   sqlite3_stmt* list = db(
       "SELECT DISTINCT Resource.ID, Resource.ResourceNo, Resource.Department, Resource.FirstName,"
       " Resource.LastName, Resource.Title, Resource.NoOfProjects FROM Resource"
-      " WHERE FirstName <> 'Unassigned' ORDER BY LastName, FirstName ASC");
+      " WHERE FirstName <> 'Unassigned' ORDER BY LastName, FirstName ASC LIMIT 501");
+  sqlite3_stmt* count = db(
+      "SELECT count(*) FROM (SELECT DISTINCT Resource.ID, Resource.ResourceNo,"
+      " Resource.Department, Resource.FirstName, Resource.LastName, Resource.Title,"
+      " Resource.NoOfProjects FROM Resource WHERE FirstName <> 'Unassigned')");
   sqlite3_stmt* flag = db(
       "SELECT DISTINCT Resource.ID FROM Resource INNER JOIN Attendees"
       " ON Resource.ID = Attendees.AttendeeID WHERE Resource.ID = ?1 AND ActualReviewDate = ?2");
@@ -455,7 +475,7 @@ void RawAttendance(benchmark::State& state, int scale) {
       sqlite3_bind_int64(flag, 1, vb::CLng(cells.at({row, 0})));
       cells.at({row, 7}) = sqlite3_step(flag) == SQLITE_ROW ? "Y" : "N";
       sqlite3_reset(flag);
-    });
+    }, count);
     benchmark::DoNotOptimize(grid);
   }
   state.counters["rows"] = rows > 500 ? -1 : rows;
@@ -541,15 +561,20 @@ void RawRandomImages(benchmark::State& state, int scale) {
     sqlite3_step(count);
     const int matches = sqlite3_column_int(count, 0);
     sqlite3_reset(count);
-    const int stride = static_cast<int>(vb::Rnd() * matches / 12.0);
+    // The member's rule: a random stride below the step between twelve evenly spaced picks,
+    // fewer picks (the step rounded) when there are fewer matches, and a pick past the
+    // last match ends the call without a count.
+    const double step = static_cast<double>(matches) / 12.0;
+    const int stride = static_cast<int>(std::floor(vb::Rnd() * step));
+    const int picks = std::min(12, static_cast<int>(std::nearbyint(step)));
     Variant grid(VarArray::Grid(14, 12));
     VarArray& g = grid.MutableArray();
     int position = -1;
-    rows = 0;
-    for (int row = 0, record = 0; row <= 12 && record < matches; ++row, record += stride) {
+    rows = -1;
+    for (int row = 0, record = 0; row <= picks && record < matches; ++row, record += stride) {
       while (position < record && sqlite3_step(pick) == SQLITE_ROW) ++position;
       for (int f = 0; f < 14; ++f) g.at({f + 1, row}) = ColumnValue(pick, f);
-      rows = row;
+      if (row == picks) rows = picks;
     }
     sqlite3_reset(pick);
     benchmark::DoNotOptimize(grid);

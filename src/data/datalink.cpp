@@ -252,7 +252,7 @@ void Recordset::Attach(std::shared_ptr<ConnectionState> state, std::unique_ptr<C
   impl_->state->open_recordsets.push_back(this);
 }
 
-void Recordset::Run(Connection& connection, std::string_view source) {
+void Recordset::Run(Connection& connection, std::string_view source, std::int64_t row_cap) {
   if (IsOpen()) RaiseOpen();
   if (!connection.IsOpen()) {
     throw VbError(3709,
@@ -266,7 +266,9 @@ void Recordset::Run(Connection& connection, std::string_view source) {
   ConnectionState& state = *connection.state_;
   if (!ReadsOnly(source)) PrepareToWrite(state, connection.timeout_seconds_);
   std::int64_t affected = -1;
-  std::unique_ptr<Cursor> cursor = state.session().Execute(source, connection.dialect_, &affected);
+  std::unique_ptr<Cursor> cursor =
+      row_cap >= 0 ? state.session().ExecuteCapped(source, connection.dialect_, row_cap)
+                   : state.session().Execute(source, connection.dialect_, &affected);
   if (cursor) Attach(connection.state_, std::move(cursor));
 }
 
@@ -411,6 +413,13 @@ void Recordset::MoveNext() {
   impl_->cursor->Next();
 }
 
+std::int64_t Recordset::CountToEnd() {
+  RequireOpen();
+  if (!impl_->cursor->HasRow()) return 0;
+  impl_->bof = false;
+  return impl_->cursor->CountToEnd();
+}
+
 Variant Recordset::GetRows(int rows) {
   RequireRecord();
   const int fields = impl_->cursor->ColumnCount();
@@ -450,6 +459,12 @@ DataLink::~DataLink() = default;
 
 Recordset& DataLink::Query(std::string_view sql) {
   recordset_.Open(sql, connection_, -1, -1, -1);
+  return recordset_;
+}
+
+Recordset& DataLink::Query(std::string_view sql, std::int64_t row_cap) {
+  recordset_.source_ = std::string(sql);
+  recordset_.Run(connection_, sql, row_cap);
   return recordset_;
 }
 

@@ -89,6 +89,7 @@ class Recordset : public RecordSource {
   int FieldCount() const;
   std::string FieldName(int ordinal) const;
   void MoveNext() override;
+  std::int64_t CountToEnd() override;
   // The remaining records (at most `rows` of them; -1 for all) as a two-dimensional array
   // indexed (field, record), lower bounds 0; the recordset ends after the last one read.
   Variant GetRows(int rows = -1);
@@ -99,9 +100,11 @@ class Recordset : public RecordSource {
 
  private:
   friend class Connection;
+  friend class DataLink;
   struct Impl;
   void Attach(std::shared_ptr<ConnectionState> state, std::unique_ptr<Cursor> cursor);
-  void Run(Connection& connection, std::string_view source);
+  // `row_cap`: the caller reads at most that many rows (-1: all of them).
+  void Run(Connection& connection, std::string_view source, std::int64_t row_cap = -1);
   void RequireOpen() const;
   void RequireRecord() const;
   int Ordinal(std::string_view name) const;
@@ -128,6 +131,10 @@ class DataLink {
 
   // Opens the recordset on a query (cursor, lock and options unspecified).
   Recordset& Query(std::string_view sql);
+  // The same for a caller that reads at most `row_cap` records and past them only needs
+  // their number (a grid that holds a fixed number of rows): the engine may stop after
+  // them. The recordset's CountToEnd() still counts every record.
+  Recordset& Query(std::string_view sql, std::int64_t row_cap);
   // Runs a write statement through the recordset's Open; no rows come back.
   void Run(std::string_view sql);
   Connection& connection() { return connection_; }

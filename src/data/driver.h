@@ -31,6 +31,13 @@ class Cursor {
   virtual Variant Value(int column) const = 0;
   // Advances; engine failures while stepping raise VbError.
   virtual void Next() = 0;
+  // The rows from the current one to the end of the statement's whole result (a capped
+  // query's too, past its cap); the cursor ends after it.
+  virtual std::int64_t CountToEnd() {
+    std::int64_t rows = 0;
+    for (; HasRow(); Next()) ++rows;
+    return rows;
+  }
 };
 
 // One open database connection. Not shared between threads at the same time: the pool
@@ -47,6 +54,14 @@ class Session {
   // the engine's own rejections raise VbError(err::kDatabaseError, engine message).
   virtual std::unique_ptr<Cursor> Execute(std::string_view text, sql::Dialect dialect,
                                           std::int64_t* affected) = 0;
+  // The same for a caller that reads at most `rows` rows of a query (a grid that holds a
+  // fixed number): the engine may stop after them, keeping only the first `rows` of a
+  // sorted result. The text stays the caller's; CountToEnd() still counts every row.
+  virtual std::unique_ptr<Cursor> ExecuteCapped(std::string_view text, sql::Dialect dialect,
+                                                std::int64_t rows) {
+    (void)rows;
+    return Execute(text, dialect, nullptr);
+  }
   // Runs engine-native SQL with positional parameters: one statement, no translation.
   // For schema creation and data loading, never for member SQL.
   virtual std::unique_ptr<Cursor> ExecuteNative(std::string_view text,

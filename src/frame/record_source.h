@@ -3,6 +3,7 @@
 // The data layer's Recordset implements it; tests drive the fill procedure with doubles.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "ksmain/variant.h"
@@ -18,6 +19,12 @@ class RecordSource {
   // (Null for a database NULL). A name the result lacks raises 3265.
   virtual Variant Field(std::string_view name) const = 0;
   virtual void MoveNext() = 0;
+  // The records from the current one to the end; the source ends after it.
+  virtual std::int64_t CountToEnd() {
+    std::int64_t records = 0;
+    for (; !AtEof(); MoveNext()) ++records;
+    return records;
+  }
 };
 
 }  // namespace ksmain

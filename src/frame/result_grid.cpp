@@ -48,7 +48,7 @@ void LogGridOverflow(const ResultGrid& grid, RecordSource& records, std::int32_t
     std::int64_t rows = row - 1;
     bool counted = true;
     try {
-      for (; !records.AtEof(); records.MoveNext()) ++rows;
+      rows += records.CountToEnd();
     } catch (const VbError&) {
       counted = false;  // the rest could not be read: at least as many as seen
     }

@@ -180,12 +180,16 @@ BoundValue LiteralValue(TokenKind kind, std::string value, std::size_t pos,
                         LiteralConversion conversion);
 
 // Writes an analysed statement in the target engine's dialect, literal values inline.
-std::string Print(const Statement& statement, Target target = Target::Sqlite);
+// `order_at`, when given, receives where a SELECT's own ORDER BY starts in the text
+// (npos without one); its literals are always written out, so no parameter follows it.
+std::string Print(const Statement& statement, Target target = Target::Sqlite,
+                  std::size_t* order_at = nullptr);
 
 // The same with parameters (?1, ?2, ... for SQLite, ? for a server) in place of the source
 // literals whose values do not shape the statement; `parameters` receives what each
 // parameter takes, in order, and `checks` each one's Expr::check.
 std::string PrintParameterised(const Statement& statement, std::vector<Parameter>& parameters,
-                               std::vector<std::size_t>& checks, Target target = Target::Sqlite);
+                               std::vector<std::size_t>& checks, Target target = Target::Sqlite,
+                               std::size_t* order_at = nullptr);
 
 }  // namespace ksmain::sql

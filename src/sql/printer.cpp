@@ -303,7 +303,11 @@ class Printer {
     }
   }
 
+  // Where the outermost SELECT's ORDER BY starts in the text (npos: it has none).
+  std::size_t order_at() const { return order_at_; }
+
   void Select(const ::ksmain::sql::Select& sel) {
+    const bool outermost = selects_++ == 0;
     out_ += "SELECT ";
     if (sel.distinct) out_ += "DISTINCT ";
     // Behind a star the engine names the columns itself, from the expression's text: a
@@ -347,6 +351,7 @@ class Printer {
       Expr(*sel.having);
     }
     if (!sel.order_by.empty()) {
+      if (outermost) order_at_ = out_.size();
       out_ += " ORDER BY ";
       ++inline_;
       for (std::size_t i = 0; i < sel.order_by.size(); ++i) {
@@ -748,23 +753,28 @@ class Printer {
   std::vector<Parameter>* parameters_ = nullptr;
   std::vector<std::size_t>* checks_ = nullptr;  // per parameter: Expr::check
   int inline_ = 0;  // inside a clause whose literals stay written out
+  int selects_ = 0;  // SELECTs begun so far; the first is the outermost
+  std::size_t order_at_ = std::string::npos;
   int in_date_ = 0;  // inside the cast of a date value
 };
 
 }  // namespace
 
-std::string Print(const Statement& statement, Target target) {
+std::string Print(const Statement& statement, Target target, std::size_t* order_at) {
   Printer p(RulesFor(target));
   p.Statement(statement);
+  if (order_at != nullptr) *order_at = p.order_at();
   return p.Take();
 }
 
 std::string PrintParameterised(const Statement& statement, std::vector<Parameter>& parameters,
-                               std::vector<std::size_t>& checks, Target target) {
+                               std::vector<std::size_t>& checks, Target target,
+                               std::size_t* order_at) {
   parameters.clear();
   checks.clear();
   Printer p(RulesFor(target), &parameters, &checks);
   p.Statement(statement);
+  if (order_at != nullptr) *order_at = p.order_at();
   return p.Take();
 }
 

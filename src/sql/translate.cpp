@@ -113,15 +113,17 @@ Translation Translate(std::string_view text, Dialect dialect, const SchemaCatalo
     return out;
   }
   Analyze(st, dialect, catalog);
-  out.text = Print(st, catalog.target());
+  out.text = Print(st, catalog.target(), &out.order_at);
   std::vector<std::size_t> checks;
-  out.parameterised_text = PrintParameterised(st, out.parameters, checks, catalog.target());
+  out.parameterised_text = PrintParameterised(st, out.parameters, checks, catalog.target(),
+                                              &out.parameterised_order_at);
   for (std::size_t i = 0; i < checks.size(); ++i) {
     if (checks[i] != 0) out.check_order.push_back(i);
   }
   std::sort(out.check_order.begin(), out.check_order.end(),
             [&](std::size_t a, std::size_t b) { return checks[a] < checks[b]; });
   if (st.kind == StatementKind::Select) {
+    out.limited = st.select->top.has_value();
     for (const SelectItem& item : st.select->items) {
       // A star over an unknown table: the engine's own column list is all there is.
       if (!item.result) {

@@ -103,6 +103,12 @@ struct Translation {
   // column of a SELECT carries an explicit alias equal to its ResultColumn name.
   std::string text;
   std::vector<ResultColumn> columns;  // SELECT only, in order
+  // A SELECT whose printed text ends in a row limit of its own (TOP n).
+  bool limited = false;
+  // Where the SELECT's ORDER BY starts in `text` and in `parameterised_text` (npos: no
+  // sort). What precedes it is the same rows unsorted, for counting them.
+  std::size_t order_at = std::string::npos;
+  std::size_t parameterised_order_at = std::string::npos;
   // Procedure calls ("VeldaSQL..name 'a', 'b'", "EXEC name 'a'"): the procedure's own
   // name (database prefix dropped) and its argument values as text (NULL as nullopt is
   // not needed by any caller: a NULL argument is the empty text).
@@ -129,6 +135,11 @@ struct BoundStatement {
   std::vector<BoundValue> values;
   const std::string& engine_text() const {
     return parameterised ? translation->parameterised_text : translation->text;
+  }
+  // The engine text without its ORDER BY: the same rows, in no particular order.
+  std::string_view unsorted_engine_text() const {
+    return std::string_view(engine_text())
+        .substr(0, parameterised ? translation->parameterised_order_at : translation->order_at);
   }
 };
 

@@ -168,6 +168,45 @@ TEST_P(ProjectListCapacity, FiveHundredRowsFitAndAnOverflowIsLogged) {
   }
 }
 
+// The engine is asked for no more rows than the grid holds, yet the log counts every row
+// the filters let through, and the rows copied before the failure are the sort's first.
+TEST_P(ProjectListCapacity, OverflowCountsOnlyTheFilteredRows) {
+  struct Case {
+    const char* name;
+    int projects;      // ids 1..projects, department 1 up to 503, then department 2
+    const char* dept;  // the department filter
+    const char* sort;
+    const char* logged;
+    int first, last;  // ids in rows 1 and 500, copied before the list failed
+  };
+  const Case cases[] = {
+      {"2 filtered", 640, "1", "ID desc", "503 rows", 503, 4},
+      {"3 other department", 1100, "2", "datevalue(EstDateStarted), ID", "597 rows", 504, 1003},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDb db{TempDb::Kind::Portfolio, false, GetParam()};
+    db.Exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+            std::to_string(c.projects) +
+            ") INSERT INTO ProjectMaster (ID, Status, Department, ProjectOwner, Priority,"
+            " ProjectType, EstDateStarted, EstDateCompleted)"
+            " SELECT i, 1, CASE WHEN i <= 503 THEN 1 ELSE 2 END, 1, 1, 1, '2020-01-01',"
+            " '2020-02-01' FROM n");
+    std::vector<std::string> logged;
+    SetApplicationLogSink([&](std::string_view m) { logged.emplace_back(m); });
+    Kestrel k;
+    Variant grid, connect = db.connect(), count, sortby = c.sort, f, dept = c.dept;
+    k.Get_ProjectListAll(grid, connect, count, sortby, f, dept, f, f, f);
+    SetApplicationLogSink({});
+    EXPECT_TRUE(RowCell(grid, 0, 0).IsEmpty());
+    EXPECT_EQ(RowCell(grid, 1, 15), Variant(c.first));
+    EXPECT_EQ(RowCell(grid, 500, 15), Variant(c.last));
+    EXPECT_EQ(logged, (std::vector<std::string>{std::string("Get_ProjectListAll: ") + c.logged +
+                                                " do not fit its grid of 500 rows; the list "
+                                                "was not returned."}));
+  }
+}
+
 KSMAIN_ON_BOTH_ENGINES(ProjectList);
 KSMAIN_ON_BOTH_ENGINES(ProjectListCapacity);
 

@@ -136,5 +136,36 @@ TEST(Parameters, BadValuesFailACachedShapeLikeAFreshTranslation) {
   }
 }
 
+// The text a capped list is counted with: the statement without its own ORDER BY (whose
+// literals are written out, so every parameter stays before the cut); a subquery's kept.
+TEST(Parameters, UnsortedTextEndsBeforeTheOutermostSort) {
+  struct Case {
+    const char* n;
+    const char* text;
+    const char* sort;  // what is cut off
+  } cases[] = {
+      {"unsorted-1.1 no sort", "select ID from ProjectMaster where ID > 3", ""},
+      {"unsorted-1.2 sort by position", "select ID from ProjectMaster where ID > 3 order by 1",
+       " ORDER BY 1"},
+      {"unsorted-1.3 subquery sorted, outer not",
+       "select ID from ProjectMaster where ID in (select top 1 ID from ProjectMaster order by 1)",
+       ""},
+      {"unsorted-1.4 both sorted",
+       "select ID from ProjectMaster where ID in (select top 1 ID from ProjectMaster order by "
+       "ID desc) order by datevalue(EstDateStarted)",
+       " ORDER BY ks_datevalue(EstDateStarted)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.n);
+    for (bool parameterised : {false, true}) {
+      BoundStatement bound = Bind(c.text);
+      bound.parameterised = parameterised;
+      const std::string_view unsorted = bound.unsorted_engine_text();
+      ASSERT_TRUE(bound.engine_text().starts_with(unsorted));
+      EXPECT_EQ(bound.engine_text().substr(unsorted.size()), c.sort);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace ksmain::sql::testing

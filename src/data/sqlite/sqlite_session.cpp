@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "data/sqlite/functions.h"
+#include "data/sqlite/schema_catalogs.h"
 #include "data/statement_limit.h"
 #include "data/sqlite/sqlite_values.h"
 #include "ksmain/error.h"
@@ -65,9 +66,15 @@ std::string Lower(std::string_view s) {
 // from the column's declared type, else from each stored value.
 class SqliteCursor final : public Cursor {
  public:
+  // `capped`: the statement runs `bound`'s text cut short after some rows; counting to
+  // the end then asks the engine for the whole result's size.
   SqliteCursor(SqliteSession& session, SqliteSession::Lease lease,
-               std::shared_ptr<const sql::Translation> translation)
-      : session_(session), lease_(lease), translation_(std::move(translation)) {
+               std::shared_ptr<const sql::Translation> translation,
+               std::shared_ptr<const sql::BoundStatement> capped = nullptr)
+      : session_(session),
+        lease_(lease),
+        translation_(std::move(translation)),
+        capped_(std::move(capped)) {
     sqlite3_stmt* stmt = lease_.stmt;
     const int count = sqlite3_column_count(stmt);
     const bool named_by_translation =
@@ -100,15 +107,26 @@ class SqliteCursor final : public Cursor {
     return ReadColumn(lease_.stmt, column, types_.at(column));
   }
   void Next() override {
+    if (has_row_) ++rows_passed_;
     int rc = sqlite3_step(lease_.stmt);
     has_row_ = rc == SQLITE_ROW;
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) session_.Raise(rc);
+  }
+  // A capped statement is counted by a second one over the whole result, run while this
+  // one still holds its read transaction, so both see the same rows.
+  std::int64_t CountToEnd() override {
+    if (!capped_ || !has_row_) return Cursor::CountToEnd();
+    const std::int64_t total = session_.CountRows(*capped_);
+    has_row_ = false;
+    return std::max<std::int64_t>(total - rows_passed_, 1);
   }
 
  private:
   SqliteSession& session_;
   SqliteSession::Lease lease_;
   std::shared_ptr<const sql::Translation> translation_;
+  std::shared_ptr<const sql::BoundStatement> capped_;
+  std::int64_t rows_passed_ = 0;
   std::vector<std::string> names_;
   std::vector<sql::ColumnType> types_;
   bool has_row_ = false;
@@ -117,8 +135,10 @@ class SqliteCursor final : public Cursor {
 // Opens a cursor on a prepared statement and steps to its first row. The cursor owns the
 // lease from the start, so a failing first step still returns the statement.
 std::unique_ptr<Cursor> OpenCursor(SqliteSession& session, SqliteSession::Lease lease,
-                                   std::shared_ptr<const sql::Translation> translation) {
-  auto cursor = std::make_unique<SqliteCursor>(session, lease, std::move(translation));
+                                   std::shared_ptr<const sql::Translation> translation,
+                                   std::shared_ptr<const sql::BoundStatement> capped = nullptr) {
+  auto cursor =
+      std::make_unique<SqliteCursor>(session, lease, std::move(translation), std::move(capped));
   cursor->Next();
   return cursor;
 }
@@ -415,6 +435,13 @@ bool SqliteSession::RefreshCatalog(bool in_snapshot) {
     return false;
   }
 
+  // The schema's own text (every CREATE statement the file keeps, in order) decides the
+  // catalogue; a session that finds one built from the same text skips reading columns.
+  std::string schema_text = ReadSchemaText();
+  if (std::shared_ptr<const sql::SchemaCatalog> shared = SharedCatalogs().Find(schema_text)) {
+    return UseCatalog(std::move(shared), version, data_version, data_version_known);
+  }
+
   // The declared type of every column of every table and view. The catalogue's version is
   // a hash of its content, not the file's schema counter: two files with the same schema
   // share translations, two with different schemas never do.
@@ -446,8 +473,40 @@ bool SqliteSession::RefreshCatalog(bool in_snapshot) {
   sqlite3_finalize(stmt);
   if (rc != SQLITE_DONE) Raise(rc);
 
-  const bool changed = !catalog_ || catalog_->version() != hash;
-  catalog_ = InternCatalog(hash, std::move(tables));
+  const std::size_t bytes = CatalogBytes(tables);
+  std::shared_ptr<const sql::SchemaCatalog> catalog = InternCatalog(hash, std::move(tables));
+  SharedCatalogs().Put(std::move(schema_text), catalog, bytes);
+  return UseCatalog(std::move(catalog), version, data_version, data_version_known);
+}
+
+std::string SqliteSession::ReadSchemaText() {
+  Lease lease = Prepare("SELECT type, name, tbl_name, sql FROM sqlite_schema");
+  std::string text;
+  int rc;
+  while ((rc = sqlite3_step(lease.stmt)) == SQLITE_ROW) {
+    for (int i = 0; i < 4; ++i) {
+      // Each value with its length, so no text can pass for two others joined.
+      const auto* value = reinterpret_cast<const char*>(sqlite3_column_text(lease.stmt, i));
+      if (value == nullptr) {
+        text += "-;";
+        continue;
+      }
+      const int size = sqlite3_column_bytes(lease.stmt, i);
+      text += std::to_string(size);
+      text += ':';
+      text.append(value, static_cast<std::size_t>(size));
+    }
+  }
+  Return(lease);
+  if (rc != SQLITE_DONE) Raise(rc);
+  return text;
+}
+
+bool SqliteSession::UseCatalog(std::shared_ptr<const sql::SchemaCatalog> catalog,
+                               std::int64_t version, unsigned int data_version,
+                               bool data_version_known) {
+  const bool changed = !catalog_ || catalog_->version() != catalog->version();
+  catalog_ = std::move(catalog);
   schema_version_ = version;
   data_version_ = data_version;
   data_version_known_ = data_version_known;
@@ -463,6 +522,19 @@ bool SqliteSession::RefreshCatalog(bool in_snapshot) {
 // catalogue gone stale meanwhile is run again against the current one.
 std::unique_ptr<Cursor> SqliteSession::Execute(std::string_view text, sql::Dialect dialect,
                                                std::int64_t* affected) {
+  return Run(text, dialect, affected, -1);
+}
+
+std::unique_ptr<Cursor> SqliteSession::ExecuteCapped(std::string_view text, sql::Dialect dialect,
+                                                     std::int64_t rows) {
+  return Run(text, dialect, nullptr, std::max<std::int64_t>(rows, 0));
+}
+
+// A capped query runs its text with a LIMIT added here, below the text the member built
+// and its caller reads back: with a sort, the engine then keeps only the first rows
+// instead of ordering every match. A TOP of the statement's own already limits it.
+std::unique_ptr<Cursor> SqliteSession::Run(std::string_view text, sql::Dialect dialect,
+                                           std::int64_t* affected, std::int64_t rows) {
   if (affected != nullptr) *affected = -1;
   StartClock();
   for (int attempt = 0;; ++attempt) {
@@ -472,7 +544,12 @@ std::unique_ptr<Cursor> SqliteSession::Execute(std::string_view text, sql::Diale
           sql::TranslateBoundShared(text, dialect, *catalog_);
       switch (bound->translation->kind) {
         case sql::StatementKind::Select:
-          cursor = OpenCursor(*this, PrepareBound(*bound), bound->translation);
+          if (rows >= 0 && !bound->translation->limited) {
+            const std::string capped = bound->engine_text() + " LIMIT " + std::to_string(rows);
+            cursor = OpenCursor(*this, PrepareBound(*bound, capped), bound->translation, bound);
+          } else {
+            cursor = OpenCursor(*this, PrepareBound(*bound), bound->translation);
+          }
           break;
         case sql::StatementKind::Insert:
         case sql::StatementKind::Update:
@@ -497,8 +574,9 @@ std::unique_ptr<Cursor> SqliteSession::Execute(std::string_view text, sql::Diale
 // its value differs. Binding a parameter that a LIKE compares with makes the engine plan
 // the statement again at its next step (the pattern may allow an index); a page's filters
 // are mostly the same "%" from call to call, and then the plan made for it stands.
-SqliteSession::Lease SqliteSession::PrepareBound(const sql::BoundStatement& bound) {
-  Lease lease = Prepare(bound.engine_text());
+SqliteSession::Lease SqliteSession::PrepareBound(const sql::BoundStatement& bound,
+                                                std::string_view engine_text) {
+  Lease lease = Prepare(engine_text.empty() ? std::string_view(bound.engine_text()) : engine_text);
   std::optional<std::vector<sql::BoundValue>>* last = lease.bound;
   try {
     const bool known = last != nullptr && last->has_value() && (*last)->size() == bound.values.size();
@@ -515,6 +593,18 @@ SqliteSession::Lease SqliteSession::PrepareBound(const sql::BoundStatement& boun
     throw;
   }
   return lease;
+}
+
+std::int64_t SqliteSession::CountRows(const sql::BoundStatement& bound) {
+  // Unsorted, the engine counts the rows without ordering them or reading the joined
+  // tables a LEFT JOIN on their keys cannot multiply.
+  Lease lease = PrepareBound(
+      bound, "SELECT count(*) FROM (" + std::string(bound.unsorted_engine_text()) + ")");
+  const int rc = sqlite3_step(lease.stmt);
+  const std::int64_t count = rc == SQLITE_ROW ? sqlite3_column_int64(lease.stmt, 0) : 0;
+  Return(lease);
+  if (rc != SQLITE_ROW) Raise(rc);
+  return count;
 }
 
 // A write runs in its own immediate transaction: the write lock is taken (waiting up to the

@@ -33,6 +33,8 @@ class SqliteSession final : public Session {
   void SetTimeout(int seconds) override;
   std::unique_ptr<Cursor> Execute(std::string_view text, sql::Dialect dialect,
                                   std::int64_t* affected) override;
+  std::unique_ptr<Cursor> ExecuteCapped(std::string_view text, sql::Dialect dialect,
+                                        std::int64_t rows) override;
   std::unique_ptr<Cursor> ExecuteNative(std::string_view text, std::span<const Variant> params,
                                         std::int64_t* affected) override;
   void ExecuteScript(std::string_view script) override;
@@ -50,6 +52,8 @@ class SqliteSession final : public Session {
   };
   Lease Prepare(std::string_view text);
   void Return(Lease lease) noexcept;
+  // The number of rows a translated query gives in all, read in the current transaction.
+  std::int64_t CountRows(const sql::BoundStatement& bound);
 
   sqlite3* db() const { return db_; }
   // Raises the engine's current error as a database error, marking the session unfit for
@@ -69,12 +73,21 @@ class SqliteSession final : public Session {
   // explicit transaction of the caller's is open), so the pager's data version is current
   // and an unchanged one proves the schema unchanged without reading the header.
   bool RefreshCatalog(bool in_snapshot = false);
+  // Every row of the schema table as one text, the shared catalogues' key.
+  std::string ReadSchemaText();
+  // Takes `catalog` for schema `version`; true when its content differs from the last one.
+  bool UseCatalog(std::shared_ptr<const sql::SchemaCatalog> catalog, std::int64_t version,
+                  unsigned int data_version, bool data_version_known);
   void ClearStatements() noexcept;
   std::unique_ptr<Cursor> RunWrite(std::string_view text, sql::Dialect dialect,
                                    std::shared_ptr<const sql::BoundStatement> bound,
                                    std::int64_t* affected);
-  // The statement of a translated shape with this text's values bound.
-  Lease PrepareBound(const sql::BoundStatement& bound);
+  // `rows` >= 0: a query of which at most that many rows are read.
+  std::unique_ptr<Cursor> Run(std::string_view text, sql::Dialect dialect,
+                              std::int64_t* affected, std::int64_t rows);
+  // The statement of a translated shape with this text's values bound; `engine_text`, when
+  // given, is run instead of the shape's own text (the same parameters).
+  Lease PrepareBound(const sql::BoundStatement& bound, std::string_view engine_text = {});
   std::unique_ptr<Cursor> RunProcedure(const std::string& name,
                                        const std::vector<std::string>& arguments);
   void ExecSimple(const char* sql);
