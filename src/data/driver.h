@@ -7,6 +7,8 @@
 // the members and the data layer compile without any engine's headers.
 #pragma once
 
+#include <cctype>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -23,9 +25,29 @@ namespace ksmain::data {
 class Cursor {
  public:
   virtual ~Cursor() = default;
+  // Field names compare as the platform's Fields collection compares them: ASCII letters
+  // without regard to case, every other byte as it is.
+  static bool SameNameIgnoringCase(std::string_view a, std::string_view b) noexcept {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+      if (std::tolower(static_cast<unsigned char>(a[i])) !=
+          std::tolower(static_cast<unsigned char>(b[i]))) {
+        return false;
+      }
+    }
+    return true;
+  }
   virtual int ColumnCount() const = 0;
   // The field name the source engine reports (the select list's alias or column name).
   virtual const std::string& ColumnName(int column) const = 0;
+  // The first column named `name` without regard to case; -1 when there is none. A cursor
+  // that is asked for the same names row after row may remember its answers.
+  virtual int FindColumn(std::string_view name) const {
+    for (int i = 0; i < ColumnCount(); ++i) {
+      if (SameNameIgnoringCase(ColumnName(i), name)) return i;
+    }
+    return -1;
+  }
   virtual bool HasRow() const = 0;
   // Value of the current row; only valid while HasRow().
   virtual Variant Value(int column) const = 0;

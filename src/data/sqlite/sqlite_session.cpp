@@ -66,38 +66,38 @@ std::string Lower(std::string_view s) {
 class SqliteCursor final : public Cursor {
  public:
   SqliteCursor(SqliteSession& session, SqliteSession::Lease lease,
-               std::shared_ptr<const sql::Translation> translation)
-      : session_(session), lease_(lease), translation_(std::move(translation)) {
-    sqlite3_stmt* stmt = lease_.stmt;
-    const int count = sqlite3_column_count(stmt);
-    const bool named_by_translation =
-        translation_ && static_cast<int>(translation_->columns.size()) == count;
-    names_.reserve(count);
-    types_.reserve(count);
-    for (int i = 0; i < count; ++i) {
-      sql::ColumnType type = sql::ColumnType::Unknown;
-      if (named_by_translation) {
-        names_.push_back(translation_->columns[i].name);
-        type = translation_->columns[i].type;
-      } else {
-        const char* name = sqlite3_column_name(stmt, i);
-        names_.emplace_back(name != nullptr ? name : "");
-      }
-      if (type == sql::ColumnType::Unknown) {
-        if (const char* declared = sqlite3_column_decltype(stmt, i)) {
-          type = sql::ColumnTypeFromDeclared(declared);
-        }
-      }
-      types_.push_back(type);
-    }
-  }
+               std::shared_ptr<SqliteSession::Columns> columns)
+      : session_(session), lease_(lease), columns_(std::move(columns)) {}
   ~SqliteCursor() override { session_.Return(lease_); }
 
-  int ColumnCount() const override { return static_cast<int>(names_.size()); }
-  const std::string& ColumnName(int column) const override { return names_.at(column); }
+  int ColumnCount() const override { return static_cast<int>(columns_->names.size()); }
+  const std::string& ColumnName(int column) const override { return columns_->names.at(column); }
+  // A member asks for the same fields in the same order on every row and on every call of
+  // the same statement, so the names it asked for before are kept with the statement's
+  // columns, and the one expected next is tried first: a field costs one exact comparison.
+  int FindColumn(std::string_view name) const override {
+    auto& asked = columns_->asked;
+    if (next_asked_ < asked.size() && asked[next_asked_].name == name) {
+      return asked[next_asked_++].column;
+    }
+    for (std::size_t i = 0; i < asked.size(); ++i) {
+      if (asked[i].name == name) {
+        next_asked_ = i + 1;
+        return asked[i].column;
+      }
+    }
+    const int column = Cursor::FindColumn(name);
+    // Bounded: a caller asking for ever new names gains nothing from keeping them all.
+    constexpr std::size_t kMostAsked = 64;
+    if (column >= 0 && asked.size() < kMostAsked) {
+      asked.push_back(SqliteSession::Columns::Asked{std::string(name), column});
+      next_asked_ = asked.size();
+    }
+    return column;
+  }
   bool HasRow() const override { return has_row_; }
   Variant Value(int column) const override {
-    return ReadColumn(lease_.stmt, column, types_.at(column));
+    return ReadColumn(lease_.stmt, column, columns_->types.at(column));
   }
   void Next() override {
     int rc = sqlite3_step(lease_.stmt);
@@ -108,17 +108,22 @@ class SqliteCursor final : public Cursor {
  private:
   SqliteSession& session_;
   SqliteSession::Lease lease_;
-  std::shared_ptr<const sql::Translation> translation_;
-  std::vector<std::string> names_;
-  std::vector<sql::ColumnType> types_;
+  std::shared_ptr<SqliteSession::Columns> columns_;
+  mutable std::size_t next_asked_ = 0;
   bool has_row_ = false;
 };
 
 // Opens a cursor on a prepared statement and steps to its first row. The cursor owns the
 // lease from the start, so a failing first step still returns the statement.
 std::unique_ptr<Cursor> OpenCursor(SqliteSession& session, SqliteSession::Lease lease,
-                                   std::shared_ptr<const sql::Translation> translation) {
-  auto cursor = std::make_unique<SqliteCursor>(session, lease, std::move(translation));
+                                   const std::shared_ptr<const sql::Translation>& translation) {
+  std::unique_ptr<SqliteCursor> cursor;
+  try {
+    cursor = std::make_unique<SqliteCursor>(session, lease, session.ColumnsOf(lease, translation));
+  } catch (...) {
+    session.Return(lease);
+    throw;
+  }
   cursor->Next();
   return cursor;
 }
@@ -305,12 +310,51 @@ void SqliteSession::ExecSimple(const char* sql) {
   if (rc != SQLITE_OK) Raise(rc);
 }
 
+std::shared_ptr<SqliteSession::Columns> SqliteSession::ColumnsOf(
+    const Lease& lease, const std::shared_ptr<const sql::Translation>& translation) {
+  sqlite3_stmt* stmt = lease.stmt;
+  const int count = sqlite3_column_count(stmt);
+  // Only a translation's columns are kept: they change with the catalogue, which clears
+  // the cache when it changes. The engine's own names for a native statement could change
+  // under it with another connection's schema change, so those are read at every open.
+  if (lease.entry != nullptr && translation) {
+    const std::shared_ptr<Columns>& kept = lease.entry->columns;
+    if (kept && kept->translation == translation && static_cast<int>(kept->names.size()) == count) {
+      return kept;
+    }
+  }
+  auto columns = std::make_shared<Columns>();
+  columns->translation = translation;
+  const bool named_by_translation =
+      translation && static_cast<int>(translation->columns.size()) == count;
+  columns->names.reserve(count);
+  columns->types.reserve(count);
+  for (int i = 0; i < count; ++i) {
+    sql::ColumnType type = sql::ColumnType::Unknown;
+    if (named_by_translation) {
+      columns->names.push_back(translation->columns[i].name);
+      type = translation->columns[i].type;
+    } else {
+      const char* name = sqlite3_column_name(stmt, i);
+      columns->names.emplace_back(name != nullptr ? name : "");
+    }
+    if (type == sql::ColumnType::Unknown) {
+      if (const char* declared = sqlite3_column_decltype(stmt, i)) {
+        type = sql::ColumnTypeFromDeclared(declared);
+      }
+    }
+    columns->types.push_back(type);
+  }
+  if (lease.entry != nullptr && translation) lease.entry->columns = columns;
+  return columns;
+}
+
 SqliteSession::Lease SqliteSession::Prepare(std::string_view text) {
   auto it = statements_.find(text);
   if (it != statements_.end() && !it->second.in_use) {
     it->second.in_use = true;
     it->second.last_use = ++use_clock_;
-    return Lease{it->second.stmt, true, &it->second.bound};
+    return Lease{it->second.stmt, &it->second, cache_epoch_};
   }
   std::string key(text);
   sqlite3_stmt* stmt = nullptr;
@@ -325,7 +369,7 @@ SqliteSession::Lease SqliteSession::Prepare(std::string_view text) {
     sqlite3_finalize(stmt);
     throw VbError(err::kDatabaseError, "Characters found after end of SQL statement.");
   }
-  if (it != statements_.end()) return Lease{stmt, false};  // the cached one is busy
+  if (it != statements_.end()) return Lease{stmt};  // the cached one is busy
   if (statements_.size() >= kMaxCachedStatements) {
     auto victim = statements_.end();
     for (auto e = statements_.begin(); e != statements_.end(); ++e) {
@@ -334,32 +378,31 @@ SqliteSession::Lease SqliteSession::Prepare(std::string_view text) {
         victim = e;
       }
     }
-    if (victim == statements_.end()) return Lease{stmt, false};
+    if (victim == statements_.end()) return Lease{stmt};
     sqlite3_finalize(victim->second.stmt);
     statements_.erase(victim);
   }
-  auto added = statements_.emplace(std::move(key), CachedStatement{stmt, true, ++use_clock_, {}}).first;
-  return Lease{stmt, true, &added->second.bound};
+  auto added = statements_.emplace(std::move(key), CachedStatement{stmt, true, ++use_clock_, {}, {}}).first;
+  return Lease{stmt, &added->second, cache_epoch_};
 }
 
 void SqliteSession::Return(Lease lease) noexcept {
   if (lease.stmt == nullptr) return;
   sqlite3_reset(lease.stmt);
   if (!lease.keep_bindings) sqlite3_clear_bindings(lease.stmt);
-  if (lease.cached) {
-    // The cache may have been cleared (schema change) while the statement was out; then
-    // this statement is no longer the cached one and is finalized like a transient one.
-    auto it = statements_.find(std::string_view(sqlite3_sql(lease.stmt)));
-    if (it != statements_.end() && it->second.stmt == lease.stmt) {
-      it->second.in_use = false;
-      if (!lease.keep_bindings) it->second.bound.reset();
-      return;
-    }
+  // The cache may have been cleared (schema change) while the statement was out; then
+  // this statement is no longer the cached one and is finalized like a transient one. An
+  // entry on loan is never evicted, so while the epoch stands the entry is still there.
+  if (lease.entry != nullptr && lease.epoch == cache_epoch_) {
+    lease.entry->in_use = false;
+    if (!lease.keep_bindings) lease.entry->bound.reset();
+    return;
   }
   sqlite3_finalize(lease.stmt);
 }
 
 void SqliteSession::ClearStatements() noexcept {
+  ++cache_epoch_;
   for (auto it = statements_.begin(); it != statements_.end();) {
     if (!it->second.in_use) sqlite3_finalize(it->second.stmt);
     it = statements_.erase(it);  // statements out on loan are finalized when returned
@@ -499,7 +542,8 @@ std::unique_ptr<Cursor> SqliteSession::Execute(std::string_view text, sql::Diale
 // are mostly the same "%" from call to call, and then the plan made for it stands.
 SqliteSession::Lease SqliteSession::PrepareBound(const sql::BoundStatement& bound) {
   Lease lease = Prepare(bound.engine_text());
-  std::optional<std::vector<sql::BoundValue>>* last = lease.bound;
+  std::optional<std::vector<sql::BoundValue>>* last =
+      lease.entry != nullptr ? &lease.entry->bound : nullptr;
   try {
     const bool known = last != nullptr && last->has_value() && (*last)->size() == bound.values.size();
     for (std::size_t i = 0; i < bound.values.size(); ++i) {
