@@ -106,16 +106,15 @@ std::shared_ptr<SharedSession> FindLender(std::string_view connect) {
 std::shared_ptr<SharedSession> OpenShared(std::string_view connect, int timeout_seconds) {
   ConnectTarget target = ResolveConnectionString(connect);
   auto shared = std::make_shared<SharedSession>();
-  std::string path = target.path;
   const bool embedded = target.engine != ConnectTarget::Engine::Server;
+  // Only embedded sessions are lent: a server driver may not run a second statement while
+  // the first still has rows to give. Links opened outside any member lend nothing.
+  const bool lends = embedded && MemberCall::Depth() >= 1;
+  std::string path = lends ? target.path : std::string();
   Driver& driver = embedded ? EmbeddedDriver() : ServerDriver();
   shared->pooled = AcquireSession(driver, std::move(target.path), std::move(target.identity),
                                   timeout_seconds);
-  // Only embedded sessions are lent: a server driver may not run a second statement while
-  // the first still has rows to give.
-  if (embedded && MemberCall::Depth() >= 1) {
-    lenders.push_back(Lender{MemberCall::Depth(), std::move(path), shared});
-  }
+  if (lends) lenders.push_back(Lender{MemberCall::Depth(), std::move(path), shared});
   return shared;
 }
 
@@ -388,7 +387,12 @@ void Recordset::Close() {
 
 DataLink::DataLink(const Variant& strconnect, sql::Dialect dialect) : connection_(dialect) {
   connection_.SetCommandTimeout(kCommandTimeout);
-  connection_.Open(vb::CStr(strconnect), {}, {}, -1);
+  // A text is its own CStr; only other kinds are converted (and Null refused).
+  if (strconnect.kind() == VarKind::String) {
+    connection_.Open(strconnect.AsString(), {}, {}, -1);
+  } else {
+    connection_.Open(vb::CStr(strconnect), {}, {}, -1);
+  }
 }
 
 DataLink::~DataLink() = default;

@@ -380,9 +380,10 @@ SqliteSession::Lease SqliteSession::Prepare(std::string_view text) {
     }
     if (victim == statements_.end()) return Lease{stmt};
     sqlite3_finalize(victim->second.stmt);
+    if (victim->second.translation_key != 0) by_translation_.erase(victim->second.translation_key);
     statements_.erase(victim);
   }
-  auto added = statements_.emplace(std::move(key), CachedStatement{stmt, true, ++use_clock_, {}, {}}).first;
+  auto added = statements_.emplace(std::move(key), CachedStatement{stmt, true, ++use_clock_, {}, {}, {}, 0}).first;
   return Lease{stmt, &added->second, cache_epoch_};
 }
 
@@ -403,6 +404,7 @@ void SqliteSession::Return(Lease lease) noexcept {
 
 void SqliteSession::ClearStatements() noexcept {
   ++cache_epoch_;
+  by_translation_.clear();
   for (auto it = statements_.begin(); it != statements_.end();) {
     if (!it->second.in_use) sqlite3_finalize(it->second.stmt);
     it = statements_.erase(it);  // statements out on loan are finalized when returned
@@ -541,7 +543,26 @@ std::unique_ptr<Cursor> SqliteSession::Execute(std::string_view text, sql::Diale
 // the statement again at its next step (the pattern may allow an index); a page's filters
 // are mostly the same "%" from call to call, and then the plan made for it stands.
 SqliteSession::Lease SqliteSession::PrepareBound(const sql::BoundStatement& bound) {
-  Lease lease = Prepare(bound.engine_text());
+  const std::uintptr_t key =
+      reinterpret_cast<std::uintptr_t>(bound.translation.get()) | (bound.parameterised ? 1U : 0U);
+  Lease lease;
+  auto found = by_translation_.find(key);
+  if (found != by_translation_.end() && !found->second->in_use) {
+    CachedStatement& entry = *found->second;
+    entry.in_use = true;
+    entry.last_use = ++use_clock_;
+    lease = Lease{entry.stmt, &entry, cache_epoch_};
+  } else {
+    lease = Prepare(bound.engine_text());
+    CachedStatement* entry = lease.entry;
+    // Two translations may print the same engine text; the entry is found by the latest.
+    if (entry != nullptr && entry->translation_key != key) {
+      if (entry->translation_key != 0) by_translation_.erase(entry->translation_key);
+      entry->translation = bound.translation;
+      entry->translation_key = key;
+      by_translation_[key] = entry;
+    }
+  }
   std::optional<std::vector<sql::BoundValue>>* last =
       lease.entry != nullptr ? &lease.entry->bound : nullptr;
   try {

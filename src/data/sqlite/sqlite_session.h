@@ -86,6 +86,10 @@ class SqliteSession final : public Session {
     // The values its parameters hold, when known (see PrepareBound).
     std::optional<std::vector<sql::BoundValue>> bound;
     std::shared_ptr<Columns> columns;
+    // The translation it was last found for (see PrepareBound), held so that its address,
+    // the key it is found by, cannot be reused by another translation meanwhile.
+    std::shared_ptr<const sql::Translation> translation;
+    std::uintptr_t translation_key = 0;
   };
 
  private:
@@ -138,6 +142,10 @@ class SqliteSession final : public Session {
   std::uint64_t use_clock_ = 0;
   // Moves whenever the cache is cleared, so a lease knows whether its entry still exists.
   std::uint64_t cache_epoch_ = 0;
+  // Cached statements by the translation they run (its address, the low bit set when it
+  // runs with parameters): a member's repeated statement is found without hashing its
+  // engine text, which for a "select *" lists every column.
+  std::unordered_map<std::uintptr_t, CachedStatement*> by_translation_;
   sqlite3_stmt* schema_version_stmt_ = nullptr;
   std::int64_t schema_version_ = -1;
   // The main file's data version when schema_version_ was read; it moves with every
