@@ -100,6 +100,28 @@ TEST_F(DataLinkTest, FieldsByNameIgnoreCaseAndByOrdinal) {
   EXPECT_THROW(rs.Field(2), VbError);
 }
 
+// A statement run again (its columns and the names asked for kept with it) answers each
+// call by its own columns: names asked in another order or case, a name it lacks, and a
+// column another connection added meanwhile.
+TEST_F(DataLinkTest, RepeatedStatementAnswersByItsCurrentColumns) {
+  const std::string star = "SELECT * FROM kinds WHERE ID = 2";
+  for (int call = 0; call < 2; ++call) {
+    DataLink link(Variant(connect_), sql::Dialect::Jet);
+    Recordset& rs = link.Query("SELECT ID, name FROM kinds WHERE ID = 2");
+    EXPECT_EQ(rs.Field(call == 0 ? "name" : "NAME"), Variant("beta"));
+    EXPECT_EQ(rs.Field(call == 0 ? "ID" : "id"), Variant(std::int32_t{2}));
+    EXPECT_THROW(rs.Field("stamp"), VbError);
+    rs.Close();
+    EXPECT_EQ(link.Query(star).FieldCount(), 9);
+  }
+  EngineDatabase::Open(dir_.File("kinds.db")).Script("ALTER TABLE kinds ADD COLUMN extra INTEGER DEFAULT 7");
+  DataLink link(Variant(connect_), sql::Dialect::Jet);
+  Recordset& rs = link.Query(star);
+  EXPECT_EQ(rs.FieldCount(), 10);
+  EXPECT_EQ(rs.Field("Extra"), Variant(std::int32_t{7}));
+  EXPECT_EQ(rs.Field("plain"), Variant(2.5));
+}
+
 TEST_F(DataLinkTest, RecordsetWalksForwardToEof) {
   DataLink link(Variant(connect_), sql::Dialect::Jet);
   Recordset& rs = link.Query("SELECT ID FROM kinds ORDER BY ID");
