@@ -6,7 +6,11 @@
 #include <sys/mount.h>
 
 #include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
 
+#include "data/driver.h"
 #include "frame/vb_runtime.h"
 #include "scratch_db.h"
 
@@ -98,6 +102,26 @@ TEST_F(DataLinkTest, FieldsByNameIgnoreCaseAndByOrdinal) {
     EXPECT_EQ(e.number(), err::kItemNotFound);
   }
   EXPECT_THROW(rs.Field(2), VbError);
+}
+
+// The look-up by name every engine's cursor inherits (the server's cursors rely on it):
+// without regard to ASCII case, the first of equal names, the same answer when asked
+// again in another order, nothing for a name the result lacks.
+TEST(CursorTest, FindColumnByNameAskedRepeatedly) {
+  struct Fixed final : Cursor {
+    std::vector<std::string> names{"ID", "Name", "name", "\xc3\x89t\xc3\xa9"};
+    int ColumnCount() const override { return static_cast<int>(names.size()); }
+    const std::string& ColumnName(int column) const override { return names.at(column); }
+    bool HasRow() const override { return false; }
+    Variant Value(int) const override { return Variant(); }
+    void Next() override {}
+  } cursor;
+  const std::pair<const char*, int> asked[] = {
+      {"name", 1}, {"NAME", 1}, {"id", 0}, {"nosuch", -1}, {"\xc3\x89t\xc3\xa9", 3},
+      {"\xc3\xa9t\xc3\xa9", -1}, {"Id", 0}, {"name", 1}, {"nam", -1}, {"id", 0}};
+  for (int round = 0; round < 2; ++round) {
+    for (const auto& [name, column] : asked) EXPECT_EQ(cursor.FindColumn(name), column) << name;
+  }
 }
 
 // A statement run again (its columns and the names asked for kept with it) answers each

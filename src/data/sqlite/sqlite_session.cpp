@@ -72,28 +72,11 @@ class SqliteCursor final : public Cursor {
 
   int ColumnCount() const override { return static_cast<int>(columns_->names.size()); }
   const std::string& ColumnName(int column) const override { return columns_->names.at(column); }
-  // A member asks for the same fields in the same order on every row and on every call of
-  // the same statement, so the names it asked for before are kept with the statement's
-  // columns, and the one expected next is tried first: a field costs one exact comparison.
+  // The names asked for are kept with the statement's columns, so the calls after the
+  // first resolve every field with one exact comparison too.
   int FindColumn(std::string_view name) const override {
-    auto& asked = columns_->asked;
-    if (next_asked_ < asked.size() && asked[next_asked_].name == name) {
-      return asked[next_asked_++].column;
-    }
-    for (std::size_t i = 0; i < asked.size(); ++i) {
-      if (asked[i].name == name) {
-        next_asked_ = i + 1;
-        return asked[i].column;
-      }
-    }
-    const int column = Cursor::FindColumn(name);
-    // Bounded: a caller asking for ever new names gains nothing from keeping them all.
-    constexpr std::size_t kMostAsked = 64;
-    if (column >= 0 && asked.size() < kMostAsked) {
-      asked.push_back(SqliteSession::Columns::Asked{std::string(name), column});
-      next_asked_ = asked.size();
-    }
-    return column;
+    return columns_->asked.Find(name, next_asked_,
+                                [this](std::string_view n) { return ScanColumns(n); });
   }
   bool HasRow() const override { return has_row_; }
   Variant Value(int column) const override {

@@ -48,11 +48,7 @@ class SqliteSession final : public Session {
     std::shared_ptr<const sql::Translation> translation;
     std::vector<std::string> names;
     std::vector<sql::ColumnType> types;
-    struct Asked {
-      std::string name;  // as asked for
-      int column;
-    };
-    std::vector<Asked> asked;
+    AskedNames asked;
   };
 
   struct CachedStatement;
