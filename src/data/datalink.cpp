@@ -56,16 +56,6 @@ struct Recordset::Impl {
   std::shared_ptr<ConnectionState> state;
   std::unique_ptr<Cursor> cursor;
   bool bof = false;
-  std::vector<std::string> lower_names;  // built on the first look-up by name
-  // Names as asked for, with what they resolved to. A member asks for the same fields in
-  // the same order on every row, so the look-up expected next is tried first and a row's
-  // fields cost one exact comparison each.
-  struct NameHit {
-    std::string name;
-    int ordinal;
-  };
-  std::vector<NameHit> hits;
-  std::size_t next_hit = 0;
 };
 
 namespace {
@@ -76,12 +66,6 @@ namespace {
 
 [[noreturn]] void RaiseOpen() {
   throw VbError(adoerr::kObjectOpen, "Operation is not allowed when the object is open.");
-}
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
 }
 
 bool IsBlank(std::string_view s) {
@@ -122,16 +106,15 @@ std::shared_ptr<SharedSession> FindLender(std::string_view connect) {
 std::shared_ptr<SharedSession> OpenShared(std::string_view connect, int timeout_seconds) {
   ConnectTarget target = ResolveConnectionString(connect);
   auto shared = std::make_shared<SharedSession>();
-  std::string path = target.path;
   const bool embedded = target.engine != ConnectTarget::Engine::Server;
+  // Only embedded sessions are lent: a server driver may not run a second statement while
+  // the first still has rows to give. Links opened outside any member lend nothing.
+  const bool lends = embedded && MemberCall::Depth() >= 1;
+  std::string path = lends ? target.path : std::string();
   Driver& driver = embedded ? EmbeddedDriver() : ServerDriver();
   shared->pooled = AcquireSession(driver, std::move(target.path), std::move(target.identity),
                                   timeout_seconds);
-  // Only embedded sessions are lent: a server driver may not run a second statement while
-  // the first still has rows to give.
-  if (embedded && MemberCall::Depth() >= 1) {
-    lenders.push_back(Lender{MemberCall::Depth(), std::move(path), shared});
-  }
+  if (lends) lenders.push_back(Lender{MemberCall::Depth(), std::move(path), shared});
   return shared;
 }
 
@@ -246,9 +229,6 @@ void Recordset::Attach(std::shared_ptr<ConnectionState> state, std::unique_ptr<C
   impl_->state = std::move(state);
   impl_->cursor = std::move(cursor);
   impl_->bof = !impl_->cursor->HasRow();
-  impl_->lower_names.clear();
-  impl_->hits.clear();
-  impl_->next_hit = 0;
   impl_->state->open_recordsets.push_back(this);
 }
 
@@ -346,53 +326,17 @@ std::string Recordset::FieldName(int ordinal) const {
   return impl_->cursor->ColumnName(ordinal);
 }
 
+// Field names compare without regard to case; the first of equal names wins, as in the
+// platform's Fields collection.
 int Recordset::Ordinal(std::string_view name) const {
   RequireOpen();
-  auto& hits = impl_->hits;
-  if (!hits.empty()) {
-    const std::size_t expected = impl_->next_hit < hits.size() ? impl_->next_hit : 0;
-    if (hits[expected].name == name) {
-      impl_->next_hit = expected + 1;
-      return hits[expected].ordinal;
-    }
-    for (std::size_t i = 0; i < hits.size(); ++i) {
-      if (hits[i].name == name) {
-        impl_->next_hit = i + 1;
-        return hits[i].ordinal;
-      }
-    }
-  }
-  const int ordinal = Resolve(name);
-  // Bounded: a caller asking for ever new names gains nothing from keeping them all.
-  constexpr std::size_t kMaxHits = 64;
-  if (hits.size() < kMaxHits) {
-    hits.push_back(Impl::NameHit{std::string(name), ordinal});
-    impl_->next_hit = hits.size();
+  const int ordinal = impl_->cursor->FindColumn(name);
+  if (ordinal < 0) {
+    throw VbError(err::kItemNotFound,
+                  "Item cannot be found in the collection corresponding to the requested name "
+                  "or ordinal.");
   }
   return ordinal;
-}
-
-int Recordset::Resolve(std::string_view name) const {
-  auto& names = impl_->lower_names;
-  if (names.empty()) {
-    const int count = impl_->cursor->ColumnCount();
-    names.reserve(count);
-    for (int i = 0; i < count; ++i) names.push_back(Lower(impl_->cursor->ColumnName(i)));
-  }
-  // Field names compare without regard to case; the first of equal names wins, as in the
-  // platform's Fields collection.
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    const std::string& candidate = names[i];
-    if (candidate.size() != name.size()) continue;
-    bool same = true;
-    for (std::size_t k = 0; k < name.size() && same; ++k) {
-      same = candidate[k] == static_cast<char>(std::tolower(static_cast<unsigned char>(name[k])));
-    }
-    if (same) return static_cast<int>(i);
-  }
-  throw VbError(err::kItemNotFound,
-                "Item cannot be found in the collection corresponding to the requested name or "
-                "ordinal.");
 }
 
 Variant Recordset::Field(std::string_view name) const {
@@ -452,7 +396,12 @@ void Recordset::Close() {
 
 DataLink::DataLink(const Variant& strconnect, sql::Dialect dialect) : connection_(dialect) {
   connection_.SetCommandTimeout(kCommandTimeout);
-  connection_.Open(vb::CStr(strconnect), {}, {}, -1);
+  // A text is its own CStr; only other kinds are converted (and Null refused).
+  if (strconnect.kind() == VarKind::String) {
+    connection_.Open(strconnect.AsString(), {}, {}, -1);
+  } else {
+    connection_.Open(vb::CStr(strconnect), {}, {}, -1);
+  }
 }
 
 DataLink::~DataLink() = default;

@@ -108,7 +108,6 @@ class Recordset : public RecordSource {
   void RequireOpen() const;
   void RequireRecord() const;
   int Ordinal(std::string_view name) const;
-  int Resolve(std::string_view name) const;
 
   std::unique_ptr<Impl> impl_;
   std::string source_;

@@ -7,16 +7,53 @@
 // the members and the data layer compile without any engine's headers.
 #pragma once
 
+#include <cctype>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ksmain/variant.h"
 #include "sql/translate.h"
 
 namespace ksmain::data {
+
+// Names a caller asked a cursor for, with the columns they resolved to. A member asks for
+// the same fields in the same order on every row, so the name expected next is tried
+// first and a field costs one exact comparison.
+class AskedNames {
+ public:
+  // `next` is the caller's position in the sequence; `resolve` finds a name not seen yet
+  // (-1: none, which is not kept).
+  template <class Resolve>
+  int Find(std::string_view name, std::size_t& next, Resolve&& resolve) {
+    if (next < asked_.size() && asked_[next].name == name) return asked_[next++].column;
+    for (std::size_t i = 0; i < asked_.size(); ++i) {
+      if (asked_[i].name == name) {
+        next = i + 1;
+        return asked_[i].column;
+      }
+    }
+    const int column = resolve(name);
+    // Bounded: a caller asking for ever new names gains nothing from keeping them all.
+    constexpr std::size_t kMostKept = 64;
+    if (column >= 0 && asked_.size() < kMostKept) {
+      asked_.push_back(Asked{std::string(name), column});
+      next = asked_.size();
+    }
+    return column;
+  }
+
+ private:
+  struct Asked {
+    std::string name;  // as asked for
+    int column;
+  };
+  std::vector<Asked> asked_;
+};
 
 // The results of one statement, positioned on its first row (or at the end) when handed
 // out. Values are read from the current row on demand.
@@ -26,6 +63,10 @@ class Cursor {
   virtual int ColumnCount() const = 0;
   // The field name the source engine reports (the select list's alias or column name).
   virtual const std::string& ColumnName(int column) const = 0;
+  // The first column named `name` without regard to case; -1 when there is none.
+  virtual int FindColumn(std::string_view name) const {
+    return asked_.Find(name, next_asked_, [this](std::string_view n) { return ScanColumns(n); });
+  }
   virtual bool HasRow() const = 0;
   // Value of the current row; only valid while HasRow().
   virtual Variant Value(int column) const = 0;
@@ -38,6 +79,27 @@ class Cursor {
     for (; HasRow(); Next()) ++rows;
     return rows;
   }
+
+ protected:
+  // Field names compare as the platform's Fields collection compares them: ASCII letters
+  // without regard to case, every other byte as it is; the first of equal names wins.
+  int ScanColumns(std::string_view name) const {
+    for (int i = 0; i < ColumnCount(); ++i) {
+      const std::string& candidate = ColumnName(i);
+      if (candidate.size() != name.size()) continue;
+      std::size_t k = 0;
+      while (k < name.size() && std::tolower(static_cast<unsigned char>(candidate[k])) ==
+                                    std::tolower(static_cast<unsigned char>(name[k]))) {
+        ++k;
+      }
+      if (k == name.size()) return i;
+    }
+    return -1;
+  }
+
+ private:
+  mutable AskedNames asked_;
+  mutable std::size_t next_asked_ = 0;
 };
 
 // One open database connection. Not shared between threads at the same time: the pool

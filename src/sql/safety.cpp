@@ -40,7 +40,13 @@ std::string Quoted(const Variant& value) {
 }
 
 std::string Bare(const Variant& value) {
-  const std::string text = vb::ConcatText(value);
+  std::string text = vb::ConcatText(value);
+  // A key as members join it (digits, perhaps a minus) is one number whatever the lexer
+  // makes of the rest; such a text is let through without lexing it, once per row.
+  const std::size_t sign = !text.empty() && text[0] == '-' ? 1 : 0;
+  if (text.size() > sign && text.find_first_not_of("0123456789", sign) == std::string::npos) {
+    return text;
+  }
   std::vector<Token> tokens;
   try {
     tokens = Lex(text);

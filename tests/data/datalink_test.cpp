@@ -6,7 +6,11 @@
 #include <sys/mount.h>
 
 #include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
 
+#include "data/driver.h"
 #include "frame/vb_runtime.h"
 #include "scratch_db.h"
 
@@ -85,6 +89,48 @@ TEST_F(DataLinkTest, FieldsByNameIgnoreCaseAndByOrdinal) {
     EXPECT_EQ(e.number(), err::kItemNotFound);
   }
   EXPECT_THROW(rs.Field(2), VbError);
+}
+
+// The look-up by name every engine's cursor inherits (the server's cursors rely on it):
+// without regard to ASCII case, the first of equal names, the same answer when asked
+// again in another order, nothing for a name the result lacks.
+TEST(CursorTest, FindColumnByNameAskedRepeatedly) {
+  struct Fixed final : Cursor {
+    std::vector<std::string> names{"ID", "Name", "name", "\xc3\x89t\xc3\xa9"};
+    int ColumnCount() const override { return static_cast<int>(names.size()); }
+    const std::string& ColumnName(int column) const override { return names.at(column); }
+    bool HasRow() const override { return false; }
+    Variant Value(int) const override { return Variant(); }
+    void Next() override {}
+  } cursor;
+  const std::pair<const char*, int> asked[] = {
+      {"name", 1}, {"NAME", 1}, {"id", 0}, {"nosuch", -1}, {"\xc3\x89t\xc3\xa9", 3},
+      {"\xc3\xa9t\xc3\xa9", -1}, {"Id", 0}, {"name", 1}, {"nam", -1}, {"id", 0}};
+  for (int round = 0; round < 2; ++round) {
+    for (const auto& [name, column] : asked) EXPECT_EQ(cursor.FindColumn(name), column) << name;
+  }
+}
+
+// A statement run again (its columns and the names asked for kept with it) answers each
+// call by its own columns: names asked in another order or case, a name it lacks, and a
+// column another connection added meanwhile.
+TEST_F(DataLinkTest, RepeatedStatementAnswersByItsCurrentColumns) {
+  const std::string star = "SELECT * FROM kinds WHERE ID = 2";
+  for (int call = 0; call < 2; ++call) {
+    DataLink link(Variant(connect_), sql::Dialect::Jet);
+    Recordset& rs = link.Query("SELECT ID, name FROM kinds WHERE ID = 2");
+    EXPECT_EQ(rs.Field(call == 0 ? "name" : "NAME"), Variant("beta"));
+    EXPECT_EQ(rs.Field(call == 0 ? "ID" : "id"), Variant(std::int32_t{2}));
+    EXPECT_THROW(rs.Field("stamp"), VbError);
+    rs.Close();
+    EXPECT_EQ(link.Query(star).FieldCount(), 9);
+  }
+  EngineDatabase::Open(dir_.File("kinds.db")).Script("ALTER TABLE kinds ADD COLUMN extra INTEGER DEFAULT 7");
+  DataLink link(Variant(connect_), sql::Dialect::Jet);
+  Recordset& rs = link.Query(star);
+  EXPECT_EQ(rs.FieldCount(), 10);
+  EXPECT_EQ(rs.Field("Extra"), Variant(std::int32_t{7}));
+  EXPECT_EQ(rs.Field("plain"), Variant(2.5));
 }
 
 TEST_F(DataLinkTest, RecordsetWalksForwardToEofAnEmptyOneStartsThere) {

@@ -140,12 +140,14 @@ TEST(Safety, QuotedDoublesApostrophes) {
 
 TEST(Safety, BareAcceptsOnlyOneNumber) {
   for (const Variant& ok : {Variant("12"), Variant(" 12 "), Variant("-3.5"), Variant("+7"), Variant("1E+20"),
-                            Variant(".5"), Variant(std::int32_t{5}), Variant(2.5)}) {
+                            Variant(".5"), Variant(std::int32_t{5}), Variant(2.5), Variant("-12"),
+                            Variant(std::int32_t{-5}), Variant("007")}) {
     EXPECT_NO_THROW(Bare(ok)) << ok;
   }
   for (const Variant& bad : {Variant("1; DROP TABLE x"), Variant(""), Variant("%"), Variant("1 or 1=1"),
                              Variant("1 -- x"), Variant("1/*x*/"), Variant("0x10"), Variant("1,000"),
                              Variant("'1'"), Variant("- -1"), Variant("$11"), Variant("(0)"), Variant("0-"),
+                             Variant("-"), Variant("--1"), Variant("\xd9\xa1"),
                              Variant::Null(), Variant()}) {
     EXPECT_THROW(Bare(bad), SqlError) << bad;
   }

@@ -15,8 +15,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <optional>
+#include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,15 +57,32 @@ std::optional<double> SerialOf(sqlite3_value* v) {
 }
 
 void ResultIso(sqlite3_context* ctx, double serial, bool date_only) {
-  std::string iso;
-  try {
-    iso = vb::ToIso(serial);
-  } catch (const VbError&) {
-    sqlite3_result_error(ctx, kMismatch, -1);
-    return;
+  // The clock functions give the same instant to every statement run within one second
+  // (a member's sibling call per row each runs one): its text is printed once and kept.
+  struct Printed {
+    double serial = 0;
+    bool date_only = false;
+    bool known = false;
+    std::string iso;
+  };
+  thread_local Printed last;
+  if (!last.known || last.date_only != date_only ||
+      std::memcmp(&last.serial, &serial, sizeof serial) != 0) {
+    std::string iso;
+    try {
+      iso = vb::ToIso(serial);
+    } catch (const VbError&) {
+      sqlite3_result_error(ctx, kMismatch, -1);
+      return;
+    }
+    if (date_only && iso.size() > 10) iso.resize(10);
+    last.known = false;
+    last.iso = std::move(iso);
+    last.serial = serial;
+    last.date_only = date_only;
+    last.known = true;
   }
-  if (date_only && iso.size() > 10) iso.resize(10);
-  sqlite3_result_text(ctx, iso.c_str(), static_cast<int>(iso.size()), SQLITE_TRANSIENT);
+  sqlite3_result_text(ctx, last.iso.c_str(), static_cast<int>(last.iso.size()), SQLITE_TRANSIENT);
 }
 
 // The value's text when it already is a date in the canonical form, which is what every

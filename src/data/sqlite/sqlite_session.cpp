@@ -69,42 +69,22 @@ class SqliteCursor final : public Cursor {
   // `capped`: the statement runs `bound`'s text cut short after some rows; counting to
   // the end then asks the engine for the whole result's size.
   SqliteCursor(SqliteSession& session, SqliteSession::Lease lease,
-               std::shared_ptr<const sql::Translation> translation,
+               std::shared_ptr<SqliteSession::Columns> columns,
                std::shared_ptr<const sql::BoundStatement> capped = nullptr)
-      : session_(session),
-        lease_(lease),
-        translation_(std::move(translation)),
-        capped_(std::move(capped)) {
-    sqlite3_stmt* stmt = lease_.stmt;
-    const int count = sqlite3_column_count(stmt);
-    const bool named_by_translation =
-        translation_ && static_cast<int>(translation_->columns.size()) == count;
-    names_.reserve(count);
-    types_.reserve(count);
-    for (int i = 0; i < count; ++i) {
-      sql::ColumnType type = sql::ColumnType::Unknown;
-      if (named_by_translation) {
-        names_.push_back(translation_->columns[i].name);
-        type = translation_->columns[i].type;
-      } else {
-        const char* name = sqlite3_column_name(stmt, i);
-        names_.emplace_back(name != nullptr ? name : "");
-      }
-      if (type == sql::ColumnType::Unknown) {
-        if (const char* declared = sqlite3_column_decltype(stmt, i)) {
-          type = sql::ColumnTypeFromDeclared(declared);
-        }
-      }
-      types_.push_back(type);
-    }
-  }
+      : session_(session), lease_(lease), columns_(std::move(columns)), capped_(std::move(capped)) {}
   ~SqliteCursor() override { session_.Return(lease_); }
 
-  int ColumnCount() const override { return static_cast<int>(names_.size()); }
-  const std::string& ColumnName(int column) const override { return names_.at(column); }
+  int ColumnCount() const override { return static_cast<int>(columns_->names.size()); }
+  const std::string& ColumnName(int column) const override { return columns_->names.at(column); }
+  // The names asked for are kept with the statement's columns, so the calls after the
+  // first resolve every field with one exact comparison too.
+  int FindColumn(std::string_view name) const override {
+    return columns_->asked.Find(name, next_asked_,
+                                [this](std::string_view n) { return ScanColumns(n); });
+  }
   bool HasRow() const override { return has_row_; }
   Variant Value(int column) const override {
-    return ReadColumn(lease_.stmt, column, types_.at(column));
+    return ReadColumn(lease_.stmt, column, columns_->types.at(column));
   }
   void Next() override {
     if (has_row_) ++rows_passed_;
@@ -124,21 +104,26 @@ class SqliteCursor final : public Cursor {
  private:
   SqliteSession& session_;
   SqliteSession::Lease lease_;
-  std::shared_ptr<const sql::Translation> translation_;
+  std::shared_ptr<SqliteSession::Columns> columns_;
   std::shared_ptr<const sql::BoundStatement> capped_;
   std::int64_t rows_passed_ = 0;
-  std::vector<std::string> names_;
-  std::vector<sql::ColumnType> types_;
+  mutable std::size_t next_asked_ = 0;
   bool has_row_ = false;
 };
 
 // Opens a cursor on a prepared statement and steps to its first row. The cursor owns the
 // lease from the start, so a failing first step still returns the statement.
 std::unique_ptr<Cursor> OpenCursor(SqliteSession& session, SqliteSession::Lease lease,
-                                   std::shared_ptr<const sql::Translation> translation,
+                                   const std::shared_ptr<const sql::Translation>& translation,
                                    std::shared_ptr<const sql::BoundStatement> capped = nullptr) {
-  auto cursor =
-      std::make_unique<SqliteCursor>(session, lease, std::move(translation), std::move(capped));
+  std::unique_ptr<SqliteCursor> cursor;
+  try {
+    cursor = std::make_unique<SqliteCursor>(session, lease, session.ColumnsOf(lease, translation),
+                                            std::move(capped));
+  } catch (...) {
+    session.Return(lease);
+    throw;
+  }
   cursor->Next();
   return cursor;
 }
@@ -325,12 +310,51 @@ void SqliteSession::ExecSimple(const char* sql) {
   if (rc != SQLITE_OK) Raise(rc);
 }
 
+std::shared_ptr<SqliteSession::Columns> SqliteSession::ColumnsOf(
+    const Lease& lease, const std::shared_ptr<const sql::Translation>& translation) {
+  sqlite3_stmt* stmt = lease.stmt;
+  const int count = sqlite3_column_count(stmt);
+  // Only a translation's columns are kept: they change with the catalogue, which clears
+  // the cache when it changes. The engine's own names for a native statement could change
+  // under it with another connection's schema change, so those are read at every open.
+  if (lease.entry != nullptr && translation) {
+    const std::shared_ptr<Columns>& kept = lease.entry->columns;
+    if (kept && kept->translation == translation && static_cast<int>(kept->names.size()) == count) {
+      return kept;
+    }
+  }
+  auto columns = std::make_shared<Columns>();
+  columns->translation = translation;
+  const bool named_by_translation =
+      translation && static_cast<int>(translation->columns.size()) == count;
+  columns->names.reserve(count);
+  columns->types.reserve(count);
+  for (int i = 0; i < count; ++i) {
+    sql::ColumnType type = sql::ColumnType::Unknown;
+    if (named_by_translation) {
+      columns->names.push_back(translation->columns[i].name);
+      type = translation->columns[i].type;
+    } else {
+      const char* name = sqlite3_column_name(stmt, i);
+      columns->names.emplace_back(name != nullptr ? name : "");
+    }
+    if (type == sql::ColumnType::Unknown) {
+      if (const char* declared = sqlite3_column_decltype(stmt, i)) {
+        type = sql::ColumnTypeFromDeclared(declared);
+      }
+    }
+    columns->types.push_back(type);
+  }
+  if (lease.entry != nullptr && translation) lease.entry->columns = columns;
+  return columns;
+}
+
 SqliteSession::Lease SqliteSession::Prepare(std::string_view text) {
   auto it = statements_.find(text);
   if (it != statements_.end() && !it->second.in_use) {
     it->second.in_use = true;
     it->second.last_use = ++use_clock_;
-    return Lease{it->second.stmt, true, &it->second.bound};
+    return Lease{it->second.stmt, &it->second, cache_epoch_};
   }
   std::string key(text);
   sqlite3_stmt* stmt = nullptr;
@@ -345,7 +369,7 @@ SqliteSession::Lease SqliteSession::Prepare(std::string_view text) {
     sqlite3_finalize(stmt);
     throw VbError(err::kDatabaseError, "Characters found after end of SQL statement.");
   }
-  if (it != statements_.end()) return Lease{stmt, false};  // the cached one is busy
+  if (it != statements_.end()) return Lease{stmt};  // the cached one is busy
   if (statements_.size() >= kMaxCachedStatements) {
     auto victim = statements_.end();
     for (auto e = statements_.begin(); e != statements_.end(); ++e) {
@@ -354,32 +378,33 @@ SqliteSession::Lease SqliteSession::Prepare(std::string_view text) {
         victim = e;
       }
     }
-    if (victim == statements_.end()) return Lease{stmt, false};
+    if (victim == statements_.end()) return Lease{stmt};
     sqlite3_finalize(victim->second.stmt);
+    if (victim->second.translation_key != 0) by_translation_.erase(victim->second.translation_key);
     statements_.erase(victim);
   }
-  auto added = statements_.emplace(std::move(key), CachedStatement{stmt, true, ++use_clock_, {}}).first;
-  return Lease{stmt, true, &added->second.bound};
+  auto added = statements_.emplace(std::move(key), CachedStatement{stmt, true, ++use_clock_, {}, {}, {}, 0}).first;
+  return Lease{stmt, &added->second, cache_epoch_};
 }
 
 void SqliteSession::Return(Lease lease) noexcept {
   if (lease.stmt == nullptr) return;
   sqlite3_reset(lease.stmt);
   if (!lease.keep_bindings) sqlite3_clear_bindings(lease.stmt);
-  if (lease.cached) {
-    // The cache may have been cleared (schema change) while the statement was out; then
-    // this statement is no longer the cached one and is finalized like a transient one.
-    auto it = statements_.find(std::string_view(sqlite3_sql(lease.stmt)));
-    if (it != statements_.end() && it->second.stmt == lease.stmt) {
-      it->second.in_use = false;
-      if (!lease.keep_bindings) it->second.bound.reset();
-      return;
-    }
+  // The cache may have been cleared (schema change) while the statement was out; then
+  // this statement is no longer the cached one and is finalized like a transient one. An
+  // entry on loan is never evicted, so while the epoch stands the entry is still there.
+  if (lease.entry != nullptr && lease.epoch == cache_epoch_) {
+    lease.entry->in_use = false;
+    if (!lease.keep_bindings) lease.entry->bound.reset();
+    return;
   }
   sqlite3_finalize(lease.stmt);
 }
 
 void SqliteSession::ClearStatements() noexcept {
+  ++cache_epoch_;
+  by_translation_.clear();
   for (auto it = statements_.begin(); it != statements_.end();) {
     if (!it->second.in_use) sqlite3_finalize(it->second.stmt);
     it = statements_.erase(it);  // statements out on loan are finalized when returned
@@ -576,8 +601,32 @@ std::unique_ptr<Cursor> SqliteSession::Run(std::string_view text, sql::Dialect d
 // are mostly the same "%" from call to call, and then the plan made for it stands.
 SqliteSession::Lease SqliteSession::PrepareBound(const sql::BoundStatement& bound,
                                                 std::string_view engine_text) {
-  Lease lease = Prepare(engine_text.empty() ? std::string_view(bound.engine_text()) : engine_text);
-  std::optional<std::vector<sql::BoundValue>>* last = lease.bound;
+  const std::uintptr_t key =
+      reinterpret_cast<std::uintptr_t>(bound.translation.get()) | (bound.parameterised ? 1U : 0U);
+  Lease lease;
+  auto found = engine_text.empty() ? by_translation_.find(key) : by_translation_.end();
+  if (found != by_translation_.end() && !found->second->in_use) {
+    CachedStatement& entry = *found->second;
+    entry.in_use = true;
+    entry.last_use = ++use_clock_;
+    lease = Lease{entry.stmt, &entry, cache_epoch_};
+  } else if (!engine_text.empty()) {
+    // A text of the session's own making around the member's (a capped query, a count):
+    // found by its text; the translation's key stays with the member's own statement.
+    lease = Prepare(engine_text);
+  } else {
+    lease = Prepare(bound.engine_text());
+    CachedStatement* entry = lease.entry;
+    // Two translations may print the same engine text; the entry is found by the latest.
+    if (entry != nullptr && entry->translation_key != key) {
+      if (entry->translation_key != 0) by_translation_.erase(entry->translation_key);
+      entry->translation = bound.translation;
+      entry->translation_key = key;
+      by_translation_[key] = entry;
+    }
+  }
+  std::optional<std::vector<sql::BoundValue>>* last =
+      lease.entry != nullptr ? &lease.entry->bound : nullptr;
   try {
     const bool known = last != nullptr && last->has_value() && (*last)->size() == bound.values.size();
     for (std::size_t i = 0; i < bound.values.size(); ++i) {

@@ -40,17 +40,36 @@ class SqliteSession final : public Session {
   void ExecuteScript(std::string_view script) override;
   bool Reusable() const override;
 
+  // What a query's rows look like: the field names a recordset reports and the kinds its
+  // values are read in. Worked out once per cached statement and translation, not at every
+  // open; it also remembers how the names a member asks for resolved. Used by one thread
+  // at a time, as its session is.
+  struct Columns {
+    // The translation the names and kinds came from (nullptr: the engine's own); held so
+    // that its address cannot be reused by another while this is kept.
+    std::shared_ptr<const sql::Translation> translation;
+    std::vector<std::string> names;
+    std::vector<sql::ColumnType> types;
+    AskedNames asked;
+  };
+
+  struct CachedStatement;
   // A statement on loan to a cursor; Return() resets it and puts it back (or finalizes one
   // that was prepared outside the cache because the cached one was busy).
   struct Lease {
     sqlite3_stmt* stmt = nullptr;
-    bool cached = false;
-    // For a cached statement: the values its parameters hold, when known (see PrepareBound).
-    std::optional<std::vector<sql::BoundValue>>* bound = nullptr;
+    // The cache entry it came from, valid while the cache's epoch is still `epoch` (a
+    // cleared cache lets go of statements on loan; they are finalized when returned).
+    CachedStatement* entry = nullptr;
+    std::uint64_t epoch = 0;
     // Every parameter was bound by PrepareBound, so the values may stay for the next use.
     bool keep_bindings = false;
   };
   Lease Prepare(std::string_view text);
+  // The column description of a leased query for `translation`, from its cache entry when
+  // that entry already has it.
+  std::shared_ptr<Columns> ColumnsOf(const Lease& lease,
+                                     const std::shared_ptr<const sql::Translation>& translation);
   void Return(Lease lease) noexcept;
   // The number of rows a translated query gives in all, read in the current transaction.
   std::int64_t CountRows(const sql::BoundStatement& bound);
@@ -60,14 +79,20 @@ class SqliteSession final : public Session {
   // reuse when the error says the connection itself is in trouble.
   [[noreturn]] void Raise(int rc);
 
- private:
   struct CachedStatement {
     sqlite3_stmt* stmt = nullptr;
     bool in_use = false;
     std::uint64_t last_use = 0;
+    // The values its parameters hold, when known (see PrepareBound).
     std::optional<std::vector<sql::BoundValue>> bound;
+    std::shared_ptr<Columns> columns;
+    // The translation it was last found for (see PrepareBound), held so that its address,
+    // the key it is found by, cannot be reused by another translation meanwhile.
+    std::shared_ptr<const sql::Translation> translation;
+    std::uintptr_t translation_key = 0;
   };
 
+ private:
   // Reloads the catalogue when the schema version moved; true when its content changed.
   // `in_snapshot`: the caller has just read the file in a transaction of its own making (no
   // explicit transaction of the caller's is open), so the pager's data version is current
@@ -124,6 +149,12 @@ class SqliteSession final : public Session {
   };
   std::unordered_map<std::string, CachedStatement, TextHash, std::equal_to<>> statements_;
   std::uint64_t use_clock_ = 0;
+  // Moves whenever the cache is cleared, so a lease knows whether its entry still exists.
+  std::uint64_t cache_epoch_ = 0;
+  // Cached statements by the translation they run (its address, the low bit set when it
+  // runs with parameters): a member's repeated statement is found without hashing its
+  // engine text, which for a "select *" lists every column.
+  std::unordered_map<std::uintptr_t, CachedStatement*> by_translation_;
   sqlite3_stmt* schema_version_stmt_ = nullptr;
   std::int64_t schema_version_ = -1;
   // The main file's data version when schema_version_ was read; it moves with every
