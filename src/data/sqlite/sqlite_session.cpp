@@ -405,6 +405,7 @@ void SqliteSession::Return(Lease lease) noexcept {
 void SqliteSession::ClearStatements() noexcept {
   ++cache_epoch_;
   by_translation_.clear();
+  cap_decisions_.clear();
   for (auto it = statements_.begin(); it != statements_.end();) {
     if (!it->second.in_use) sqlite3_finalize(it->second.stmt);
     it = statements_.erase(it);  // statements out on loan are finalized when returned
@@ -569,9 +570,9 @@ std::unique_ptr<Cursor> SqliteSession::Run(std::string_view text, sql::Dialect d
           sql::TranslateBoundShared(text, dialect, *catalog_);
       switch (bound->translation->kind) {
         case sql::StatementKind::Select:
-          if (rows >= 0 && !bound->translation->limited) {
-            const std::string capped = bound->engine_text() + " LIMIT " + std::to_string(rows);
-            cursor = OpenCursor(*this, PrepareBound(*bound, capped), bound->translation, bound);
+          if (rows >= 0 && !bound->translation->limited && CapStopsEarly(*bound, rows)) {
+            cursor = OpenCursor(*this, PrepareBound(*bound, Form::Capped, rows),
+                                bound->translation, bound);
           } else {
             cursor = OpenCursor(*this, PrepareBound(*bound), bound->translation);
           }
@@ -599,29 +600,47 @@ std::unique_ptr<Cursor> SqliteSession::Run(std::string_view text, sql::Dialect d
 // its value differs. Binding a parameter that a LIKE compares with makes the engine plan
 // the statement again at its next step (the pattern may allow an index); a page's filters
 // are mostly the same "%" from call to call, and then the plan made for it stands.
-SqliteSession::Lease SqliteSession::PrepareBound(const sql::BoundStatement& bound,
-                                                std::string_view engine_text) {
-  const std::uintptr_t key =
-      reinterpret_cast<std::uintptr_t>(bound.translation.get()) | (bound.parameterised ? 1U : 0U);
+SqliteSession::Lease SqliteSession::PrepareBound(const sql::BoundStatement& bound, Form form,
+                                                std::int64_t rows) {
+  // A translation is at least 8-byte aligned: the low bits carry the form and whether its
+  // values are parameters, so each form of a shape is found without printing its text.
+  const std::uintptr_t key = reinterpret_cast<std::uintptr_t>(bound.translation.get()) |
+                             (bound.parameterised ? 1U : 0U) |
+                             (static_cast<std::uintptr_t>(form) << 1);
   Lease lease;
-  auto found = engine_text.empty() ? by_translation_.find(key) : by_translation_.end();
-  if (found != by_translation_.end() && !found->second->in_use) {
+  auto found = by_translation_.find(key);
+  if (found != by_translation_.end() && !found->second->in_use && found->second->rows == rows) {
     CachedStatement& entry = *found->second;
     entry.in_use = true;
     entry.last_use = ++use_clock_;
     lease = Lease{entry.stmt, &entry, cache_epoch_};
-  } else if (!engine_text.empty()) {
-    // A text of the session's own making around the member's (a capped query, a count):
-    // found by its text; the translation's key stays with the member's own statement.
-    lease = Prepare(engine_text);
   } else {
-    lease = Prepare(bound.engine_text());
+    // The mapping is let go before preparing (which may evict entries): it named a
+    // statement on loan or the shape capped at another number.
+    if (found != by_translation_.end()) {
+      found->second->translation_key = 0;
+      by_translation_.erase(found);
+    }
+    switch (form) {
+      case Form::Whole:
+        lease = Prepare(bound.engine_text());
+        break;
+      case Form::Capped:
+        lease = Prepare(bound.engine_text() + " LIMIT " + std::to_string(rows));
+        break;
+      case Form::Count:
+        // Unsorted, the engine counts the rows without ordering them or reading the joined
+        // tables a LEFT JOIN on their keys cannot multiply.
+        lease = Prepare("SELECT count(*) FROM (" + std::string(bound.unsorted_engine_text()) + ")");
+        break;
+    }
     CachedStatement* entry = lease.entry;
     // Two translations may print the same engine text; the entry is found by the latest.
     if (entry != nullptr && entry->translation_key != key) {
       if (entry->translation_key != 0) by_translation_.erase(entry->translation_key);
       entry->translation = bound.translation;
       entry->translation_key = key;
+      entry->rows = rows;
       by_translation_[key] = entry;
     }
   }
@@ -644,11 +663,47 @@ SqliteSession::Lease SqliteSession::PrepareBound(const sql::BoundStatement& boun
   return lease;
 }
 
+namespace {
+
+// The bounded sorts and temporary tables in the program the engine made for `text`.
+int TemporaryTables(sqlite3* db, const std::string& text) {
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(db, ("EXPLAIN " + text).c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+    sqlite3_finalize(stmt);
+    return -1;
+  }
+  int tables = 0;
+  while (sqlite3_step(stmt) == SQLITE_ROW) {
+    const auto* opcode = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1));
+    if (opcode != nullptr && std::strcmp(opcode, "OpenEphemeral") == 0) ++tables;
+  }
+  sqlite3_finalize(stmt);
+  return tables;
+}
+
+}  // namespace
+
+// With a LIMIT the engine sorts into a bounded temporary B-tree instead of its sorter; for
+// the few rows of a lookup that costs more than the whole sort it replaces, and it still
+// reads every match. The cap is worth it only when it adds no such table: then the engine
+// walks an index in order, or has no order to make, and stops after the cap. Decided once
+// per shape and cap from the two programs the engine makes.
+bool SqliteSession::CapStopsEarly(const sql::BoundStatement& bound, std::int64_t rows) {
+  const std::uintptr_t key =
+      reinterpret_cast<std::uintptr_t>(bound.translation.get()) | (bound.parameterised ? 1U : 0U);
+  auto found = cap_decisions_.find(key);
+  if (found != cap_decisions_.end() && found->second.rows == rows) return found->second.stops_early;
+  const std::string whole(bound.engine_text());
+  const int before = TemporaryTables(db_, whole);
+  const int after = TemporaryTables(db_, whole + " LIMIT " + std::to_string(rows));
+  const bool stops_early = before >= 0 && after >= 0 && after <= before;
+  if (cap_decisions_.size() >= 256) cap_decisions_.clear();
+  cap_decisions_[key] = CapDecision{bound.translation, rows, stops_early};
+  return stops_early;
+}
+
 std::int64_t SqliteSession::CountRows(const sql::BoundStatement& bound) {
-  // Unsorted, the engine counts the rows without ordering them or reading the joined
-  // tables a LEFT JOIN on their keys cannot multiply.
-  Lease lease = PrepareBound(
-      bound, "SELECT count(*) FROM (" + std::string(bound.unsorted_engine_text()) + ")");
+  Lease lease = PrepareBound(bound, Form::Count);
   const int rc = sqlite3_step(lease.stmt);
   const std::int64_t count = rc == SQLITE_ROW ? sqlite3_column_int64(lease.stmt, 0) : 0;
   Return(lease);

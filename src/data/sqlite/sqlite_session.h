@@ -90,6 +90,7 @@ class SqliteSession final : public Session {
     // the key it is found by, cannot be reused by another translation meanwhile.
     std::shared_ptr<const sql::Translation> translation;
     std::uintptr_t translation_key = 0;
+    std::int64_t rows = -1;  // the cap of a capped form (see PrepareBound)
   };
 
  private:
@@ -110,9 +111,16 @@ class SqliteSession final : public Session {
   // `rows` >= 0: a query of which at most that many rows are read.
   std::unique_ptr<Cursor> Run(std::string_view text, sql::Dialect dialect,
                               std::int64_t* affected, std::int64_t rows);
-  // The statement of a translated shape with this text's values bound; `engine_text`, when
-  // given, is run instead of the shape's own text (the same parameters).
-  Lease PrepareBound(const sql::BoundStatement& bound, std::string_view engine_text = {});
+  // What runs for a translated shape: its own text, that text cut short after `rows` rows,
+  // or the number of its rows (the same parameters in each).
+  enum class Form { Whole, Capped, Count };
+  // Whether running the shape cut short after `rows` rows spares the engine work: true when
+  // the cap lets it stop early (no sort, or an index gives the order), false when it would
+  // still read every match and only trade its sort for a slower bounded one.
+  bool CapStopsEarly(const sql::BoundStatement& bound, std::int64_t rows);
+  // The statement of a translated shape in `form` with this text's values bound.
+  Lease PrepareBound(const sql::BoundStatement& bound, Form form = Form::Whole,
+                     std::int64_t rows = -1);
   std::unique_ptr<Cursor> RunProcedure(const std::string& name,
                                        const std::vector<std::string>& arguments);
   void ExecSimple(const char* sql);
@@ -155,6 +163,14 @@ class SqliteSession final : public Session {
   // runs with parameters): a member's repeated statement is found without hashing its
   // engine text, which for a "select *" lists every column.
   std::unordered_map<std::uintptr_t, CachedStatement*> by_translation_;
+  // Per translated shape and cap: does the cap let the engine stop early (see CapStopsEarly)?
+  // Holding the translation keeps its address, the key, from being reused.
+  struct CapDecision {
+    std::shared_ptr<const sql::Translation> translation;
+    std::int64_t rows;
+    bool stops_early;
+  };
+  std::unordered_map<std::uintptr_t, CapDecision> cap_decisions_;
   sqlite3_stmt* schema_version_stmt_ = nullptr;
   std::int64_t schema_version_ = -1;
   // The main file's data version when schema_version_ was read; it moves with every
