@@ -665,38 +665,39 @@ SqliteSession::Lease SqliteSession::PrepareBound(const sql::BoundStatement& boun
 
 namespace {
 
-// The bounded sorts and temporary tables in the program the engine made for `text`.
-int TemporaryTables(sqlite3* db, const std::string& text) {
+// Whether the engine's plan for `text` sorts every row it reads into a temporary B-tree
+// (rather than walking an index in order, at most sorting the rows that tie on it).
+// -1 when the text cannot be planned.
+int SortsEveryRow(sqlite3* db, const std::string& text) {
   sqlite3_stmt* stmt = nullptr;
-  if (sqlite3_prepare_v2(db, ("EXPLAIN " + text).c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+  if (sqlite3_prepare_v2(db, ("EXPLAIN QUERY PLAN " + text).c_str(), -1, &stmt, nullptr) !=
+      SQLITE_OK) {
     sqlite3_finalize(stmt);
     return -1;
   }
-  int tables = 0;
+  int sorts = 0;
   while (sqlite3_step(stmt) == SQLITE_ROW) {
-    const auto* opcode = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1));
-    if (opcode != nullptr && std::strcmp(opcode, "OpenEphemeral") == 0) ++tables;
+    const auto* detail = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 3));
+    if (detail != nullptr && std::strcmp(detail, "USE TEMP B-TREE FOR ORDER BY") == 0) sorts = 1;
   }
   sqlite3_finalize(stmt);
-  return tables;
+  return sorts;
 }
 
 }  // namespace
 
-// With a LIMIT the engine sorts into a bounded temporary B-tree instead of its sorter; for
-// the few rows of a lookup that costs more than the whole sort it replaces, and it still
-// reads every match. The cap is worth it only when it adds no such table: then the engine
-// walks an index in order, or has no order to make, and stops after the cap. Decided once
-// per shape and cap from the two programs the engine makes.
+// With a LIMIT and a sort of every matching row, the engine sorts into a bounded temporary
+// B-tree instead of its sorter; for the few rows of a lookup that costs more than the whole
+// sort it replaces, and it still reads every match. The cap is worth it when the engine
+// walks an index in the order asked (sorting at most the rows that tie on it), or has no
+// order to make: then it stops after the cap. Decided once per shape and cap.
 bool SqliteSession::CapStopsEarly(const sql::BoundStatement& bound, std::int64_t rows) {
   const std::uintptr_t key =
       reinterpret_cast<std::uintptr_t>(bound.translation.get()) | (bound.parameterised ? 1U : 0U);
   auto found = cap_decisions_.find(key);
   if (found != cap_decisions_.end() && found->second.rows == rows) return found->second.stops_early;
-  const std::string whole(bound.engine_text());
-  const int before = TemporaryTables(db_, whole);
-  const int after = TemporaryTables(db_, whole + " LIMIT " + std::to_string(rows));
-  const bool stops_early = before >= 0 && after >= 0 && after <= before;
+  const bool stops_early =
+      SortsEveryRow(db_, std::string(bound.engine_text()) + " LIMIT " + std::to_string(rows)) == 0;
   if (cap_decisions_.size() >= 256) cap_decisions_.clear();
   cap_decisions_[key] = CapDecision{bound.translation, rows, stops_early};
   return stops_early;
