@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "raw_sqlite.h"
 #include "data/datalink.h"
 #include "frame/vb_runtime.h"
 #include "ksmain/catalogue.h"
@@ -18,6 +19,8 @@
 
 namespace ksmain {
 namespace {
+
+using bench::ColumnValue;
 
 // The demo catalogue, created once per process in a temporary folder that the fixed
 // connection string of the sponsor look-up reaches.
@@ -44,19 +47,6 @@ const std::string& DemoCatalogue() {
     return file;
   }();
   return path;
-}
-
-Variant ColumnValue(sqlite3_stmt* st, int i) {
-  switch (sqlite3_column_type(st, i)) {
-    case SQLITE_INTEGER:
-      return Variant(static_cast<std::int32_t>(sqlite3_column_int64(st, i)));
-    case SQLITE_FLOAT:
-      return Variant(sqlite3_column_double(st, i));
-    case SQLITE_NULL:
-      return Variant::Null();
-    default:
-      return Variant(std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, i))));
-  }
 }
 
 class Raw {
@@ -149,20 +139,7 @@ void BM_Categories_CApi(benchmark::State& state) {
   for (auto _ : state) {
     Variant grid(VarArray::Grid(100, 3));
     VarArray& g = grid.MutableArray();
-    rows = 0;
-    while (sqlite3_step(list) == SQLITE_ROW) {
-      sqlite3_bind_int64(counts, 1, sqlite3_column_int64(list, 0));
-      sqlite3_step(counts);
-      const Variant n = ColumnValue(counts, 0);
-      sqlite3_reset(counts);
-      if (!n.IsNull() && vb::CDbl(n) > 0) {
-        ++rows;
-        g.at({rows, 0}) = ColumnValue(list, 0);
-        g.at({rows, 1}) = ColumnValue(list, 1);
-        g.at({rows, 2}) = n;
-      }
-    }
-    sqlite3_reset(list);
+    rows = bench::FillCategoryCounts(g, list, counts);
     g.at({0, 0}) = Variant(static_cast<std::int16_t>(rows));
     benchmark::DoNotOptimize(grid);
   }

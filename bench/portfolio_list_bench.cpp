@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <string>
 
+#include "raw_sqlite.h"
 #include "project_row_bar.h"
 #include "data/pool.h"
 #include "frame/dispatch_bind.h"
@@ -20,6 +21,7 @@
 namespace {
 
 using ksmain::Variant;
+using ksmain::bench::ColumnValue;
 using ksmain::VarArray;
 namespace vb = ksmain::vb;
 
@@ -72,19 +74,6 @@ constexpr const char* kBestPlan =
 // Result column -> grid column, as the member maps them; columns 3-6 are dates.
 constexpr int kGridColumn[] = {0, 1, 5, 7, 8, 9, 10, 14, 15, 16, 2, 3, 4, 6, 11};
 
-Variant ColumnValue(sqlite3_stmt* st, int i) {
-  switch (sqlite3_column_type(st, i)) {
-    case SQLITE_NULL: return Variant::Null();
-    case SQLITE_INTEGER: return static_cast<std::int32_t>(sqlite3_column_int64(st, i));
-    case SQLITE_FLOAT: return sqlite3_column_double(st, i);
-    default: {
-      std::string text(reinterpret_cast<const char*>(sqlite3_column_text(st, i)));
-      if (i >= 3 && i <= 6) return Variant::FromDate(*vb::ParseIso(text));
-      return Variant(std::move(text));
-    }
-  }
-}
-
 void BM_ProjectListAll_RawBestPlan(benchmark::State& state) {
   ksmain::Kestrel k;
   k.setProgressBarTarget("red");
@@ -100,7 +89,7 @@ void BM_ProjectListAll_RawBestPlan(benchmark::State& state) {
     std::int16_t row = 1;
     Variant bar, target;
     while (sqlite3_step(st) == SQLITE_ROW) {
-      for (int i = 0; i < 15; ++i) cells.at({row, kGridColumn[i]}) = ColumnValue(st, i);
+      for (int i = 0; i < 15; ++i) cells.at({row, kGridColumn[i]}) = ColumnValue(st, i, i >= 3 && i <= 6);
       ksmain::bench::FillProjectBar(k, cells, row, bar, target);
       ++row;
     }

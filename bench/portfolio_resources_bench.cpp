@@ -10,6 +10,7 @@
 #include <map>
 #include <string>
 
+#include "raw_sqlite.h"
 #include "data/pool.h"
 #include "frame/vb_runtime.h"
 #include "ksmain/kestrel.h"
@@ -18,6 +19,7 @@
 namespace {
 
 using ksmain::Variant;
+using ksmain::bench::ColumnValue;
 using ksmain::VarArray;
 
 // 200 listed resources as measured; 100 shows the same work when every per-row statement
@@ -96,20 +98,6 @@ void BM_Member_ResourceAttendees(benchmark::State& state) {
 BENCHMARK(BM_Member_ResourceAttendees)->Arg(kResources)->Arg(100)->Unit(benchmark::kMillisecond);
 
 // A column's value in the kind the member's grid holds it.
-Variant ColumnValue(sqlite3_stmt* st, int c) {
-  switch (sqlite3_column_type(st, c)) {
-    case SQLITE_INTEGER:
-      return Variant(static_cast<std::int32_t>(sqlite3_column_int64(st, c)));
-    case SQLITE_FLOAT:
-      return Variant(sqlite3_column_double(st, c));
-    case SQLITE_NULL:
-      return Variant::Null();
-    default:
-      return Variant(std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, c)),
-                                 static_cast<std::size_t>(sqlite3_column_bytes(st, c))));
-  }
-}
-
 void BM_RawApi_ResourceAttendees(benchmark::State& state) {
   const Demo& demo = DemoDb(static_cast<int>(state.range(0)));
   sqlite3* db = nullptr;

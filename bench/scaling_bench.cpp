@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "project_row_bar.h"
+#include "raw_sqlite.h"
 #include "data/datalink.h"
 #include "data/pool.h"
 #include "frame/vb_runtime.h"
@@ -30,6 +31,7 @@
 namespace {
 
 using ksmain::Variant;
+using ksmain::bench::ColumnValue;
 using ksmain::VarArray;
 namespace vb = ksmain::vb;
 
@@ -72,22 +74,6 @@ std::string Folder(int scale) {
                     std::to_string(scale));
   std::filesystem::create_directories(dir);
   return dir.string();
-}
-
-Variant ColumnValue(sqlite3_stmt* st, int i, bool date = false) {
-  switch (sqlite3_column_type(st, i)) {
-    case SQLITE_NULL: return Variant::Null();
-    case SQLITE_INTEGER: return static_cast<std::int32_t>(sqlite3_column_int64(st, i));
-    case SQLITE_FLOAT: return sqlite3_column_double(st, i);
-    default: {
-      std::string text(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
-                       static_cast<std::size_t>(sqlite3_column_bytes(st, i)));
-      if (date) {
-        if (auto serial = vb::ParseIso(text)) return Variant::FromDate(*serial);
-      }
-      return Variant(std::move(text));
-    }
-  }
 }
 
 sqlite3_stmt* Prepare(sqlite3* db, const std::string& sql) {
@@ -522,20 +508,7 @@ void RawCategories(benchmark::State& state, int scale) {
   for (auto _ : state) {
     Variant grid(VarArray::Grid(100, 3));
     VarArray& g = grid.MutableArray();
-    rows = 0;
-    while (sqlite3_step(list) == SQLITE_ROW) {
-      sqlite3_bind_int64(counts, 1, sqlite3_column_int64(list, 0));
-      sqlite3_step(counts);
-      const Variant n = ColumnValue(counts, 0);
-      sqlite3_reset(counts);
-      if (!n.IsNull() && vb::CDbl(n) > 0) {
-        ++rows;
-        g.at({rows, 0}) = ColumnValue(list, 0);
-        g.at({rows, 1}) = ColumnValue(list, 1);
-        g.at({rows, 2}) = n;
-      }
-    }
-    sqlite3_reset(list);
+    rows = ksmain::bench::FillCategoryCounts(g, list, counts);
     benchmark::DoNotOptimize(grid);
   }
   state.counters["rows"] = rows;
