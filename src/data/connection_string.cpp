@@ -80,6 +80,13 @@ Deployment& TheDeployment() {
   return deployment;
 }
 
+// The deployment's settings as of now; a cache filled under an older generation is stale.
+std::uint64_t CurrentGeneration() {
+  Deployment& d = TheDeployment();
+  std::shared_lock lock(d.mutex);
+  return d.generation;
+}
+
 // A file path, as opposed to a server or data-source name.
 bool LooksLikePath(std::string_view value) {
   return value.find('/') != std::string_view::npos || EndsWithNoCase(value, ".db") ||
@@ -353,12 +360,7 @@ ResolutionCache& TheCache() {
 
 ConnectTarget ResolveConnectionString(std::string_view text) {
   ResolutionCache& cache = TheCache();
-  Deployment& d = TheDeployment();
-  std::uint64_t generation;
-  {
-    std::shared_lock lock(d.mutex);
-    generation = d.generation;
-  }
+  const std::uint64_t generation = CurrentGeneration();
   {
     std::lock_guard lock(cache.mutex);
     if (cache.generation != generation) {
@@ -408,12 +410,7 @@ ConnectTarget ResolveConnectionString(std::string_view text) {
 
 std::optional<std::string> CachedPath(std::string_view text) {
   ResolutionCache& cache = TheCache();
-  Deployment& d = TheDeployment();
-  std::uint64_t generation;
-  {
-    std::shared_lock lock(d.mutex);
-    generation = d.generation;
-  }
+  const std::uint64_t generation = CurrentGeneration();
   std::lock_guard lock(cache.mutex);
   if (cache.generation != generation) return std::nullopt;
   auto it = cache.entries.find(text);

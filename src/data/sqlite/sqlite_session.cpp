@@ -596,17 +596,21 @@ std::unique_ptr<Cursor> SqliteSession::Run(std::string_view text, sql::Dialect d
   }
 }
 
+// A translation is at least 8-byte aligned: the low bits carry the form and whether its
+// values are parameters, so each form of a shape is found without printing its text.
+std::uintptr_t SqliteSession::ShapeKey(const sql::BoundStatement& bound, Form form) {
+  static_assert(alignof(sql::Translation) >= 8);
+  return reinterpret_cast<std::uintptr_t>(bound.translation.get()) |
+         (bound.parameterised ? 1U : 0U) | (static_cast<std::uintptr_t>(form) << 1);
+}
+
 // A cached statement keeps the values of its last use, and a parameter is bound only when
 // its value differs. Binding a parameter that a LIKE compares with makes the engine plan
 // the statement again at its next step (the pattern may allow an index); a page's filters
 // are mostly the same "%" from call to call, and then the plan made for it stands.
 SqliteSession::Lease SqliteSession::PrepareBound(const sql::BoundStatement& bound, Form form,
                                                 std::int64_t rows) {
-  // A translation is at least 8-byte aligned: the low bits carry the form and whether its
-  // values are parameters, so each form of a shape is found without printing its text.
-  const std::uintptr_t key = reinterpret_cast<std::uintptr_t>(bound.translation.get()) |
-                             (bound.parameterised ? 1U : 0U) |
-                             (static_cast<std::uintptr_t>(form) << 1);
+  const std::uintptr_t key = ShapeKey(bound, form);
   Lease lease;
   auto found = by_translation_.find(key);
   if (found != by_translation_.end() && !found->second->in_use && found->second->rows == rows) {
@@ -692,8 +696,7 @@ int SortsEveryRow(sqlite3* db, const std::string& text) {
 // walks an index in the order asked (sorting at most the rows that tie on it), or has no
 // order to make: then it stops after the cap. Decided once per shape and cap.
 bool SqliteSession::CapStopsEarly(const sql::BoundStatement& bound, std::int64_t rows) {
-  const std::uintptr_t key =
-      reinterpret_cast<std::uintptr_t>(bound.translation.get()) | (bound.parameterised ? 1U : 0U);
+  const std::uintptr_t key = ShapeKey(bound, Form::Capped);
   auto found = cap_decisions_.find(key);
   if (found != cap_decisions_.end() && found->second.rows == rows) return found->second.stops_early;
   const bool stops_early =

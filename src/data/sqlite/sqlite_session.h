@@ -114,6 +114,9 @@ class SqliteSession final : public Session {
   // What runs for a translated shape: its own text, that text cut short after `rows` rows,
   // or the number of its rows (the same parameters in each).
   enum class Form { Whole, Capped, Count };
+  // The key a translated shape in `form` is found by (in the statement cache's map and
+  // the cap decisions).
+  static std::uintptr_t ShapeKey(const sql::BoundStatement& bound, Form form);
   // Whether running the shape cut short after `rows` rows spares the engine work: true when
   // the cap lets it stop early (no sort, or an index gives the order), false when it would
   // still read every match and only trade its sort for a slower bounded one.
