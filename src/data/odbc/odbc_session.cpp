@@ -713,11 +713,7 @@ void OdbcSession::RefreshCatalog() {
       "SELECT c.table_name::text, c.column_name::text, c.udt_name::text, "
       "coalesce(c.domain_name::text, '') FROM information_schema.columns AS c "
       "WHERE c.table_schema = current_schema() ORDER BY 1, c.ordinal_position");
-  struct Guard {
-    OdbcSession& s;
-    Lease& l;
-    ~Guard() { s.Return(l); }
-  } guard{*this, lease};
+  ReturnOnExit returned{*this, lease};
   SQLSetStmtAttr(lease.stmt, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeout_)), 0);
   if (!SQL_SUCCEEDED(SQLExecute(lease.stmt))) Raise(SQL_HANDLE_STMT, lease.stmt);
   std::vector<sql::TableInfo> tables;
@@ -769,11 +765,7 @@ void OdbcSession::RefreshCatalog() {
 bool OdbcSession::HasTables() {
   Lease lease = Prepare(
       "SELECT count(*) FROM information_schema.tables WHERE table_schema = current_schema()");
-  struct Guard {
-    OdbcSession& s;
-    Lease& l;
-    ~Guard() { s.Return(l); }
-  } guard{*this, lease};
+  ReturnOnExit returned{*this, lease};
   if (!SQL_SUCCEEDED(SQLExecute(lease.stmt))) Raise(SQL_HANDLE_STMT, lease.stmt);
   if (!SQL_SUCCEEDED(SQLFetch(lease.stmt))) Raise(SQL_HANDLE_STMT, lease.stmt);
   std::int64_t count = 0;

@@ -49,6 +49,12 @@ class OdbcSession final : public Session {
     std::shared_ptr<ResultBlock> block;
   };
   void Return(Lease& lease) noexcept;
+  // Returns a lease when the scope that took it ends, however it ends.
+  struct ReturnOnExit {
+    OdbcSession& session;
+    Lease& lease;
+    ~ReturnOnExit() { session.Return(lease); }
+  };
   // Raises the statement's diagnostic as a database error; marks the session unfit when
   // the connection itself failed.
   [[noreturn]] void Raise(SQLSMALLINT handle_type, SQLHANDLE handle);
