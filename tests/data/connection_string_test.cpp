@@ -12,6 +12,7 @@
 #include "frame/app_log.h"
 #include "ksmain/error.h"
 #include "scratch_db.h"
+#include "support/raised.h"
 
 namespace ksmain::data {
 namespace {
@@ -86,12 +87,7 @@ TEST_F(ResolveTest, ResolvesPathsAndServers) {
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     SCOPED_TRACE("case " + std::to_string(i + 1));
     if (cases[i].path.empty()) {
-      try {
-        ResolveConnectionString(cases[i].text);
-        FAIL() << "resolved";
-      } catch (const VbError& e) {
-        EXPECT_EQ(e.number(), err::kDatabaseError);
-      }
+      EXPECT_EQ(ksmain::testing::ErrorOf([&] { ResolveConnectionString(cases[i].text); }), err::kDatabaseError);
     } else {
       EXPECT_EQ(ResolveConnectionString(cases[i].text).path, cases[i].path);
     }

@@ -13,6 +13,7 @@
 #include "frame/vb_runtime.h"
 #include "scratch_db.h"
 #include "support/engines.h"
+#include "support/raised.h"
 
 namespace ksmain::data {
 namespace {
@@ -75,21 +76,10 @@ TEST_F(ServerRouting, StringsReachTheirEngine) {
     SCOPED_TRACE("case " + std::to_string(i + 1));
     SetAllowedFolders(cases[i].confined ? std::vector<std::string>{dir_.dir()} : std::vector<std::string>{});
     if (cases[i].path.empty()) {
-      try {
-        ResolveConnectionString(cases[i].text);
-        ADD_FAILURE() << "resolved";
-      } catch (const VbError& e) {
-        EXPECT_EQ(e.number(), err::kDatabaseError);
-      }
+      EXPECT_EQ(ksmain::testing::ErrorOf([&] { ResolveConnectionString(cases[i].text); }), err::kDatabaseError);
       continue;
     }
-    ConnectTarget target;
-    try {
-      target = ResolveConnectionString(cases[i].text);
-    } catch (const VbError& e) {
-      ADD_FAILURE() << e.description();
-      continue;
-    }
+    const ConnectTarget target = ResolveConnectionString(cases[i].text);
     EXPECT_EQ(target.engine, cases[i].engine);
     EXPECT_EQ(target.path, cases[i].path);
   }
@@ -249,13 +239,10 @@ TEST_P(EngineData, RowsAffected) {
 TEST_P(EngineData, RefusalCarriesTheDatabaseMessage) {
   Connection connection(sql::Dialect::Jet);
   connection.Open(connect_);
-  try {
-    connection.Execute("INSERT INTO kinds (ID, name) VALUES (1, 'again')");
-    FAIL() << "a second row with key 1 was accepted";
-  } catch (const VbError& e) {
-    EXPECT_NE(e.description().find(ksmain::testing::DuplicateKeyMessage(GetParam())), std::string::npos)
-        << e.description();
-  }
+  const auto refused =
+      ksmain::testing::RaisedBy([&] { connection.Execute("INSERT INTO kinds (ID, name) VALUES (1, 'again')"); });
+  EXPECT_NE(refused.description.find(ksmain::testing::DuplicateKeyMessage(GetParam())), std::string::npos)
+      << "a second row with key 1: " << refused.description;
   // The connection stays usable after the failure.
   Variant affected;
   connection.Execute("UPDATE kinds SET name = 'y' WHERE ID = 1", &affected);

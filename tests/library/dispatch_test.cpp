@@ -7,9 +7,12 @@
 
 #include "ksmain/dispatch.h"
 #include "reference_interfaces.inc"
+#include "support/raised.h"
 
 namespace ksmain {
 namespace {
+
+using testing::ErrorOf;
 
 class DispatchTest : public ::testing::Test {
  protected:
@@ -19,14 +22,6 @@ class DispatchTest : public ::testing::Test {
     std::vector<Variant*> p;
     for (Variant& a : args) p.push_back(&a);
     return o.Invoke(member, p);
-  }
-  static int ErrorOf(auto&& fn) {
-    try {
-      fn();
-    } catch (const VbError& e) {
-      return e.number();
-    }
-    return 0;
   }
 };
 

@@ -5,6 +5,7 @@
 #include "frame/dispatch_bind.h"
 #include "frame/vb_runtime.h"
 #include "ksmain/kestrel.h"
+#include "support/raised.h"
 
 namespace ksmain {
 namespace {
@@ -87,12 +88,7 @@ TEST(ArraySort, ErrorsReachTheCaller) {
   };
   for (const Case& c : cases) {
     Variant a = c.array;
-    try {
-      Sort(a, c.element, c.scratch);
-      EXPECT_EQ(c.error, 0) << c.name;
-    } catch (const VbError& e) {
-      EXPECT_EQ(e.number(), c.error) << c.name;
-    }
+    EXPECT_EQ(testing::ErrorOf([&] { Sort(a, c.element, c.scratch); }), c.error) << c.name;
   }
 }
 

@@ -10,6 +10,7 @@
 #include "data/scratch_db.h"
 #include "frame/vb_runtime.h"
 #include "support/engines.h"
+#include "support/raised.h"
 
 namespace ksmain::schema {
 namespace {
@@ -208,12 +209,7 @@ TEST_F(CatalogueTest, ProcedureCallErrors) {
   for (const char* call : calls) {
     SCOPED_TRACE(call);
     data::DataLink link(Variant(connect_), sql::Dialect::TSql);
-    try {
-      link.Query(call);
-      FAIL() << "ran";
-    } catch (const VbError& e) {
-      EXPECT_EQ(e.number(), err::kDatabaseError);
-    }
+    EXPECT_EQ(testing::ErrorOf([&] { link.Query(call); }), err::kDatabaseError);
   }
 }
 

@@ -25,6 +25,7 @@
 #include "ksmain/variant.h"
 #include "schema/schema.h"
 #include "support/engines.h"
+#include "support/raised.h"
 
 namespace ksmain::testing {
 
