@@ -8,6 +8,7 @@
 #include "frame/vb_runtime.h"
 #include "ksmain/kestrel.h"
 #include "portfolio/project_rows.h"
+#include "sql/member_statements.h"
 
 namespace ksmain {
 namespace {
@@ -16,19 +17,7 @@ using testing::IsoDate;
 using testing::RowCell;
 using testing::TempDb;
 
-const char* const kDefaultSql =
-    " SELECT ProjectMaster.ProjectNo, ProjectMaster.NameOfProject, ProjectMaster.PercentCompleted,"
-    " ProjectMaster.EstDateCompleted, ProjectMaster.EstDateStarted,  ProjectMaster.ActDateStarted,"
-    " ProjectMaster.ActDateCompleted, ProjectMaster.ProjectRank, ProjectMaster.ID,"
-    " Resource.FirstName, Resource.LastName, Type.TypeDescription,  Priority.PriorityDescription,"
-    " Status.Description, Department.DepartmentName  FROM Department RIGHT JOIN (Status RIGHT"
-    " JOIN (Priority RIGHT JOIN (Type RIGHT JOIN (Resource RIGHT JOIN ProjectMaster ON"
-    " Resource.ID = ProjectMaster.ProjectOwner) ON Type.ID = ProjectMaster.ProjectType) ON"
-    " Priority.ID = ProjectMaster.Priority) ON Status.ID = ProjectMaster.Status) ON"
-    " Department.ID = ProjectMaster.Department where projectmaster.status like '%' and"
-    " projectmaster.department like '%' and projectmaster.ProjectOwner like '%' and"
-    " projectmaster.Priority like '%' and projectmaster.projecttype like '%' Order by"
-    " projectrank desc, datevalue(EstDateStarted)";
+const std::string kDefaultSql = sql::testing::ProjectListQuery("%", "projectrank desc, datevalue(EstDateStarted)");
 
 class ProjectList : public testing::PortfolioPage {
  protected:

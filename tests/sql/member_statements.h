@@ -59,6 +59,22 @@ inline std::string GanttProjectsQuery(const std::string& start, const std::strin
          " Order by lastname, firstname, cdate(EstDateCompleted)";
 }
 
+inline std::string StepsGanttQuery(const std::string& id, const std::string& start, const std::string& end) {
+  return "SELECT projectsteps.id as stepid, ProjectSteps.StepName, ProjectSteps.EstStartDate, ProjectSteps.EstCompletionDate, ProjectSteps.ProjectID, Resource.FirstName, Resource.LastName, "
+         " Status.Description, ProjectSteps.ResourceID, Resource.NoOfProjects, (select EstDateCompleted from projectmaster where id = " + id + ") as PRJEstDateCompleted,  "
+         " (select NameOfProject from projectmaster where id = " + id + ") as NameofProject"
+         " FROM (ProjectSteps INNER JOIN Resource ON ProjectSteps.ResourceID = Resource.ID) INNER JOIN Status ON ProjectSteps.Status = Status.ID"
+         " where projectsteps.projectid = " + id + " and ((cdate(EstStartDate) between cdate('" + start + "') and cdate('" + end + "')) or (cdate(EstCompletionDate) between cdate('" + start + "') and cdate('" + end + "'))"
+         " OR ((cdate(EstStartDate) < cdate('" + start + "') and cdate(EstCompletionDate) > cdate('" + end + "'))))"
+         " Order by cdate(EstCompletionDate)";
+}
+
+// The resource list and its maintenance form, by the condition after the table name.
+inline std::string ResourceListQuery(const std::string& where) {
+  return "SELECT distinct  Resource.ID, Resource.ResourceNo, Resource.Department, Resource.FirstName, Resource.LastName, Resource.Title, resource.NoOfProjects, "
+         "(select  Attendees.ActualReviewDate from attendees where attendees.id = resource.id) as Attended FROM resource" + where + " Order by lastname, firstname asc";
+}
+
 inline const std::vector<MemberStatement>& MemberStatements() {
   static const std::vector<MemberStatement> all = [] {
     const Dialect J = Dialect::Jet;
@@ -69,14 +85,7 @@ inline const std::vector<MemberStatement>& MemberStatements() {
     s.push_back({"Get_ProjectListAll closed", J, ProjectListQuery("2", "")});
     s.push_back({"Get_ProjectListAll pattern", J, ProjectListQuery("1%", "lastname, firstname asc")});
     s.push_back({"Get_ProjectListAllGanttChartView", J, GanttProjectsQuery("1/1/2026", "3/31/2026")});
-    s.push_back({"Get_StepsListAllGanttChartView", J,
-                 "SELECT projectsteps.id as stepid, ProjectSteps.StepName, ProjectSteps.EstStartDate, ProjectSteps.EstCompletionDate, ProjectSteps.ProjectID, Resource.FirstName, Resource.LastName, "
-                 " Status.Description, ProjectSteps.ResourceID, Resource.NoOfProjects, (select EstDateCompleted from projectmaster where id = 7) as PRJEstDateCompleted,  "
-                 " (select NameOfProject from projectmaster where id = 7) as NameofProject"
-                 " FROM (ProjectSteps INNER JOIN Resource ON ProjectSteps.ResourceID = Resource.ID) INNER JOIN Status ON ProjectSteps.Status = Status.ID"
-                 " where projectsteps.projectid = 7 and ((cdate(EstStartDate) between cdate('2026-01-01') and cdate('12/31/2026')) or (cdate(EstCompletionDate) between cdate('2026-01-01') and cdate('12/31/2026'))"
-                 " OR ((cdate(EstStartDate) < cdate('2026-01-01') and cdate(EstCompletionDate) > cdate('12/31/2026'))))"
-                 " Order by cdate(EstCompletionDate)"});
+    s.push_back({"Get_StepsListAllGanttChartView", J, StepsGanttQuery("7", "2026-01-01", "12/31/2026")});
     s.push_back({"Get_ProjectDetail", J,
                  "SELECT ID, NameOfProject, Priority, ProjectNo, Department, EstDateStarted, ActDateStarted, EstDateCompleted, ActDateCompleted, ProjectOwner, (select lastname from resource where id=submittedby) as SubmittedBy, Status, PercentCompleted, "
                  "ProjectType, ProjectRank, EstProjectCost, ActProjectCost, ReviewDate, SuccessRank, CostRank, TimeRank, ImprCompanyRank, ImprCustomerRank, misc1, misc2, misc3, misc4, misc5, "
@@ -88,12 +97,8 @@ inline const std::vector<MemberStatement>& MemberStatements() {
     s.push_back({"Get_PriorityAll", J, "SELECT id, priorityno, prioritydescription FROM priority Order by prioritydescription asc"});
     s.push_back({"Get_TypeAll", J, "SELECT id, typeno, typedescription FROM type Order by typedescription desc"});
     // Resources.
-    s.push_back({"Get_ResourceAll unassigned", J,
-                 "SELECT distinct  Resource.ID, Resource.ResourceNo, Resource.Department, Resource.FirstName, Resource.LastName, Resource.Title, resource.NoOfProjects, "
-                 "(select  Attendees.ActualReviewDate from attendees where attendees.id = resource.id) as Attended FROM resource where firstname = 'Unassigned' Order by lastname, firstname asc"});
-    s.push_back({"Get_ResourceMaint", J,
-                 "SELECT distinct  Resource.ID, Resource.ResourceNo, Resource.Department, Resource.FirstName, Resource.LastName, Resource.Title, resource.NoOfProjects, "
-                 "(select  Attendees.ActualReviewDate from attendees where attendees.id = resource.id) as Attended FROM resource  where firstname <> 'Unassigned'  and lastname like 'Sm%' Order by lastname, firstname asc"});
+    s.push_back({"Get_ResourceAll unassigned", J, ResourceListQuery(" where firstname = 'Unassigned'")});
+    s.push_back({"Get_ResourceMaint", J, ResourceListQuery("  where firstname <> 'Unassigned'  and lastname like 'Sm%'")});
     s.push_back({"Get_ResourceAttendees", J,
                  "SELECT distinct Resource.ID, Resource.ResourceNo, Resource.Department, Resource.FirstName, Resource.LastName, Resource.Title, resource.NoOfProjects  FROM resource where firstname <> 'Unassigned' Order by lastname"});
     s.push_back({"Get_ProjectStepAttendees", J,
