@@ -8,6 +8,7 @@
 #include "frame/app_log.h"
 #include "frame/encode.h"
 #include "frame/trap.h"
+#include "support/raised.h"
 
 namespace ksmain {
 namespace {
@@ -67,13 +68,10 @@ TEST_F(TrapTest, LogReportsPrefixAndDescription) {
 }
 
 TEST_F(TrapTest, NoneLetsTheErrorReachTheCaller) {
-  try {
-    RunTrapped(Trap::None, [] { throw std::runtime_error("engine says no"); });
-    FAIL();
-  } catch (const VbError& e) {
-    EXPECT_EQ(e.number(), err::kDatabaseError);
-    EXPECT_EQ(e.description(), "engine says no");
-  }
+  const auto raised =
+      testing::RaisedBy([] { RunTrapped(Trap::None, [] { throw std::runtime_error("engine says no"); }); });
+  EXPECT_EQ(raised.number, err::kDatabaseError);
+  EXPECT_EQ(raised.description, "engine says no");
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/raised.h"
+
 namespace ksmain::vb {
 namespace {
 
@@ -21,14 +23,7 @@ double Serial(int y, int m, int d, int h = 0, int mi = 0, int s = 0) {
   return DateSerial({y, m, d, h, mi, s});
 }
 
-int ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const VbError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using testing::ErrorOf;
 
 TEST(VbText, CStrOfEveryKind) {
   struct Case {
