@@ -7,7 +7,6 @@ import select
 import signal
 import subprocess
 import tempfile
-import time
 
 
 def make_demo(tool, folder):
@@ -18,7 +17,7 @@ def make_demo(tool, folder):
 
 
 class Service:
-    def __init__(self, tool, data, token=None, config=None, web=None):
+    def __init__(self, tool, data, token=None, config=None):
         self.token = token
         args = [tool, "serve", "--listen", "127.0.0.1:0", "--data", data]
         if token:
@@ -28,8 +27,6 @@ class Service:
             json.dump(config, self.config_file)
             self.config_file.close()
             args += ["--config", self.config_file.name]
-        if web:
-            args += ["--web", web]
         self.process = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         ready, _, _ = select.select([self.process.stdout], [], [], 30)
         line = self.process.stdout.readline() if ready else ""
@@ -58,14 +55,8 @@ class Service:
             c.close()
         return r.status, text
 
-    def call(self, request):
-        status, text = self.post(request)
-        if status != 200:
-            raise AssertionError(f"HTTP {status}: {text}")
-        return json.loads(text)["results"]
-
-    def call_on(self, connection, request):
-        """call() over a kept-alive connection."""
+    def call(self, request, connection=None):
+        """The results of a request that must succeed, over `connection` when kept alive."""
         status, text = self.post(request, connection=connection)
         if status != 200:
             raise AssertionError(f"HTTP {status}: {text}")
@@ -96,12 +87,3 @@ class Service:
 
 def kestrel(member, *args):
     return {"object": "KsMain.Kestrel", "calls": [{"member": member, "args": list(args)}]}
-
-
-def wait_for(predicate, timeout=10):
-    end = time.time() + timeout
-    while time.time() < end:
-        if predicate():
-            return True
-        time.sleep(0.05)
-    return False

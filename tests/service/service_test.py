@@ -152,8 +152,8 @@ class ServiceTest(unittest.TestCase):
                     {"member": "INS_UPD_ProjectSteps", "args": [step, self.db, ""]}]}
                 kaizen = kestrel("ManageKaizenEvents",
                                  f"insert into KaizenEvents (KaizenEvent, Units) values ('{name}', 'u')", self.db, "")
-                step_rc = self.service.call_on(c, request)[0]["args"][2]
-                kaizen_rc = self.service.call_on(c, kaizen)[0]["args"][2]
+                step_rc = self.service.call(request, c)[0]["args"][2]
+                kaizen_rc = self.service.call(kaizen, c)[0]["args"][2]
                 with lock:
                     reported[name] = (step_rc == "OK", kaizen_rc == "OK")
             c.close()
