@@ -40,6 +40,9 @@ TEST_P(KsMaintConcurrency, TwoPagesSavingAtOnceLoseNothing) {
     const std::string where = std::string(" WHERE ProjectID = ") + project;
     EXPECT_EQ(db.Scalar("SELECT count(*) FROM projectRevisedDates" + where), std::to_string(kSaves));
     EXPECT_EQ(db.Scalar("SELECT count(*) FROM ProjectSteps" + where), std::to_string(kSaves));
+    // Each page's last save stands.
+    EXPECT_EQ(db.Read(std::string("SELECT EstDateCompleted FROM ProjectMaster WHERE ID = ") + project),
+              "1/" + std::to_string(kSaves) + "/2027");
   }
 }
 
