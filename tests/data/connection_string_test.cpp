@@ -1,5 +1,5 @@
-// Connection strings: parsing, and resolution to database files through paths and the
-// data-source table.
+// Connection strings: parsing, and resolution through paths and the data-source table to
+// a database file or a server's ODBC string.
 #include "data/connection_string.h"
 
 #include <gtest/gtest.h>
@@ -43,6 +43,10 @@ TEST(ConnectionStringTest, Parse) {
   }
 }
 
+constexpr const char* kPgHost = "Driver={PostgreSQL Unicode};Server=10.0.0.9;Port=5433;UID=ks;PWD=s";
+
+// A folder of two databases reached as the server "dbhost", and a server "pghost" mapped
+// to an ODBC string.
 class ResolveTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -50,19 +54,29 @@ class ResolveTest : public ::testing::Test {
     MakeDatabase(dir_.File("portfolio.db"), "CREATE TABLE t (x)");
     ClearDataSources();
     SetDataSource("DbHost", dir_.dir());
+    SetDataSource("pghost", kPgHost);
   }
-  void TearDown() override { ClearDataSources(); }
+  void TearDown() override {
+    SetAllowedFolders({});
+    ClearDataSources();
+  }
   ScratchDir dir_;
 };
 
-TEST_F(ResolveTest, ResolvesPathsAndServers) {
+TEST_F(ResolveTest, StringsReachTheirEngineAndDatabase) {
+  using E = ConnectTarget::Engine;
   struct Case {
     std::string text;
-    std::string path;  // empty: must fail
+    std::string path;  // the file or ODBC string reached; empty: refused
+    E engine = E::Embedded;
+    bool confined = false;  // the host allows only its own folders
   };
   const std::string velda = dir_.File("veldaSQL.db");
   const std::string portfolio = dir_.File("portfolio.db");
   const std::string dir_name = std::filesystem::path(dir_.dir()).filename().string();
+  const std::string mapped =
+      "driver=PostgreSQL Unicode;port=5433;pwd=s;server=10.0.0.9;uid=ks;Database=portfolio;";
+  const std::string direct = "Driver={PostgreSQL Unicode};Server=db.example;Database=sales";
   const Case cases[] = {
       /* 1 */ {"Data Source=" + portfolio, portfolio},
       /* 2 */ {"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + portfolio, portfolio},
@@ -77,20 +91,40 @@ TEST_F(ResolveTest, ResolvesPathsAndServers) {
       /* 11 */ {"Data Source=" + dir_.File("missing.db"), ""},
       /* 12 */ {"", ""},
       /* 13 */ {"   ;  ", ""},
-      // A database reached through a server is a plain name in the server's folder.
+      // 14-18: a database reached through a server is a plain name in the server's folder.
       /* 14 */ {"server=dbhost;Initial Catalog=../" + dir_name + "/veldaSQL", ""},
       /* 15 */ {"server=dbhost;Database=" + portfolio, ""},
       /* 16 */ {"Data Source=dbhost;Database=./portfolio", ""},
       /* 17 */ {"server=dbhost;Database=..\\portfolio", ""},
       /* 18 */ {std::string("server=dbhost;Database=portfolio\0x", 34), ""},
+      // 19-22: a server mapped to an ODBC string gets the page's database added to it,
+      // whatever the page calls its server and database keys.
+      /* 19 */ {"server=pghost;Database=portfolio", mapped, E::Server},
+      /* 20 */ {"Data Source=PGHOST;Initial Catalog=portfolio", mapped, E::Server},
+      /* 21 */ {"uid=sa;pwd=;driver={SQL Server};server=pghost;Database=portfolio", mapped, E::Server},
+      /* 22 */ {"server=pghost;Database=portfolio", mapped, E::Server, true},
+      // 23-24: a mapped server needs a database name.
+      /* 23 */ {"server=pghost", "", E::Server},
+      /* 24 */ {"server=pghost;Database=", "", E::Server},
+      // 25-28: an unmapped driver string goes to ODBC as written, unless the host is confined.
+      /* 25 */ {direct, direct, E::Server},
+      /* 26 */ {"DSN=sales;UID=x", "DSN=sales;UID=x", E::Server},
+      /* 27 */ {direct, "", E::Server, true},
+      /* 28 */ {"DSN=sales", "", E::Server, true},
+      // 29-30: a server mapped to a folder stays embedded, even in a driver string.
+      /* 29 */ {"Driver={SQL Server};server=dbhost;Database=portfolio", portfolio},
+      /* 30 */ {"server=dbhost;Database=portfolio", portfolio, E::Embedded, true},
   };
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     SCOPED_TRACE("case " + std::to_string(i + 1));
+    SetAllowedFolders(cases[i].confined ? std::vector<std::string>{dir_.dir()} : std::vector<std::string>{});
     if (cases[i].path.empty()) {
       EXPECT_EQ(ksmain::testing::ErrorOf([&] { ResolveConnectionString(cases[i].text); }), err::kDatabaseError);
-    } else {
-      EXPECT_EQ(ResolveConnectionString(cases[i].text).path, cases[i].path);
+      continue;
     }
+    const ConnectTarget target = ResolveConnectionString(cases[i].text);
+    EXPECT_EQ(target.engine, cases[i].engine);
+    EXPECT_EQ(target.path, cases[i].path);
   }
 }
 

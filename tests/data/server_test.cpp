@@ -1,6 +1,6 @@
-// Server databases through the data layer: which engine a connection string reaches, and
-// on each engine the kinds a recordset delivers, the rows a write changed and the failure
-// a page sees when the database refuses a statement.
+// Server databases through the data layer: on each engine the kinds a recordset delivers,
+// the rows a write changed and the failure a page sees when the database refuses a
+// statement. (Which engine a connection string reaches: ResolveTest.)
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -20,70 +20,6 @@ namespace {
 
 using ksmain::testing::Engine;
 using ksmain::testing::ScratchDir;
-
-constexpr const char* kPgHost = "Driver={PostgreSQL Unicode};Server=10.0.0.9;Port=5433;UID=ks;PWD=s";
-
-class ServerRouting : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ClearDataSources();
-    SetDataSource("pghost", kPgHost);
-    SetDataSource("filehost", dir_.dir());
-    MakeDatabase(dir_.File("portfolio.db"), "CREATE TABLE t (x)");
-  }
-  void TearDown() override {
-    SetAllowedFolders({});
-    ClearDataSources();
-  }
-  ScratchDir dir_;
-  static std::string MakeDatabase(const std::string& path, std::string_view ddl) {
-    return ksmain::testing::MakeDatabase(path, ddl);
-  }
-};
-
-TEST_F(ServerRouting, StringsReachTheirEngine) {
-  struct Case {
-    std::string text;
-    bool confined;                  // the host allows only its own folders
-    ConnectTarget::Engine engine;
-    std::string path;               // empty: refused
-  };
-  using E = ConnectTarget::Engine;
-  const std::string mapped =
-      "driver=PostgreSQL Unicode;port=5433;pwd=s;server=10.0.0.9;uid=ks;Database=portfolio;";
-  const std::string direct = "Driver={PostgreSQL Unicode};Server=db.example;Database=sales";
-  const Case cases[] = {
-      // 1-4: a mapped server's database is added to the mapped ODBC string, whatever the
-      // page calls its server and database keys; a database the mapping names is replaced.
-      /* 1 */ {"server=pghost;Database=portfolio", false, E::Server, mapped},
-      /* 2 */ {"Data Source=PGHOST;Initial Catalog=portfolio", false, E::Server, mapped},
-      /* 3 */ {"uid=sa;pwd=;driver={SQL Server};server=pghost;Database=portfolio", false, E::Server, mapped},
-      /* 4 */ {"server=pghost;Database=portfolio", true, E::Server, mapped},
-      // 5-6: a mapped server needs a database name.
-      /* 5 */ {"server=pghost", false, E::Server, ""},
-      /* 6 */ {"server=pghost;Database=", false, E::Server, ""},
-      // 7-9: an unmapped driver string goes to ODBC as written, unless the host is confined.
-      /* 7 */ {direct, false, E::Server, direct},
-      /* 8 */ {"DSN=sales;UID=x", false, E::Server, "DSN=sales;UID=x"},
-      /* 9 */ {direct, true, E::Server, ""},
-      /* 10 */ {"DSN=sales", true, E::Server, ""},
-      // 11-12: a server mapped to a folder stays embedded, even in a driver string.
-      /* 11 */ {"Driver={SQL Server};server=filehost;Database=portfolio", false, E::Embedded,
-                dir_.File("portfolio.db")},
-      /* 12 */ {"server=filehost;Database=portfolio", true, E::Embedded, dir_.File("portfolio.db")},
-  };
-  for (std::size_t i = 0; i < std::size(cases); ++i) {
-    SCOPED_TRACE("case " + std::to_string(i + 1));
-    SetAllowedFolders(cases[i].confined ? std::vector<std::string>{dir_.dir()} : std::vector<std::string>{});
-    if (cases[i].path.empty()) {
-      EXPECT_EQ(ksmain::testing::ErrorOf([&] { ResolveConnectionString(cases[i].text); }), err::kDatabaseError);
-      continue;
-    }
-    const ConnectTarget target = ResolveConnectionString(cases[i].text);
-    EXPECT_EQ(target.engine, cases[i].engine);
-    EXPECT_EQ(target.path, cases[i].path);
-  }
-}
 
 // The same table on each engine in that engine's DDL; a recordset must deliver the same
 // kinds and values from both.
