@@ -38,7 +38,6 @@ class ServiceTest(unittest.TestCase):
         make_demo(TOOL, cls.data)
         make_demo(TOOL, cls.outside)
         os.symlink(os.path.join(cls.outside, "portfolio.db"), os.path.join(cls.data, "link.db"))
-        os.makedirs(os.path.join(cls.data, "folder.db"))
         cls.db = "Data Source=" + os.path.join(cls.data, "portfolio.db")
         cls.service = Service(TOOL, cls.data, token=TOKEN,
                               config={"limits": LIMITS, "servers": {"localhost": cls.data}})
@@ -92,10 +91,8 @@ class ServiceTest(unittest.TestCase):
             (ok, {"Authorization": "Basic " + TOKEN}, 401, "token"),
             (dict(ok, settings={"servers": {"localhost": "/"}}), {}, 403, "settings"),
             (dict(ok, settings={}), {}, 403, "settings"),
+            # A malformed request is refused as the bridge refuses it (BridgeCall.*), as a 400.
             ("{not json", {}, 400, "malformed"),
-            ("[1, 2]", {}, 400, "object"),
-            ({"object": "KsMain.Kestrel"}, {}, 400, "calls"),
-            ({"object": "KsMain.Kestrel", "calls": [{"args": []}]}, {}, 400, "member"),
             (kestrel("Get_StatusAll", {"$": "cy", "v": "abc"}), {}, 400, "currency"),
             (deep, {}, 413, "nests"),
             (many_calls, {}, 413, "calls"),
@@ -112,18 +109,14 @@ class ServiceTest(unittest.TestCase):
         self.assertEqual(self.service.get("/metrics")[0], 401)
         self.assertEqual(self.service.get("/health"), (200, '{"status":"ok"}\n'))
 
-    # 3.x: connection strings reach only databases inside the data folder.
+    # 3.x: connection strings reach only databases inside the data folder. (Every kind of
+    # path the confinement refuses: ResolveTest.AllowedFoldersConfineEveryString.)
     def test_confinement(self):
         created = os.path.join(self.outside, "new.db")
         cases = [
             "Data Source=" + os.path.join(self.outside, "portfolio.db"),  # a real database outside
-            "Data Source=" + os.path.join(self.data, "..", "outside", "portfolio.db"),
             "Data Source=" + os.path.join(self.data, "link.db"),  # a symbolic link pointing out
-            "Data Source=" + os.path.join(self.data, "folder.db"),
-            "Data Source=/dev/zero",
             "Data Source=" + created,
-            "Data Source=" + os.path.join(self.data, "absent.db"),
-            "server=elsewhere;Database=portfolio",
         ]
         for n, connect in enumerate(cases, 1):
             with self.subTest(case=f"3.{n}", connect=connect):
@@ -132,7 +125,6 @@ class ServiceTest(unittest.TestCase):
                 self.assertIsNone(result["error"])
                 self.assertIsNone(count_cell(result["args"][0]))
         self.assertFalse(os.path.exists(created))
-        self.assertFalse(os.path.exists(os.path.join(self.data, "absent.db")))
         # The same database is served from inside, and through the servers map.
         for connect in (self.db, "server=localhost;Database=portfolio"):
             result = self.service.call(kestrel("Get_StatusAll", None, connect, None, ""))[0]
