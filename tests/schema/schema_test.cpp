@@ -15,16 +15,12 @@
 namespace ksmain::schema {
 namespace {
 
+using testing::ColumnOf;
+using testing::ScalarOf;
+
 class SchemaTest : public ::testing::Test {
  protected:
   std::string File(const char* name) const { return dir_.File(name); }
-  static std::vector<Variant> Column(const std::string& connect, sql::Dialect dialect,
-                                     std::string_view query, std::string_view field) {
-    return testing::ColumnOf(connect, dialect, query, field);
-  }
-  static Variant Scalar(const std::string& connect, sql::Dialect dialect, std::string_view query) {
-    return testing::ScalarOf(connect, dialect, query);
-  }
   testing::ScratchDir dir_;
 };
 
@@ -36,7 +32,7 @@ TEST_F(SchemaTest, CreateRefusesExistingContent) {
   const std::string empty = File("empty.db");
   std::ofstream(empty).close();
   EXPECT_NO_THROW(CreateCatalogueDatabase(empty, false));
-  EXPECT_EQ(Scalar("Data Source=" + empty, sql::Dialect::TSql, "select count(*) from entries"),
+  EXPECT_EQ(ScalarOf("Data Source=" + empty, sql::Dialect::TSql, "select count(*) from entries"),
             Variant(0));
 }
 
@@ -61,9 +57,9 @@ TEST_F(SchemaTest, PortfolioDemo) {
       {"select count(*) > 0 from kaizenresults", Variant(true)},
       {"select count(*) > 0 from projectreviseddates", Variant(true)},
   };
-  for (const Case& c : cases) EXPECT_EQ(Scalar(connect, jet, c.query), c.expected) << c.query;
+  for (const Case& c : cases) EXPECT_EQ(ScalarOf(connect, jet, c.query), c.expected) << c.query;
   // Eight review meetings (how their dates read and sort is the meeting lists' concern).
-  EXPECT_EQ(Column(connect, jet,
+  EXPECT_EQ(ColumnOf(connect, jet,
                    "SELECT distinct cdate(PlannedReviewDate) as p, ActualReviewDate FROM Attendees", "p")
                 .size(),
             8u);
@@ -78,10 +74,10 @@ TEST_F(SchemaTest, RevisedDateRowsGetTheirTimestampByDefault) {
     data::DataLink link(Variant(connect), sql::Dialect::Jet);
     link.Run("insert into projectRevisedDates (projectID,RevisedEstCompDate)   Values(5,'12/6/2026')");
   }
-  auto stamp = Scalar(connect, sql::Dialect::Jet, "SELECT DateTimeValue FROM projectRevisedDates");
+  auto stamp = ScalarOf(connect, sql::Dialect::Jet, "SELECT DateTimeValue FROM projectRevisedDates");
   ASSERT_EQ(stamp.kind(), VarKind::Date);
   EXPECT_NEAR(stamp.AsDate(), before, 5.0 / 86400);
-  EXPECT_EQ(Scalar(connect, sql::Dialect::Jet, "SELECT RevisedEstCompDate FROM projectRevisedDates"),
+  EXPECT_EQ(ScalarOf(connect, sql::Dialect::Jet, "SELECT RevisedEstCompDate FROM projectRevisedDates"),
             Variant::FromDate(vb::DateSerial({2026, 12, 6})));
 }
 
@@ -126,29 +122,29 @@ class CatalogueTest : public SchemaTest {
 
 TEST_F(CatalogueTest, EntryCountsMatchEntries) {
   const auto tsql = sql::Dialect::TSql;
-  const Variant total = Scalar(connect_, tsql, "select count(*) from entries");
+  const Variant total = ScalarOf(connect_, tsql, "select count(*) from entries");
   EXPECT_GE(total.AsLong(), 300);
-  EXPECT_EQ(Scalar(connect_, tsql, "select sum(entrycnt) as NumEntries from entrycounts"), total);
+  EXPECT_EQ(ScalarOf(connect_, tsql, "select sum(entrycnt) as NumEntries from entrycounts"), total);
   // Per category and per first subcategory, as the category pages sum them.
-  auto places = Column(connect_, tsql, "select distinct subcategoryid1 from entrycounts", "subcategoryid1");
+  auto places = ColumnOf(connect_, tsql, "select distinct subcategoryid1 from entrycounts", "subcategoryid1");
   for (const Variant& sub1 : places) {
     const std::string key = vb::CStr(sub1);
-    const Variant cat = Scalar(connect_, tsql, "select linkid from subcategory1 where id = " + key);
-    EXPECT_EQ(Scalar(connect_, tsql,
+    const Variant cat = ScalarOf(connect_, tsql, "select linkid from subcategory1 where id = " + key);
+    EXPECT_EQ(ScalarOf(connect_, tsql,
                      "select sum(entryCNT) as NumEntries from entrycounts where categoryid = '" +
                          vb::CStr(cat) + "'  and subcategoryid1 = '" + key + "'"),
-              Scalar(connect_, tsql, "select count(*) from entries where subcategoryid1 = " + key));
+              ScalarOf(connect_, tsql, "select count(*) from entries where subcategoryid1 = " + key));
   }
   // All seven levels are in use.
-  EXPECT_GT(Scalar(connect_, tsql, "select count(*) from entries where subcategoryid6 is not null").AsLong(), 0);
-  EXPECT_GT(Scalar(connect_, tsql, "select count(*) from clients").AsLong(), 0);
-  EXPECT_GT(Scalar(connect_, tsql, "select count(*) from navigation").AsLong(), 0);
+  EXPECT_GT(ScalarOf(connect_, tsql, "select count(*) from entries where subcategoryid6 is not null").AsLong(), 0);
+  EXPECT_GT(ScalarOf(connect_, tsql, "select count(*) from clients").AsLong(), 0);
+  EXPECT_GT(ScalarOf(connect_, tsql, "select count(*) from navigation").AsLong(), 0);
 }
 
 TEST_F(CatalogueTest, ListingProceduresFilterByPlaceYearAndLevel) {
   const auto tsql = sql::Dialect::TSql;
   auto expected_ids = [&](const std::string& where) {
-    return Column(connect_, tsql,
+    return ColumnOf(connect_, tsql,
                   "select ID from entries where activeind = 'Y' and getdate() <= expiredate " + where +
                       " order by title, id",
                   "ID");
@@ -172,11 +168,11 @@ TEST_F(CatalogueTest, ListingProceduresFilterByPlaceYearAndLevel) {
   };
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     SCOPED_TRACE("case " + std::to_string(i + 1));
-    EXPECT_EQ(Column(connect_, tsql, cases[i].call, "id"), expected_ids(cases[i].where));
+    EXPECT_EQ(ColumnOf(connect_, tsql, cases[i].call, "id"), expected_ids(cases[i].where));
   }
   // The inactive and expired demo entries exist and are left out of the full listing.
-  EXPECT_LT(Column(connect_, tsql, cases[5].call, "id").size(),
-            static_cast<std::size_t>(Scalar(connect_, tsql, "select count(*) from entries").AsLong()));
+  EXPECT_LT(ColumnOf(connect_, tsql, cases[5].call, "id").size(),
+            static_cast<std::size_t>(ScalarOf(connect_, tsql, "select count(*) from entries").AsLong()));
 }
 
 TEST_F(CatalogueTest, ListingFieldsAndKinds) {
