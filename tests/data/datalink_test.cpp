@@ -6,6 +6,7 @@
 #include <sys/mount.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -246,11 +247,7 @@ TEST_F(DataLinkTest, NotADatabaseFails) {
   for (std::size_t i = 0; i < std::size(contents); ++i) {
     SCOPED_TRACE("case " + std::to_string(i + 1));
     const std::string path = dir_.File("notes" + std::to_string(i) + ".db");
-    {
-      std::FILE* f = std::fopen(path.c_str(), "w");
-      std::fwrite(contents[i].data(), 1, contents[i].size(), f);
-      std::fclose(f);
-    }
+    std::ofstream(path, std::ios::binary) << contents[i];
     EXPECT_THROW(DataLink(Variant("Data Source=" + path), sql::Dialect::Jet), VbError);
     EXPECT_EQ(std::filesystem::file_size(path), contents[i].size());
     EXPECT_FALSE(std::filesystem::exists(path + "-wal"));
