@@ -232,10 +232,7 @@ TEST_F(Robustness, LongCriteriaAndStatementsOnAWorkerThread) {
       {"long-1 a search of 30,000 blanks finds every available entry",
        [&] { return search(std::string(30000, ' '), "1"); },
        searched},
-      {"long-2 a search of 4,000 blanks, all words",
-       [&] { return search(std::string(4000, ' '), "2"); },
-       searched},
-      {"long-3 a statement of 50,000 '+ 1' fails the member",
+      {"long-2 a statement of 50,000 '+ 1' fails the member",
        [&] {
          Kestrel k;
          std::string text = "select 1";
