@@ -148,21 +148,25 @@ SqliteSession::SqliteSession(sqlite3* db, std::string path, int timeout_seconds)
           return deadline != Clock::time_point::max() && Clock::now() > deadline ? 1 : 0;
         },
         this);
-    // The first read of the file: a file that is not a database fails the open here rather
-    // than the first statement of the first member.
     int rc = sqlite3_prepare_v3(db_, "PRAGMA schema_version", -1, SQLITE_PREPARE_PERSISTENT,
                                 &schema_version_stmt_, nullptr);
     if (rc != SQLITE_OK) Raise(rc);
+    // Neither source engine enforced the relationships the members rely on; rows referring
+    // to deleted keys are expected (inner joins drop them).
+    rc = sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_FKEY, 0, nullptr);
+    if (rc != SQLITE_OK) Raise(rc);
+    RegisterEngineFunctions(db_);
+    // The first read of the file: a file that is not a database fails the open here rather
+    // than the first statement of the first member. The engine's parse of its schema, the
+    // schema version and the schema text all come from this one read transaction.
+    RefreshCatalog();
     // WAL lets readers run beside a writer; NORMAL sync is safe with WAL (a crash can lose
-    // the last commits, never corrupt the file) and keeps each member's write cheap.
+    // the last commits, never corrupt the file) and keeps each member's write cheap. The
+    // read above has found the log of a file already in WAL mode, so for such a file this
+    // reads nothing more; any other file is switched here, before anything writes to it.
     rc = sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK && (rc & 0xff) != SQLITE_READONLY) Raise(rc);
     ExecSimple("PRAGMA synchronous=NORMAL");
-    // Neither source engine enforced the relationships the members rely on; rows referring
-    // to deleted keys are expected (inner joins drop them).
-    ExecSimple("PRAGMA foreign_keys=OFF");
-    RegisterEngineFunctions(db_);
-    RefreshCatalog();
     // The catalogue read has opened the log; a session keeps the same log files open for
     // its whole life, so these identities stay true while it lives.
     wal_ = IdOf(path_ + "-wal");
@@ -449,12 +453,18 @@ bool SqliteSession::RefreshCatalog(bool in_snapshot) {
     sqlite3_reset(schema_version_stmt_);
     Raise(rc);
   }
+  // The pragma holds its read transaction until it is reset, so the schema text and the
+  // columns read below come from the same snapshot as the version (and a fresh session
+  // pays for one transaction, not one per read).
+  struct EndRead {
+    sqlite3_stmt* stmt;
+    ~EndRead() { sqlite3_reset(stmt); }
+  } end_read{schema_version_stmt_};
   const std::int64_t version = sqlite3_column_int64(schema_version_stmt_, 0);
   // Taken while the pragma holds its read transaction, so it matches `version`.
   unsigned int data_version = 0;
   const bool data_version_known =
       sqlite3_file_control(db_, "main", SQLITE_FCNTL_DATA_VERSION, &data_version) == SQLITE_OK;
-  sqlite3_reset(schema_version_stmt_);
   if (version == schema_version_ && catalog_) {
     data_version_ = data_version;
     data_version_known_ = data_version_known;
