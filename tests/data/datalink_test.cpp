@@ -6,6 +6,7 @@
 #include <sys/mount.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -293,6 +294,30 @@ TEST_F(DataLinkTest, NotADatabaseFails) {
     EXPECT_EQ(std::filesystem::file_size(path), contents[i].size());
     EXPECT_FALSE(std::filesystem::exists(path + "-wal"));
     EXPECT_FALSE(std::filesystem::exists(path + "-shm"));
+  }
+}
+
+// A file kept in another journal mode is switched to WAL by the first session on it; one
+// already in WAL mode stays so.
+TEST_F(DataLinkTest, OpeningPutsTheFileInWalMode) {
+  auto versions = [](const std::string& path) {  // header bytes 18-19: 1 rollback, 2 WAL
+    std::ifstream file(path, std::ios::binary);
+    char header[20] = {};
+    file.read(header, sizeof header);
+    return std::string(header + 18, 2);
+  };
+  for (const char* mode : {"DELETE", "TRUNCATE", "WAL"}) {
+    SCOPED_TRACE(mode);
+    const std::string path = dir_.File(std::string("mode_") + mode + ".db");
+    {
+      EngineDatabase db = EngineDatabase::Create(path);
+      db.Script(std::string("PRAGMA journal_mode=") + mode + "; CREATE TABLE t (v)");
+    }
+    ResetPool();
+    ASSERT_EQ(versions(path), std::string(mode) == "WAL" ? "\2\2" : "\1\1");
+    DataLink link(Variant("Data Source=" + path), sql::Dialect::Jet);
+    link.Run("INSERT INTO t (v) VALUES (1)");
+    EXPECT_EQ(versions(path), "\2\2");
   }
 }
 
