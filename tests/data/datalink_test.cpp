@@ -255,6 +255,30 @@ TEST_F(DataLinkTest, NotADatabaseFails) {
   }
 }
 
+// A file kept in another journal mode is switched to WAL by the first session on it; one
+// already in WAL mode stays so.
+TEST_F(DataLinkTest, OpeningPutsTheFileInWalMode) {
+  auto versions = [](const std::string& path) {  // header bytes 18-19: 1 rollback, 2 WAL
+    std::ifstream file(path, std::ios::binary);
+    char header[20] = {};
+    file.read(header, sizeof header);
+    return std::string(header + 18, 2);
+  };
+  for (const char* mode : {"DELETE", "TRUNCATE", "WAL"}) {
+    SCOPED_TRACE(mode);
+    const std::string path = dir_.File(std::string("mode_") + mode + ".db");
+    {
+      EngineDatabase db = EngineDatabase::Create(path);
+      db.Script(std::string("PRAGMA journal_mode=") + mode + "; CREATE TABLE t (v)");
+    }
+    ResetPool();
+    ASSERT_EQ(versions(path), std::string(mode) == "WAL" ? "\2\2" : "\1\1");
+    DataLink link(Variant("Data Source=" + path), sql::Dialect::Jet);
+    link.Run("INSERT INTO t (v) VALUES (1)");
+    EXPECT_EQ(versions(path), "\2\2");
+  }
+}
+
 // A database on a read-only mount reads as usual; writes fail as database errors.
 TEST_F(DataLinkTest, ReadOnlyFolderIsReadable) {
   namespace fs = std::filesystem;

@@ -23,22 +23,33 @@ TEST(SchemaCatalogs, EachSchemaTextGetsItsOwnCatalogue) {
   struct Case {
     const char* name;
     const char* ddl;
+    const char* query;
     VarKind kind;
   };
   const Case cases[] = {
-      {"1 date column", "CREATE TABLE t (d DATETIME)", VarKind::Date},
-      {"2 same path, text column", "CREATE TABLE t (d TEXT)", VarKind::String},
-      {"3 back to a date column", "CREATE TABLE t (d DATETIME)", VarKind::Date},
-      {"4 the same schema spelt otherwise", "CREATE TABLE t (d  TEXT)", VarKind::String},
+      {"1 date column", "CREATE TABLE t (d DATETIME)", "SELECT d FROM t", VarKind::Date},
+      {"2 same path, text column", "CREATE TABLE t (d TEXT)", "SELECT d FROM t", VarKind::String},
+      {"3 back to a date column", "CREATE TABLE t (d DATETIME)", "SELECT d FROM t", VarKind::Date},
+      {"4 the same schema spelt otherwise", "CREATE TABLE t (d  TEXT)", "SELECT d FROM t",
+       VarKind::String},
+      // Views are part of the key: the same table under another view.
+      {"5 a view of the date column",
+       "CREATE TABLE t (d DATETIME, e TEXT DEFAULT '2020-01-02'); "
+       "CREATE VIEW v AS SELECT d FROM t",
+       "SELECT d FROM v", VarKind::Date},
+      {"6 a view of the text column",
+       "CREATE TABLE t (d DATETIME, e TEXT DEFAULT '2020-01-02'); "
+       "CREATE VIEW v AS SELECT e AS d FROM t",
+       "SELECT d FROM v", VarKind::String},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ResetPool();
     for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path + suffix);
     const std::string connect =
-        MakeDatabase(path, std::string(c.ddl) + "; INSERT INTO t VALUES ('2020-01-02');");
+        MakeDatabase(path, std::string(c.ddl) + "; INSERT INTO t (d) VALUES ('2020-01-02');");
     DataLink link(Variant(connect), sql::Dialect::Jet);
-    EXPECT_EQ(link.Query("SELECT d FROM t").Field("d").kind(), c.kind);
+    EXPECT_EQ(link.Query(c.query).Field("d").kind(), c.kind);
   }
 }
 

@@ -34,6 +34,29 @@ bool HasDatabaseHeader(const std::string& location) {
          std::memcmp(header, kHeaderMagic, sizeof header) == 0;
 }
 
+// The same check on a file the engine has just opened, read through the engine's own
+// handle: opening only reads the file's first bytes, so nothing has been made or changed
+// yet. Spares every session a second open of the file.
+bool HasDatabaseHeader(sqlite3* db) {
+  sqlite3_file* file = nullptr;
+  if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
+      file == nullptr || file->pMethods == nullptr) {
+    return false;
+  }
+  char header[sizeof kHeaderMagic];
+  return file->pMethods->xRead(file, header, sizeof header, 0) == SQLITE_OK &&
+         std::memcmp(header, kHeaderMagic, sizeof header) == 0;
+}
+
+// What opening a file that is not a database reports.
+[[noreturn]] void ThrowNotADatabase(const std::string& location) {
+  struct stat st {};
+  throw VbError(err::kDatabaseError,
+                "Cannot open database '" + location + "': " +
+                    (::stat(location.c_str(), &st) == 0 ? "file is not a database"
+                                                         : "unable to open database file"));
+}
+
 std::string FolderOf(const std::string& location) {
   const std::size_t slash = location.rfind('/');
   if (slash == std::string::npos) return ".";
@@ -63,17 +86,11 @@ std::string FileUri(const std::string& location, const char* query) {
 
 class SqliteDriver final : public Driver {
  public:
+  // Only a file that already is a database opens (checked once the engine has it open).
   std::unique_ptr<Session> Open(const std::string& location, int timeout_seconds) override {
-    if (!HasDatabaseHeader(location)) {
-      struct stat st {};
-      throw VbError(err::kDatabaseError,
-                    "Cannot open database '" + location + "': " +
-                        (::stat(location.c_str(), &st) == 0 ? "file is not a database"
-                                                             : "unable to open database file"));
-    }
     const std::string folder = FolderOf(location);
     if (::access(location.c_str(), W_OK) == 0 && ::access(folder.c_str(), W_OK) == 0) {
-      return OpenWith(location, SQLITE_OPEN_READWRITE, timeout_seconds);
+      return OpenWith(location, SQLITE_OPEN_READWRITE, timeout_seconds, {}, true);
     }
     // A read-only file or folder (a read-only mount, a restored copy): read it as it is.
     // The log's shared index cannot be made in a folder we cannot write; without a log to
@@ -83,7 +100,7 @@ class SqliteDriver final : public Driver {
     const bool folder_writable = ::access(folder.c_str(), W_OK) == 0;
     const char* query = !folder_writable && !log_present ? "mode=ro&immutable=1" : "mode=ro";
     return OpenWith(FileUri(location, query), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI,
-                    timeout_seconds, location);
+                    timeout_seconds, location, true);
   }
 
   std::unique_ptr<Session> Create(const std::string& location) override {
@@ -96,8 +113,10 @@ class SqliteDriver final : public Driver {
 
  private:
   // `name` is what opens (a path, or a file: URI when `flags` say so); `location` the path.
+  // `existing`: the file must already be a database.
   static std::unique_ptr<Session> OpenWith(const std::string& name, int flags,
-                                           int timeout_seconds, std::string location = {}) {
+                                           int timeout_seconds, std::string location = {},
+                                           bool existing = false) {
     if (location.empty()) location = name;
     if (sqlite3_threadsafe() == 0) {
       throw VbError(err::kDatabaseError, "The embedded engine was built without thread support.");
@@ -110,8 +129,14 @@ class SqliteDriver final : public Driver {
     if (rc != SQLITE_OK) {
       std::string message = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
       sqlite3_close_v2(db);
+      // Whatever is at the path, it reports as it would had it been looked at first.
+      if (existing && !HasDatabaseHeader(location)) ThrowNotADatabase(location);
       throw VbError(err::kDatabaseError,
                     "Cannot open database '" + location + "': " + message);
+    }
+    if (existing && !HasDatabaseHeader(db)) {
+      sqlite3_close_v2(db);
+      ThrowNotADatabase(location);
     }
     return std::make_unique<sqlite::SqliteSession>(db, location, timeout_seconds);
   }

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <cctype>
 #include <cstring>
 #include <mutex>
@@ -148,24 +149,32 @@ SqliteSession::SqliteSession(sqlite3* db, std::string path, int timeout_seconds)
           return deadline != Clock::time_point::max() && Clock::now() > deadline ? 1 : 0;
         },
         this);
-    // The first read of the file: a file that is not a database fails the open here rather
-    // than the first statement of the first member.
     int rc = sqlite3_prepare_v3(db_, "PRAGMA schema_version", -1, SQLITE_PREPARE_PERSISTENT,
                                 &schema_version_stmt_, nullptr);
     if (rc != SQLITE_OK) Raise(rc);
-    // WAL lets readers run beside a writer; NORMAL sync is safe with WAL (a crash can lose
-    // the last commits, never corrupt the file) and keeps each member's write cheap.
-    rc = sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK && (rc & 0xff) != SQLITE_READONLY) Raise(rc);
-    ExecSimple("PRAGMA synchronous=NORMAL");
     // Neither source engine enforced the relationships the members rely on; rows referring
     // to deleted keys are expected (inner joins drop them).
-    ExecSimple("PRAGMA foreign_keys=OFF");
+    rc = sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_FKEY, 0, nullptr);
+    if (rc != SQLITE_OK) Raise(rc);
     RegisterEngineFunctions(db_);
+    // The first read of the file: a file that is not a database fails the open here rather
+    // than the first statement of the first member. The engine's parse of its schema, the
+    // schema version and the schema text all come from this one read transaction.
     RefreshCatalog();
-    // The catalogue read has opened the log; a session keeps the same log files open for
-    // its whole life, so these identities stay true while it lives.
+    // WAL lets readers run beside a writer; NORMAL sync is safe with WAL (a crash can lose
+    // the last commits, never corrupt the file) and keeps each member's write cheap.
+    // The read above has opened the log of a file in WAL mode (the engine reads a file
+    // with a log beside it through that log), and a session keeps the same log files open
+    // for its whole life, so these identities stay true while it lives. With a log open
+    // the engine already is in WAL mode; any other file is switched here, before anything
+    // writes to it.
     wal_ = IdOf(path_ + "-wal");
+    if (!wal_.known) {
+      rc = sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+      if (rc != SQLITE_OK && (rc & 0xff) != SQLITE_READONLY) Raise(rc);
+      wal_ = IdOf(path_ + "-wal");
+    }
+    ExecSimple("PRAGMA synchronous=NORMAL");
     shm_ = IdOf(path_ + "-shm");
   } catch (...) {
     if (schema_version_stmt_ != nullptr) sqlite3_finalize(schema_version_stmt_);
@@ -449,12 +458,18 @@ bool SqliteSession::RefreshCatalog(bool in_snapshot) {
     sqlite3_reset(schema_version_stmt_);
     Raise(rc);
   }
+  // The pragma holds its read transaction until it is reset, so the schema text and the
+  // columns read below come from the same snapshot as the version (and a fresh session
+  // pays for one transaction, not one per read).
+  struct EndRead {
+    sqlite3_stmt* stmt;
+    ~EndRead() { sqlite3_reset(stmt); }
+  } end_read{schema_version_stmt_};
   const std::int64_t version = sqlite3_column_int64(schema_version_stmt_, 0);
   // Taken while the pragma holds its read transaction, so it matches `version`.
   unsigned int data_version = 0;
   const bool data_version_known =
       sqlite3_file_control(db_, "main", SQLITE_FCNTL_DATA_VERSION, &data_version) == SQLITE_OK;
-  sqlite3_reset(schema_version_stmt_);
   if (version == schema_version_ && catalog_) {
     data_version_ = data_version;
     data_version_known_ = data_version_known;
@@ -506,11 +521,15 @@ bool SqliteSession::RefreshCatalog(bool in_snapshot) {
 }
 
 std::string SqliteSession::ReadSchemaText() {
-  Lease lease = Prepare("SELECT type, name, tbl_name, sql FROM sqlite_schema");
+  // The catalogue holds the columns of tables and views only, and those follow from their
+  // CREATE texts (a view's from its own and those of what it reads), so indexes and
+  // triggers are left out of the key: a session reads half the rows.
+  Lease lease = Prepare("SELECT type, name, sql FROM sqlite_schema WHERE type IN ('table','view')");
   std::string text;
+  text.reserve(8192);
   int rc;
   while ((rc = sqlite3_step(lease.stmt)) == SQLITE_ROW) {
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 3; ++i) {
       // Each value with its length, so no text can pass for two others joined.
       const auto* value = reinterpret_cast<const char*>(sqlite3_column_text(lease.stmt, i));
       if (value == nullptr) {
@@ -518,7 +537,9 @@ std::string SqliteSession::ReadSchemaText() {
         continue;
       }
       const int size = sqlite3_column_bytes(lease.stmt, i);
-      text += std::to_string(size);
+      char digits[16];
+      const auto end = std::to_chars(digits, digits + sizeof digits, size).ptr;
+      text.append(digits, end);
       text += ':';
       text.append(value, static_cast<std::size_t>(size));
     }

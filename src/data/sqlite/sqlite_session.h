@@ -99,7 +99,7 @@ class SqliteSession final : public Session {
   // explicit transaction of the caller's is open), so the pager's data version is current
   // and an unchanged one proves the schema unchanged without reading the header.
   bool RefreshCatalog(bool in_snapshot = false);
-  // Every row of the schema table as one text, the shared catalogues' key.
+  // The schema table's rows for tables and views as one text, the shared catalogues' key.
   std::string ReadSchemaText();
   // Takes `catalog` for schema `version`; true when its content differs from the last one.
   bool UseCatalog(std::shared_ptr<const sql::SchemaCatalog> catalog, std::int64_t version,
