@@ -41,6 +41,11 @@ struct ConnectTarget {
 // table changes.
 ConnectTarget ResolveConnectionString(std::string_view text);
 
+// The same for a caller about to open the target: the same checks and the same answer,
+// but a string this thread resolved lately is answered from a memo of its own (still
+// with one look at the file). The reference stays valid until this thread's next call.
+const ConnectTarget& ResolveForOpen(std::string_view text);
+
 // The path a connection string resolved to when last resolved, without looking at the file
 // again; nullopt when it is not in the cache. For a link opened inside a member call that
 // already holds the database open, where the file's identity was checked when that call

@@ -68,10 +68,10 @@ namespace {
   throw VbError(adoerr::kObjectOpen, "Operation is not allowed when the object is open.");
 }
 
-bool IsBlank(std::string_view s) {
-  return std::all_of(s.begin(), s.end(),
-                     [](unsigned char c) { return std::isspace(c) != 0; });
-}
+// The C locale's blanks, as std::isspace has them, without a call per character.
+bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+bool IsBlank(std::string_view s) { return std::all_of(s.begin(), s.end(), IsSpace); }
 
 // Sessions that member calls on this thread have open and may lend to the links of the
 // siblings they call (a deeper call). Weak: a lender that closes is gone from here.
@@ -83,6 +83,7 @@ struct Lender {
 thread_local std::vector<Lender> lenders;
 
 void ForgetClosedLenders() {
+  if (lenders.empty()) return;
   std::erase_if(lenders, [](const Lender& lender) { return lender.session.expired(); });
 }
 
@@ -104,34 +105,36 @@ std::shared_ptr<SharedSession> FindLender(std::string_view connect) {
 }
 
 std::shared_ptr<SharedSession> OpenShared(std::string_view connect, int timeout_seconds) {
-  ConnectTarget target = ResolveConnectionString(connect);
+  const ConnectTarget& target = ResolveForOpen(connect);
   auto shared = std::make_shared<SharedSession>();
   const bool embedded = target.engine != ConnectTarget::Engine::Server;
   // Only embedded sessions are lent: a server driver may not run a second statement while
   // the first still has rows to give. Links opened outside any member lend nothing.
-  const bool lends = embedded && MemberCall::Depth() >= 1;
-  std::string path = lends ? target.path : std::string();
+  const int depth = MemberCall::Depth();
+  const bool lends = embedded && depth >= 1;
   Driver& driver = embedded ? EmbeddedDriver() : ServerDriver();
-  shared->pooled = AcquireSession(driver, std::move(target.path), std::move(target.identity),
-                                  timeout_seconds);
-  if (lends) lenders.push_back(Lender{MemberCall::Depth(), std::move(path), shared});
+  // `target` stays valid until this thread resolves again, which acquiring does not do.
+  shared->pooled = AcquireSession(driver, target.path, target.identity, timeout_seconds);
+  if (lends) lenders.push_back(Lender{depth, target.path, shared});
   return shared;
 }
 
 // Whether a statement only reads: a query, which is all a borrowed session runs.
 bool ReadsOnly(std::string_view text) {
   std::size_t i = 0;
-  while (i < text.size() && (std::isspace(static_cast<unsigned char>(text[i])) || text[i] == '(')) {
-    ++i;
-  }
+  while (i < text.size() && (IsSpace(text[i]) || text[i] == '(')) ++i;
   constexpr std::string_view kSelect = "select";
   if (text.size() - i < kSelect.size()) return false;
   for (std::size_t k = 0; k < kSelect.size(); ++k) {
-    if (std::tolower(static_cast<unsigned char>(text[i + k])) != kSelect[k]) return false;
+    // ASCII letters only fold: "select" has no other.
+    if ((text[i + k] | 0x20) != kSelect[k]) return false;
   }
   const std::size_t end = i + kSelect.size();
-  return end == text.size() ||
-         !(std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '_');
+  if (end == text.size()) return true;
+  const char next = text[end];
+  const bool word = (next >= '0' && next <= '9') || ((next | 0x20) >= 'a' && (next | 0x20) <= 'z') ||
+                    next == '_';
+  return !word;
 }
 
 // Before a statement that may write: a borrowed connection takes a session of its own,
