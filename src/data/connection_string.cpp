@@ -478,14 +478,20 @@ const ConnectTarget& ResolveForOpen(std::string_view text) {
   return slot.target;
 }
 
-std::optional<std::string> CachedPath(std::string_view text) {
+const std::string* RecentPath(std::string_view text) {
   const std::uint64_t generation = CurrentGeneration();
   for (const RecentTarget& recent : recent_targets) {
-    if (recent.valid && recent.generation == generation && recent.text == text) {
-      if (recent.target.engine != ConnectTarget::Engine::Embedded) return std::nullopt;
-      return recent.target.path;
+    if (recent.valid && recent.generation == generation && recent.text == text &&
+        recent.target.engine == ConnectTarget::Engine::Embedded) {
+      return &recent.target.path;
     }
   }
+  return nullptr;
+}
+
+std::optional<std::string> CachedPath(std::string_view text) {
+  if (const std::string* recent = RecentPath(text)) return *recent;
+  const std::uint64_t generation = CurrentGeneration();
   ResolutionCache& cache = TheCache();
   std::lock_guard lock(cache.mutex);
   if (cache.generation != generation) return std::nullopt;

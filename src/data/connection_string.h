@@ -52,6 +52,10 @@ const ConnectTarget& ResolveForOpen(std::string_view text);
 // opened it.
 std::optional<std::string> CachedPath(std::string_view text);
 
+// The same from this thread's memo of the strings it resolved lately (see ResolveForOpen):
+// nullptr when the string is not there. Valid until this thread's next resolution.
+const std::string* RecentPath(std::string_view text);
+
 // True when a connection string names an ODBC driver or data source ("Driver=", "DSN=").
 bool NamesOdbcDriver(std::string_view text);
 

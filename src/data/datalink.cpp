@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cctype>
 #include <optional>
+#include <utility>
 
 #include "data/connection_string.h"
 #include "data/driver.h"
@@ -47,7 +48,9 @@ struct ConnectionState {
   bool borrowed = false;
   std::string connect;
   std::shared_ptr<SharedSession> lent;
-  std::vector<Recordset*> open_recordsets;
+  // The recordsets open on it: nearly always one, kept without an allocation.
+  Recordset* first_open = nullptr;
+  std::vector<Recordset*> more_open;
 
   Session& session() const { return *shared->pooled.session; }
 };
@@ -93,8 +96,13 @@ std::shared_ptr<SharedSession> FindLender(std::string_view connect) {
   ForgetClosedLenders();
   const int depth = MemberCall::Depth();
   if (lenders.empty() || depth < 2) return nullptr;
-  const std::optional<std::string> path = CachedPath(connect);
-  if (!path) return nullptr;
+  const std::string* path = RecentPath(connect);
+  std::optional<std::string> cached;
+  if (path == nullptr) {
+    cached = CachedPath(connect);
+    if (!cached) return nullptr;
+    path = &*cached;
+  }
   for (auto it = lenders.rbegin(); it != lenders.rend(); ++it) {
     if (it->depth >= depth || it->path != *path) continue;
     std::shared_ptr<SharedSession> session = it->session.lock();
@@ -151,8 +159,20 @@ void PrepareToWrite(ConnectionState& state, int timeout_seconds) {
   });
 }
 
+void Register(ConnectionState& state, Recordset* recordset) {
+  if (state.first_open == nullptr) {
+    state.first_open = recordset;
+  } else {
+    state.more_open.push_back(recordset);
+  }
+}
+
 void Unregister(ConnectionState& state, Recordset* recordset) {
-  auto& list = state.open_recordsets;
+  if (state.first_open == recordset) {
+    state.first_open = nullptr;
+    return;
+  }
+  auto& list = state.more_open;
   list.erase(std::remove(list.begin(), list.end(), recordset), list.end());
 }
 
@@ -207,11 +227,15 @@ void Connection::Close() {
   if (!state_) return;
   std::shared_ptr<ConnectionState> state = std::move(state_);
   // Recordsets outlive nothing of ours: their cursors end here, before the session leaves.
-  for (Recordset* recordset : std::vector<Recordset*>(state->open_recordsets)) {
+  Recordset* first = std::exchange(state->first_open, nullptr);
+  std::vector<Recordset*> more = std::move(state->more_open);
+  state->more_open.clear();
+  auto detach = [](Recordset* recordset) {
     recordset->impl_->cursor.reset();
     recordset->impl_->state.reset();
-  }
-  state->open_recordsets.clear();
+  };
+  if (first != nullptr) detach(first);
+  for (Recordset* recordset : more) detach(recordset);
   // The session goes back to the pool unless a sibling's link still reads through it.
   state->shared.reset();
   state->lent.reset();
@@ -232,7 +256,7 @@ void Recordset::Attach(std::shared_ptr<ConnectionState> state, std::unique_ptr<C
   impl_->state = std::move(state);
   impl_->cursor = std::move(cursor);
   impl_->bof = !impl_->cursor->HasRow();
-  impl_->state->open_recordsets.push_back(this);
+  Register(*impl_->state, this);
 }
 
 void Recordset::Run(Connection& connection, std::string_view source, std::int64_t row_cap) {
