@@ -42,6 +42,9 @@ struct SharedSession {
 };
 
 struct ConnectionState {
+  // The session a connection opens for itself, in the state's own allocation; `shared`
+  // then points into it and shares the state's ownership (until Close lets it go).
+  SharedSession own;
   std::shared_ptr<SharedSession> shared;  // the session statements run on
   // While borrowed: the connection text, for a session of its own should it write, and
   // the lender's session, kept for the recordsets still open on it after such a switch.
@@ -112,9 +115,10 @@ std::shared_ptr<SharedSession> FindLender(std::string_view connect) {
   return nullptr;
 }
 
-std::shared_ptr<SharedSession> OpenShared(std::string_view connect, int timeout_seconds) {
+// Acquires a session for `connect` into `shared`.
+void OpenInto(const std::shared_ptr<SharedSession>& shared, std::string_view connect,
+              int timeout_seconds) {
   const ConnectTarget& target = ResolveForOpen(connect);
-  auto shared = std::make_shared<SharedSession>();
   const bool embedded = target.engine != ConnectTarget::Engine::Server;
   // Only embedded sessions are lent: a server driver may not run a second statement while
   // the first still has rows to give. Links opened outside any member lend nothing.
@@ -124,6 +128,11 @@ std::shared_ptr<SharedSession> OpenShared(std::string_view connect, int timeout_
   // `target` stays valid until this thread resolves again, which acquiring does not do.
   shared->pooled = AcquireSession(driver, target.path, target.identity, timeout_seconds);
   if (lends) lenders.push_back(Lender{depth, target.path, shared});
+}
+
+std::shared_ptr<SharedSession> OpenShared(std::string_view connect, int timeout_seconds) {
+  auto shared = std::make_shared<SharedSession>();
+  OpenInto(shared, connect, timeout_seconds);
   return shared;
 }
 
@@ -198,7 +207,11 @@ void Connection::Open(std::string_view connect, std::string_view, std::string_vi
     state->borrowed = true;
     state->connect = std::string(connect);
   } else {
-    state->shared = OpenShared(connect, timeout_seconds_);
+    // The state owns itself through `shared` until Close resets it, which every
+    // connection's end does.
+    std::shared_ptr<SharedSession> own(state, &state->own);
+    OpenInto(own, connect, timeout_seconds_);
+    state->shared = std::move(own);
   }
   state_ = std::move(state);
 }
@@ -239,6 +252,7 @@ void Connection::Close() {
   // The session goes back to the pool unless a sibling's link still reads through it.
   state->shared.reset();
   state->lent.reset();
+  state.reset();
   ForgetClosedLenders();
 }
 
