@@ -83,8 +83,7 @@ bool IsBlank(std::string_view s) { return std::all_of(s.begin(), s.end(), IsSpac
 // siblings they call (a deeper call). Weak: a lender that closes is gone from here.
 struct Lender {
   int depth;
-  std::string path;
-  std::weak_ptr<SharedSession> session;
+  std::weak_ptr<SharedSession> session;  // its database: the location it was pooled for
 };
 thread_local std::vector<Lender> lenders;
 
@@ -107,10 +106,11 @@ std::shared_ptr<SharedSession> FindLender(std::string_view connect) {
     path = &*cached;
   }
   for (auto it = lenders.rbegin(); it != lenders.rend(); ++it) {
-    if (it->depth >= depth || it->path != *path) continue;
+    if (it->depth >= depth) continue;
     std::shared_ptr<SharedSession> session = it->session.lock();
+    if (!session || LocationPath(session->pooled) != *path) continue;
     // A session that failed, or holds a transaction open, is not lent.
-    if (session && session->pooled.session->Reusable()) return session;
+    if (session->pooled.session->Reusable()) return session;
   }
   return nullptr;
 }
@@ -127,7 +127,7 @@ void OpenInto(const std::shared_ptr<SharedSession>& shared, std::string_view con
   Driver& driver = embedded ? EmbeddedDriver() : ServerDriver();
   // `target` stays valid until this thread resolves again, which acquiring does not do.
   shared->pooled = AcquireSession(driver, target.path, target.identity, timeout_seconds);
-  if (lends) lenders.push_back(Lender{depth, target.path, shared});
+  if (lends) lenders.push_back(Lender{depth, shared});
 }
 
 std::shared_ptr<SharedSession> OpenShared(std::string_view connect, int timeout_seconds) {

@@ -255,6 +255,8 @@ void ReleaseSession(PooledSession pooled) {
   }
 }
 
+const std::string& LocationPath(const PooledSession& pooled) { return pooled.location->path; }
+
 PoolStatistics GetPoolStatistics() {
   Pool& pool = ThePool();
   std::lock_guard lock(pool.mutex);

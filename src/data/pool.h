@@ -46,6 +46,8 @@ struct PooledSession {
 PooledSession AcquireSession(Driver& driver, std::string_view location, std::string_view identity,
                              int timeout_seconds);
 void ReleaseSession(PooledSession pooled);
+// The location a session was acquired for, as it was named then.
+const std::string& LocationPath(const PooledSession& pooled);
 
 PoolStatistics GetPoolStatistics();
 void SetPoolLimits(PoolLimits limits);
