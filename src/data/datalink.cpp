@@ -16,7 +16,6 @@
 #include "data/datalink.h"
 
 #include <algorithm>
-#include <cctype>
 #include <optional>
 #include <utility>
 
