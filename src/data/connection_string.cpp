@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cctype>
 #include <mutex>
 #include <optional>
@@ -72,7 +74,9 @@ struct Deployment {
   // allowed besides these.
   std::vector<std::string> allowed_folders;
   std::string catalogue_host = "localhost";
-  std::uint64_t generation = 0;
+  // Moved under the lock by every change; read without it, so a connection's look-up
+  // takes no lock to learn whether what it resolved before still stands.
+  std::atomic<std::uint64_t> generation{0};
 };
 
 Deployment& TheDeployment() {
@@ -82,9 +86,7 @@ Deployment& TheDeployment() {
 
 // The deployment's settings as of now; a cache filled under an older generation is stale.
 std::uint64_t CurrentGeneration() {
-  Deployment& d = TheDeployment();
-  std::shared_lock lock(d.mutex);
-  return d.generation;
+  return TheDeployment().generation.load(std::memory_order_acquire);
 }
 
 // A file path, as opposed to a server or data-source name.
@@ -358,7 +360,13 @@ ResolutionCache& TheCache() {
 
 }  // namespace
 
-ConnectTarget ResolveConnectionString(std::string_view text) {
+namespace {
+
+// Resolves through the shared cache; `device` and `inode` receive the file's identity as
+// checked now (zero for a server).
+ConnectTarget Resolve(std::string_view text, dev_t& device, ino_t& inode) {
+  device = 0;
+  inode = 0;
   ResolutionCache& cache = TheCache();
   const std::uint64_t generation = CurrentGeneration();
   {
@@ -380,6 +388,8 @@ ConnectTarget ResolveConnectionString(std::string_view text) {
       struct stat st {};
       if (::stat(it->second.target.path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
           st.st_dev == it->second.device && st.st_ino == it->second.inode) {
+        device = st.st_dev;
+        inode = st.st_ino;
         return it->second.target;
       }
       cache.Erase(it);
@@ -392,6 +402,8 @@ ConnectTarget ResolveConnectionString(std::string_view text) {
       Fail("Could not find file '" + target.path + "'.");
     }
     target.identity = std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+    device = st.st_dev;
+    inode = st.st_ino;
   }
   if (text.size() > kMaxCachedText) return target;
   std::lock_guard lock(cache.mutex);
@@ -408,9 +420,79 @@ ConnectTarget ResolveConnectionString(std::string_view text) {
   return target;
 }
 
-std::optional<std::string> CachedPath(std::string_view text) {
-  ResolutionCache& cache = TheCache();
+// The strings this thread resolved last. A thread serving members alternates between very
+// few strings (a page's and the catalogue's), so a handful of entries answers nearly every
+// open without the shared cache's lock, its hashing and a copy of the target. An entry
+// stands under the same conditions as a shared-cache entry: the deployment unchanged and
+// the same file at the path (the one stat() per open).
+struct RecentTarget {
+  std::string text;
+  std::uint64_t generation = 0;
+  ConnectTarget target;
+  dev_t device = 0;
+  ino_t inode = 0;
+  bool valid = false;
+};
+constexpr std::size_t kRecentTargets = 4;
+thread_local std::array<RecentTarget, kRecentTargets> recent_targets;
+thread_local std::size_t next_recent = 0;
+
+}  // namespace
+
+ConnectTarget ResolveConnectionString(std::string_view text) {
+  dev_t device;
+  ino_t inode;
+  return Resolve(text, device, inode);
+}
+
+const ConnectTarget& ResolveForOpen(std::string_view text) {
   const std::uint64_t generation = CurrentGeneration();
+  for (RecentTarget& recent : recent_targets) {
+    if (!recent.valid || recent.generation != generation || recent.text != text) continue;
+    if (recent.target.engine == ConnectTarget::Engine::Server) return recent.target;
+    struct stat st {};
+    if (::stat(recent.target.path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+        st.st_dev == recent.device && st.st_ino == recent.inode) {
+      return recent.target;
+    }
+    recent.valid = false;  // resolved afresh below, through the shared cache
+    break;
+  }
+  dev_t device;
+  ino_t inode;
+  ConnectTarget target = Resolve(text, device, inode);
+  RecentTarget& slot = recent_targets[next_recent];
+  next_recent = (next_recent + 1) % kRecentTargets;
+  slot.valid = false;
+  if (text.size() > kMaxCachedText) {
+    // Not kept for later, but handed back like the others.
+    slot.text.clear();
+  } else {
+    slot.text.assign(text);
+  }
+  slot.generation = generation;
+  slot.target = std::move(target);
+  slot.device = device;
+  slot.inode = inode;
+  slot.valid = text.size() <= kMaxCachedText;
+  return slot.target;
+}
+
+const std::string* RecentPath(std::string_view text) {
+  const std::uint64_t generation = CurrentGeneration();
+  for (const RecentTarget& recent : recent_targets) {
+    if (recent.valid && recent.generation == generation && recent.text == text &&
+        recent.target.engine == ConnectTarget::Engine::Embedded) {
+      return &recent.target.path;
+    }
+  }
+  return nullptr;
+}
+
+std::optional<std::string> CachedPath(std::string_view text) {
+  if (const std::string* recent = RecentPath(text)) return *recent;
+  const std::uint64_t generation = CurrentGeneration();
+  ResolutionCache& cache = TheCache();
   std::lock_guard lock(cache.mutex);
   if (cache.generation != generation) return std::nullopt;
   auto it = cache.entries.find(text);
@@ -434,14 +516,14 @@ void SetDataSource(std::string server, std::string directory) {
   while (directory.size() > 1 && directory.back() == '/' && !NamesOdbcDriver(directory))
     directory.pop_back();
   d.servers[Lower(server)] = std::move(directory);
-  ++d.generation;
+  d.generation.fetch_add(1, std::memory_order_release);
 }
 
 void ClearDataSources() {
   Deployment& d = TheDeployment();
   std::unique_lock lock(d.mutex);
   d.servers.clear();
-  ++d.generation;
+  d.generation.fetch_add(1, std::memory_order_release);
 }
 
 void SetAllowedFolders(std::vector<std::string> folders) {
@@ -453,7 +535,7 @@ void SetAllowedFolders(std::vector<std::string> folders) {
   Deployment& d = TheDeployment();
   std::unique_lock lock(d.mutex);
   d.allowed_folders = std::move(folders);
-  ++d.generation;
+  d.generation.fetch_add(1, std::memory_order_release);
 }
 
 void SetCatalogueHost(std::string host) {

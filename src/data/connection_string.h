@@ -41,11 +41,20 @@ struct ConnectTarget {
 // table changes.
 ConnectTarget ResolveConnectionString(std::string_view text);
 
+// The same for a caller about to open the target: the same checks and the same answer,
+// but a string this thread resolved lately is answered from a memo of its own (still
+// with one look at the file). The reference stays valid until this thread's next call.
+const ConnectTarget& ResolveForOpen(std::string_view text);
+
 // The path a connection string resolved to when last resolved, without looking at the file
 // again; nullopt when it is not in the cache. For a link opened inside a member call that
 // already holds the database open, where the file's identity was checked when that call
 // opened it.
 std::optional<std::string> CachedPath(std::string_view text);
+
+// The same from this thread's memo of the strings it resolved lately (see ResolveForOpen):
+// nullptr when the string is not there. Valid until this thread's next resolution.
+const std::string* RecentPath(std::string_view text);
 
 // True when a connection string names an ODBC driver or data source ("Driver=", "DSN=").
 bool NamesOdbcDriver(std::string_view text);

@@ -16,8 +16,8 @@
 #include "data/datalink.h"
 
 #include <algorithm>
-#include <cctype>
 #include <optional>
+#include <utility>
 
 #include "data/connection_string.h"
 #include "data/driver.h"
@@ -41,13 +41,18 @@ struct SharedSession {
 };
 
 struct ConnectionState {
+  // The session a connection opens for itself, in the state's own allocation; `shared`
+  // then points into it and shares the state's ownership (until Close lets it go).
+  SharedSession own;
   std::shared_ptr<SharedSession> shared;  // the session statements run on
   // While borrowed: the connection text, for a session of its own should it write, and
   // the lender's session, kept for the recordsets still open on it after such a switch.
   bool borrowed = false;
   std::string connect;
   std::shared_ptr<SharedSession> lent;
-  std::vector<Recordset*> open_recordsets;
+  // The recordsets open on it: nearly always one, kept without an allocation.
+  Recordset* first_open = nullptr;
+  std::vector<Recordset*> more_open;
 
   Session& session() const { return *shared->pooled.session; }
 };
@@ -68,21 +73,21 @@ namespace {
   throw VbError(adoerr::kObjectOpen, "Operation is not allowed when the object is open.");
 }
 
-bool IsBlank(std::string_view s) {
-  return std::all_of(s.begin(), s.end(),
-                     [](unsigned char c) { return std::isspace(c) != 0; });
-}
+// The C locale's blanks, as std::isspace has them, without a call per character.
+bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+bool IsBlank(std::string_view s) { return std::all_of(s.begin(), s.end(), IsSpace); }
 
 // Sessions that member calls on this thread have open and may lend to the links of the
 // siblings they call (a deeper call). Weak: a lender that closes is gone from here.
 struct Lender {
   int depth;
-  std::string path;
-  std::weak_ptr<SharedSession> session;
+  std::weak_ptr<SharedSession> session;  // its database: the location it was pooled for
 };
 thread_local std::vector<Lender> lenders;
 
 void ForgetClosedLenders() {
+  if (lenders.empty()) return;
   std::erase_if(lenders, [](const Lender& lender) { return lender.session.expired(); });
 }
 
@@ -92,46 +97,60 @@ std::shared_ptr<SharedSession> FindLender(std::string_view connect) {
   ForgetClosedLenders();
   const int depth = MemberCall::Depth();
   if (lenders.empty() || depth < 2) return nullptr;
-  const std::optional<std::string> path = CachedPath(connect);
-  if (!path) return nullptr;
+  const std::string* path = RecentPath(connect);
+  std::optional<std::string> cached;
+  if (path == nullptr) {
+    cached = CachedPath(connect);
+    if (!cached) return nullptr;
+    path = &*cached;
+  }
   for (auto it = lenders.rbegin(); it != lenders.rend(); ++it) {
-    if (it->depth >= depth || it->path != *path) continue;
+    if (it->depth >= depth) continue;
     std::shared_ptr<SharedSession> session = it->session.lock();
+    if (!session || LocationPath(session->pooled) != *path) continue;
     // A session that failed, or holds a transaction open, is not lent.
-    if (session && session->pooled.session->Reusable()) return session;
+    if (session->pooled.session->Reusable()) return session;
   }
   return nullptr;
 }
 
-std::shared_ptr<SharedSession> OpenShared(std::string_view connect, int timeout_seconds) {
-  ConnectTarget target = ResolveConnectionString(connect);
-  auto shared = std::make_shared<SharedSession>();
+// Acquires a session for `connect` into `shared`.
+void OpenInto(const std::shared_ptr<SharedSession>& shared, std::string_view connect,
+              int timeout_seconds) {
+  const ConnectTarget& target = ResolveForOpen(connect);
   const bool embedded = target.engine != ConnectTarget::Engine::Server;
   // Only embedded sessions are lent: a server driver may not run a second statement while
   // the first still has rows to give. Links opened outside any member lend nothing.
-  const bool lends = embedded && MemberCall::Depth() >= 1;
-  std::string path = lends ? target.path : std::string();
+  const int depth = MemberCall::Depth();
+  const bool lends = embedded && depth >= 1;
   Driver& driver = embedded ? EmbeddedDriver() : ServerDriver();
-  shared->pooled = AcquireSession(driver, std::move(target.path), std::move(target.identity),
-                                  timeout_seconds);
-  if (lends) lenders.push_back(Lender{MemberCall::Depth(), std::move(path), shared});
+  // `target` stays valid until this thread resolves again, which acquiring does not do.
+  shared->pooled = AcquireSession(driver, target.path, target.identity, timeout_seconds);
+  if (lends) lenders.push_back(Lender{depth, shared});
+}
+
+std::shared_ptr<SharedSession> OpenShared(std::string_view connect, int timeout_seconds) {
+  auto shared = std::make_shared<SharedSession>();
+  OpenInto(shared, connect, timeout_seconds);
   return shared;
 }
 
 // Whether a statement only reads: a query, which is all a borrowed session runs.
 bool ReadsOnly(std::string_view text) {
   std::size_t i = 0;
-  while (i < text.size() && (std::isspace(static_cast<unsigned char>(text[i])) || text[i] == '(')) {
-    ++i;
-  }
+  while (i < text.size() && (IsSpace(text[i]) || text[i] == '(')) ++i;
   constexpr std::string_view kSelect = "select";
   if (text.size() - i < kSelect.size()) return false;
   for (std::size_t k = 0; k < kSelect.size(); ++k) {
-    if (std::tolower(static_cast<unsigned char>(text[i + k])) != kSelect[k]) return false;
+    // ASCII letters only fold: "select" has no other.
+    if ((text[i + k] | 0x20) != kSelect[k]) return false;
   }
   const std::size_t end = i + kSelect.size();
-  return end == text.size() ||
-         !(std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '_');
+  if (end == text.size()) return true;
+  const char next = text[end];
+  const bool word = (next >= '0' && next <= '9') || ((next | 0x20) >= 'a' && (next | 0x20) <= 'z') ||
+                    next == '_';
+  return !word;
 }
 
 // Before a statement that may write: a borrowed connection takes a session of its own,
@@ -148,8 +167,20 @@ void PrepareToWrite(ConnectionState& state, int timeout_seconds) {
   });
 }
 
+void Register(ConnectionState& state, Recordset* recordset) {
+  if (state.first_open == nullptr) {
+    state.first_open = recordset;
+  } else {
+    state.more_open.push_back(recordset);
+  }
+}
+
 void Unregister(ConnectionState& state, Recordset* recordset) {
-  auto& list = state.open_recordsets;
+  if (state.first_open == recordset) {
+    state.first_open = nullptr;
+    return;
+  }
+  auto& list = state.more_open;
   list.erase(std::remove(list.begin(), list.end(), recordset), list.end());
 }
 
@@ -175,7 +206,11 @@ void Connection::Open(std::string_view connect, std::string_view, std::string_vi
     state->borrowed = true;
     state->connect = std::string(connect);
   } else {
-    state->shared = OpenShared(connect, timeout_seconds_);
+    // The state owns itself through `shared` until Close resets it, which every
+    // connection's end does.
+    std::shared_ptr<SharedSession> own(state, &state->own);
+    OpenInto(own, connect, timeout_seconds_);
+    state->shared = std::move(own);
   }
   state_ = std::move(state);
 }
@@ -204,14 +239,19 @@ void Connection::Close() {
   if (!state_) return;
   std::shared_ptr<ConnectionState> state = std::move(state_);
   // Recordsets outlive nothing of ours: their cursors end here, before the session leaves.
-  for (Recordset* recordset : std::vector<Recordset*>(state->open_recordsets)) {
+  Recordset* first = std::exchange(state->first_open, nullptr);
+  std::vector<Recordset*> more = std::move(state->more_open);
+  state->more_open.clear();
+  auto detach = [](Recordset* recordset) {
     recordset->impl_->cursor.reset();
     recordset->impl_->state.reset();
-  }
-  state->open_recordsets.clear();
+  };
+  if (first != nullptr) detach(first);
+  for (Recordset* recordset : more) detach(recordset);
   // The session goes back to the pool unless a sibling's link still reads through it.
   state->shared.reset();
   state->lent.reset();
+  state.reset();
   ForgetClosedLenders();
 }
 
@@ -229,7 +269,7 @@ void Recordset::Attach(std::shared_ptr<ConnectionState> state, std::unique_ptr<C
   impl_->state = std::move(state);
   impl_->cursor = std::move(cursor);
   impl_->bof = !impl_->cursor->HasRow();
-  impl_->state->open_recordsets.push_back(this);
+  Register(*impl_->state, this);
 }
 
 void Recordset::Run(Connection& connection, std::string_view source, std::int64_t row_cap) {

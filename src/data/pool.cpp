@@ -3,6 +3,7 @@
 #include "data/pool.h"
 
 #include <algorithm>
+#include <array>
 #include <iterator>
 #include <mutex>
 #include <string_view>
@@ -26,15 +27,28 @@ struct IdleSession {
 };
 using IdleList = std::vector<IdleSession>;
 
+}  // namespace
+
 // One database location: the file it named when last seen, the idle sessions on that file
 // and how many are lent out. Sessions on an earlier file are never kept, so one list per
-// location is enough. A location with nothing idle and nothing lent is forgotten, so a host
-// that touches many files keeps no trace of those it no longer uses.
-struct Location {
-  std::string identity;
+// location is enough: a newer file gets a location object of its own, and the earlier one
+// is no longer current. A location with nothing idle and nothing lent is forgotten, so a
+// host that touches many files keeps no trace of those it no longer uses. Every field but
+// `path` and `identity`, which never change, is guarded by the pool's mutex.
+struct PoolLocation {
+  PoolLocation(std::string_view path, std::string_view identity) : path(path), identity(identity) {}
+  const std::string path;
+  const std::string identity;
   IdleList idle;
   std::size_t lent = 0;
+  // Still the pool's entry for its path; a session lent from a location that is not goes
+  // back to no pool.
+  bool current = true;
 };
+
+namespace {
+
+using Location = PoolLocation;
 
 // Looked up by string_view so a call finds its location without building a key.
 struct LocationHash {
@@ -46,7 +60,7 @@ struct LocationHash {
 
 struct Pool {
   std::mutex mutex;
-  std::unordered_map<std::string, Location, LocationHash, std::equal_to<>> locations;
+  std::unordered_map<std::string, std::shared_ptr<Location>, LocationHash, std::equal_to<>> locations;
   PoolStatistics stats;
   PoolLimits limits;
   Clock::time_point last_sweep{};
@@ -60,6 +74,34 @@ Pool& ThePool() {
   return *pool;
 }
 
+// The locations this thread acquired from lately: a thread mostly opens the same few
+// databases again and again, and a current one found here spares hashing its path.
+// Only the pool's own entries are kept; one no longer current is looked up afresh.
+constexpr std::size_t kRecentLocations = 4;
+thread_local std::array<std::shared_ptr<Location>, kRecentLocations> recent_locations;
+thread_local std::size_t next_recent_location = 0;
+
+void RememberLocation(const std::shared_ptr<Location>& location) {
+  for (const auto& recent : recent_locations) {
+    if (recent == location) return;
+  }
+  recent_locations[next_recent_location] = location;
+  next_recent_location = (next_recent_location + 1) % kRecentLocations;
+}
+
+// Drops a location from the pool's table (it has nothing idle; what is lent from it goes
+// back to no pool).
+template <class Iterator>
+Iterator Forget(Pool& pool, Iterator it) {
+  it->second->current = false;
+  return pool.locations.erase(it);
+}
+
+void Forget(Pool& pool, const std::shared_ptr<Location>& location) {
+  auto it = pool.locations.find(std::string_view(location->path));
+  if (it != pool.locations.end() && it->second == location) Forget(pool, it);
+}
+
 // Moves the sessions idle for longer than the limit into `closing`; the oldest sit at the
 // front of each list, since sessions are taken from and returned to its back. Runs at most
 // once per tenth of the age limit, so a busy host pays for it rarely.
@@ -67,7 +109,7 @@ void SweepExpired(Pool& pool, Clock::time_point now, IdleList& closing) {
   if (now - pool.last_sweep < pool.limits.max_idle_age / 10) return;
   pool.last_sweep = now;
   for (auto it = pool.locations.begin(); it != pool.locations.end();) {
-    IdleList& idle = it->second.idle;
+    IdleList& idle = it->second->idle;
     auto fresh = idle.begin();
     while (fresh != idle.end() && now - fresh->since >= pool.limits.max_idle_age) ++fresh;
     const auto expired = static_cast<std::size_t>(fresh - idle.begin());
@@ -77,8 +119,8 @@ void SweepExpired(Pool& pool, Clock::time_point now, IdleList& closing) {
       pool.stats.idle -= expired;
       pool.stats.discarded += expired;
     }
-    if (idle.empty() && it->second.lent == 0) {
-      it = pool.locations.erase(it);
+    if (idle.empty() && it->second->lent == 0) {
+      it = Forget(pool, it);
     } else {
       ++it;
     }
@@ -91,54 +133,74 @@ void EvictOldest(Pool& pool, IdleList& closing) {
   while (pool.stats.idle >= pool.limits.max_idle_total && pool.stats.idle > 0) {
     auto oldest = pool.locations.end();
     for (auto it = pool.locations.begin(); it != pool.locations.end(); ++it) {
-      if (it->second.idle.empty()) continue;
+      if (it->second->idle.empty()) continue;
       if (oldest == pool.locations.end() ||
-          it->second.idle.front().since < oldest->second.idle.front().since) {
+          it->second->idle.front().since < oldest->second->idle.front().since) {
         oldest = it;
       }
     }
     if (oldest == pool.locations.end()) return;
-    IdleList& idle = oldest->second.idle;
+    IdleList& idle = oldest->second->idle;
     closing.push_back(std::move(idle.front()));
     idle.erase(idle.begin());
     --pool.stats.idle;
     ++pool.stats.discarded;
-    if (idle.empty() && oldest->second.lent == 0) pool.locations.erase(oldest);
+    if (idle.empty() && oldest->second->lent == 0) Forget(pool, oldest);
   }
 }
 
 }  // namespace
 
-PooledSession AcquireSession(Driver& driver, std::string location, std::string identity,
+PooledSession AcquireSession(Driver& driver, std::string_view path, std::string_view identity,
                              int timeout_seconds) {
   Pool& pool = ThePool();
   IdleList stale;
+  std::shared_ptr<Location> location;
+  // A location of this thread's with the path: its path never changes, so it is compared
+  // outside the lock; whether it is still the pool's entry is checked under it.
+  std::shared_ptr<Location> recent;
+  for (const auto& candidate : recent_locations) {
+    if (candidate && candidate->path == path) {
+      recent = candidate;
+      break;
+    }
+  }
   {
     std::lock_guard lock(pool.mutex);
     SweepExpired(pool, Clock::now(), stale);
-    auto it = pool.locations.find(std::string_view(location));
-    if (it == pool.locations.end()) {
-      it = pool.locations.emplace(location, Location{identity, {}, 0}).first;
-    } else if (it->second.identity != identity) {
-      // A newer file at this location: idle sessions on the earlier one are closed.
-      pool.stats.idle -= it->second.idle.size();
-      pool.stats.discarded += it->second.idle.size();
-      stale.swap(it->second.idle);
-      it->second.identity = identity;
-      it->second.lent = 0;  // those still lent belong to the earlier file and are not kept
+    if (recent && recent->current) {
+      location = std::move(recent);
+    } else {
+      auto it = pool.locations.find(path);
+      if (it == pool.locations.end()) {
+        it = pool.locations.emplace(std::string(path), std::make_shared<Location>(path, identity)).first;
+      }
+      location = it->second;
     }
-    IdleList& idle = it->second.idle;
+    if (location->identity != identity) {
+      // A newer file at this location: idle sessions on the earlier one are closed, and
+      // those still lent belong to the earlier file and are not kept when they come back.
+      pool.stats.idle -= location->idle.size();
+      pool.stats.discarded += location->idle.size();
+      stale.swap(location->idle);
+      location->current = false;
+      auto fresh = std::make_shared<Location>(path, identity);
+      pool.locations.find(path)->second = fresh;
+      location = std::move(fresh);
+    }
+    IdleList& idle = location->idle;
     if (!idle.empty()) {
       std::unique_ptr<Session> session = std::move(idle.back().session);
       idle.pop_back();
       --pool.stats.idle;
       ++pool.stats.reused;
-      ++it->second.lent;
+      ++location->lent;
       session->SetTimeout(timeout_seconds);
+      RememberLocation(location);
       // `stale` closes here, outside the lock.
-      return PooledSession{std::move(location), std::move(identity), std::move(session)};
+      return PooledSession{std::move(location), std::move(session)};
     }
-    ++it->second.lent;
+    ++location->lent;
   }
   // Sessions on a replaced file close before the new file is opened: the last of them
   // writes its log back into the old file and removes the -wal and -shm beside the path,
@@ -147,18 +209,18 @@ PooledSession AcquireSession(Driver& driver, std::string location, std::string i
   // Opening happens outside the lock: it touches the disk and may wait on other writers.
   std::unique_ptr<Session> session;
   try {
-    session = driver.Open(location, timeout_seconds);
+    session = driver.Open(location->path, timeout_seconds);
   } catch (...) {
     std::lock_guard lock(pool.mutex);
-    auto it = pool.locations.find(std::string_view(location));
-    if (it != pool.locations.end() && it->second.identity == identity && it->second.lent > 0) {
-      if (--it->second.lent == 0 && it->second.idle.empty()) pool.locations.erase(it);
+    if (location->current && location->lent > 0) {
+      if (--location->lent == 0 && location->idle.empty()) Forget(pool, location);
     }
     throw;
   }
   std::lock_guard lock(pool.mutex);
   ++pool.stats.opened;
-  return PooledSession{std::move(location), std::move(identity), std::move(session)};
+  RememberLocation(location);
+  return PooledSession{std::move(location), std::move(session)};
 }
 
 void ReleaseSession(PooledSession pooled) {
@@ -169,29 +231,31 @@ void ReleaseSession(PooledSession pooled) {
   {
     std::lock_guard lock(pool.mutex);
     const Clock::time_point now = Clock::now();
-    auto it = pool.locations.find(std::string_view(pooled.location));
+    Location& location = *pooled.location;
     // A session on a location's earlier file is not kept once a newer file was seen there.
-    const bool current = it != pool.locations.end() && it->second.identity == pooled.identity;
-    if (current && it->second.lent > 0) --it->second.lent;
-    if (current && pooled.session->Reusable() &&
-        it->second.idle.size() < kMaxIdlePerLocation && pool.limits.max_idle_total > 0) {
+    const bool current = location.current;
+    if (current && location.lent > 0) --location.lent;
+    if (current && pooled.session->Reusable() && location.idle.size() < kMaxIdlePerLocation &&
+        pool.limits.max_idle_total > 0) {
       EvictOldest(pool, closing);
       // Eviction may have forgotten this location if nothing else was on it.
-      it = pool.locations.find(std::string_view(pooled.location));
-      if (it == pool.locations.end()) {
-        it = pool.locations.emplace(pooled.location, Location{pooled.identity, {}, 0}).first;
+      if (!location.current) {
+        location.current = true;
+        pool.locations[location.path] = pooled.location;
       }
-      it->second.idle.push_back(IdleSession{std::move(pooled.session), now});
+      location.idle.push_back(IdleSession{std::move(pooled.session), now});
       ++pool.stats.idle;
       SweepExpired(pool, now, closing);
       return;
     }
     ++pool.stats.discarded;
     discard = std::move(pooled.session);
-    if (current && it->second.idle.empty() && it->second.lent == 0) pool.locations.erase(it);
+    if (current && location.idle.empty() && location.lent == 0) Forget(pool, pooled.location);
     SweepExpired(pool, now, closing);
   }
 }
+
+const std::string& LocationPath(const PooledSession& pooled) { return pooled.location->path; }
 
 PoolStatistics GetPoolStatistics() {
   Pool& pool = ThePool();
@@ -223,13 +287,13 @@ void CloseIdleSessions() {
   {
     std::lock_guard lock(pool.mutex);
     for (auto it = pool.locations.begin(); it != pool.locations.end();) {
-      IdleList& idle = it->second.idle;
+      IdleList& idle = it->second->idle;
       pool.stats.discarded += idle.size();
       pool.stats.idle -= idle.size();
       std::move(idle.begin(), idle.end(), std::back_inserter(closing));
       idle.clear();
-      if (it->second.lent == 0) {
-        it = pool.locations.erase(it);
+      if (it->second->lent == 0) {
+        it = Forget(pool, it);
       } else {
         ++it;
       }
@@ -239,10 +303,16 @@ void CloseIdleSessions() {
 
 void ResetPool() {
   Pool& pool = ThePool();
-  decltype(pool.locations) closing;
+  IdleList closing;
   {
     std::lock_guard lock(pool.mutex);
-    closing.swap(pool.locations);
+    // A location a thread still remembers keeps its object, never its sessions.
+    for (auto& [path, location] : pool.locations) {
+      std::move(location->idle.begin(), location->idle.end(), std::back_inserter(closing));
+      location->idle.clear();
+      location->current = false;
+    }
+    pool.locations.clear();
     pool.stats = PoolStatistics{};
   }
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "data/driver.h"
 
@@ -30,19 +31,23 @@ struct PoolLimits {
   std::chrono::steady_clock::duration max_idle_age = std::chrono::seconds(60);
 };
 
+// One database location as the pool keeps it (defined in pool.cpp).
+struct PoolLocation;
+
 // A session on loan; returning it to the pool is the caller's job (ReleaseSession).
 struct PooledSession {
-  std::string location;
-  std::string identity;
+  std::shared_ptr<PoolLocation> location;  // where it goes back to
   std::unique_ptr<Session> session;
 };
 
 // `identity` tells apart successive files at one location (see ConnectTarget): sessions
 // are pooled per location and identity, and idle sessions on a location's earlier file are
 // closed once a newer one is seen.
-PooledSession AcquireSession(Driver& driver, std::string location, std::string identity,
+PooledSession AcquireSession(Driver& driver, std::string_view location, std::string_view identity,
                              int timeout_seconds);
 void ReleaseSession(PooledSession pooled);
+// The location a session was acquired for, as it was named then.
+const std::string& LocationPath(const PooledSession& pooled);
 
 PoolStatistics GetPoolStatistics();
 void SetPoolLimits(PoolLimits limits);

@@ -102,6 +102,8 @@ TranslationCacheStatistics GetTranslationCacheStatistics() {
           c.translated.load(std::memory_order_relaxed)};
 }
 
+void CountExactHit() noexcept { Count(Counters().exact_hits); }
+
 Translation Translate(std::string_view text, Dialect dialect, const SchemaCatalog& catalog) {
   Count(Counters().translated);
   Statement st = Parse(text, dialect);

@@ -182,5 +182,8 @@ struct TranslationCacheStatistics {
   std::uint64_t translated = 0;
 };
 TranslationCacheStatistics GetTranslationCacheStatistics();
+// Counts an exact hit answered by a cache a caller keeps in front of these (a session's
+// memo of the texts it ran), so the figures above still tell every repeated text.
+void CountExactHit() noexcept;
 
 }  // namespace ksmain::sql

@@ -128,14 +128,24 @@ TEST_F(ResolveTest, StringsReachTheirEngineAndDatabase) {
   }
 }
 
-// The resolution cache must not outlive a change of the data-source table.
+// Neither the shared cache nor a thread's memo of the strings it opened lately outlives a
+// change of the data-source table or of the file at the path.
 TEST_F(ResolveTest, DataSourceChangesTakeEffect) {
   const std::string text = "server=dbhost;Database=veldaSQL";
-  EXPECT_NO_THROW(ResolveConnectionString(text));
-  ClearDataSources();
-  EXPECT_THROW(ResolveConnectionString(text), VbError);
-  SetDataSource("dbhost", dir_.dir() + "/");
-  EXPECT_EQ(ResolveConnectionString(text).path, dir_.File("veldaSQL.db"));
+  using Resolver = ConnectTarget (*)(std::string_view);
+  const Resolver resolvers[] = {ResolveConnectionString,
+                                [](std::string_view t) { return ConnectTarget(ResolveForOpen(t)); }};
+  for (Resolver resolve : resolvers) {
+    const std::string before = resolve(text).identity;
+    ClearDataSources();
+    EXPECT_THROW(resolve(text), VbError);
+    SetDataSource("dbhost", dir_.dir() + "/");
+    EXPECT_EQ(resolve(text).path, dir_.File("veldaSQL.db"));
+    // The earlier file is kept, so the new one cannot be given its inode again.
+    std::filesystem::rename(dir_.File("veldaSQL.db"), dir_.File("kept" + before + ".db"));
+    MakeDatabase(dir_.File("veldaSQL.db"), "CREATE TABLE t (x)");
+    EXPECT_NE(resolve(text).identity, before) << "the file replaced at the path";
+  }
 }
 
 // Confined to allowed folders, a string leads only to regular files inside them or inside

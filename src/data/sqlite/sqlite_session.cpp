@@ -227,7 +227,11 @@ void SqliteSession::StartClock() {
 
 void SqliteSession::SetTimeout(int seconds) {
   if (const int limit = StatementTimeLimit(); limit > 0) seconds = std::min(seconds, limit);
-  timeout_ms_ = seconds <= 0 ? 0 : std::min(seconds, 2'000'000) * 1000;
+  const int timeout_ms = seconds <= 0 ? 0 : std::min(seconds, 2'000'000) * 1000;
+  // The engine's wait is always timeout_ms_ (none at first, as a new handle has), so the
+  // same time-out again, as every pooled link asks for, changes nothing.
+  if (timeout_ms == timeout_ms_) return;
+  timeout_ms_ = timeout_ms;
   sqlite3_busy_timeout(db_, timeout_ms_);
 }
 
@@ -413,12 +417,41 @@ void SqliteSession::Return(Lease lease) noexcept {
 
 void SqliteSession::ClearStatements() noexcept {
   ++cache_epoch_;
+  for (TextMemo& memo : translated_) {
+    memo.texts.clear();
+    memo.bytes = 0;
+  }
   by_translation_.clear();
   cap_decisions_.clear();
   for (auto it = statements_.begin(); it != statements_.end();) {
     if (!it->second.in_use) sqlite3_finalize(it->second.stmt);
     it = statements_.erase(it);  // statements out on loan are finalized when returned
   }
+}
+
+std::shared_ptr<const sql::BoundStatement> SqliteSession::Translated(std::string_view text,
+                                                                     sql::Dialect dialect) {
+  // Enough for a member that sends one text per row of a 500-row list; texts are bounded
+  // by their bytes as well, so a session keeps at most about 200 KB of them.
+  constexpr std::size_t kMostTexts = 512;
+  constexpr std::size_t kMostBytes = 128 * 1024;
+  constexpr std::size_t kLongestText = 2048;
+  TextMemo& memo = translated_[dialect == sql::Dialect::Jet ? 0 : 1];
+  if (auto it = memo.texts.find(text); it != memo.texts.end()) {
+    sql::CountExactHit();
+    return it->second;
+  }
+  std::shared_ptr<const sql::BoundStatement> bound =
+      sql::TranslateBoundShared(text, dialect, *catalog_);
+  if (text.size() <= kLongestText) {
+    if (memo.texts.size() >= kMostTexts || memo.bytes + text.size() > kMostBytes) {
+      memo.texts.clear();
+      memo.bytes = 0;
+    }
+    memo.texts.emplace(std::string(text), bound);
+    memo.bytes += text.size();
+  }
+  return bound;
 }
 
 // Sessions on databases with the same schema share one catalogue object, so the front
@@ -587,8 +620,7 @@ std::unique_ptr<Cursor> SqliteSession::Run(std::string_view text, sql::Dialect d
   for (int attempt = 0;; ++attempt) {
     std::unique_ptr<Cursor> cursor;
     try {
-      std::shared_ptr<const sql::BoundStatement> bound =
-          sql::TranslateBoundShared(text, dialect, *catalog_);
+      std::shared_ptr<const sql::BoundStatement> bound = Translated(text, dialect);
       switch (bound->translation->kind) {
         case sql::StatementKind::Select:
           if (rows >= 0 && !bound->translation->limited && CapStopsEarly(*bound, rows)) {
@@ -768,7 +800,7 @@ std::unique_ptr<Cursor> SqliteSession::RunWrite(std::string_view text, sql::Dial
   try {
     // BEGIN IMMEDIATE of ours has just started reading the file.
     if (RefreshCatalog(own_transaction)) {
-      bound = sql::TranslateBoundShared(text, dialect, *catalog_);
+      bound = Translated(text, dialect);
     }
     auto [rc, message] = run_lease(PrepareBound(*bound));
     if (rc != SQLITE_DONE) fail(rc, std::move(message));

@@ -105,6 +105,9 @@ class SqliteSession final : public Session {
   bool UseCatalog(std::shared_ptr<const sql::SchemaCatalog> catalog, std::int64_t version,
                   unsigned int data_version, bool data_version_known);
   void ClearStatements() noexcept;
+  // The translation of a statement text, from this session's memo when it ran the text
+  // before against the same catalogue.
+  std::shared_ptr<const sql::BoundStatement> Translated(std::string_view text, sql::Dialect dialect);
   std::unique_ptr<Cursor> RunWrite(std::string_view text, sql::Dialect dialect,
                                    std::shared_ptr<const sql::BoundStatement> bound,
                                    std::int64_t* affected);
@@ -166,6 +169,16 @@ class SqliteSession final : public Session {
   // runs with parameters): a member's repeated statement is found without hashing its
   // engine text, which for a "select *" lists every column.
   std::unordered_map<std::uintptr_t, CachedStatement*> by_translation_;
+  // Translations of the texts this session ran, per dialect, in front of the process-wide
+  // cache: a member's repeated text is found without that cache's lock and key. Cleared
+  // with the statements (a catalogue that changed translates differently) and when full.
+  struct TextMemo {
+    std::unordered_map<std::string, std::shared_ptr<const sql::BoundStatement>, TextHash,
+                       std::equal_to<>>
+        texts;
+    std::size_t bytes = 0;
+  };
+  TextMemo translated_[2];
   // Per translated shape and cap: does the cap let the engine stop early (see CapStopsEarly)?
   // Holding the translation keeps its address, the key, from being reused.
   struct CapDecision {
