@@ -68,6 +68,12 @@ namespace {
   throw VbError(adoerr::kObjectOpen, "Operation is not allowed when the object is open.");
 }
 
+[[noreturn]] void RaiseNoSuchField() {
+  throw VbError(err::kItemNotFound,
+                "Item cannot be found in the collection corresponding to the requested name "
+                "or ordinal.");
+}
+
 bool IsBlank(std::string_view s) {
   return std::all_of(s.begin(), s.end(),
                      [](unsigned char c) { return std::isspace(c) != 0; });
@@ -318,11 +324,7 @@ int Recordset::FieldCount() const {
 
 std::string Recordset::FieldName(int ordinal) const {
   RequireOpen();
-  if (ordinal < 0 || ordinal >= impl_->cursor->ColumnCount()) {
-    throw VbError(err::kItemNotFound,
-                  "Item cannot be found in the collection corresponding to the requested name "
-                  "or ordinal.");
-  }
+  if (ordinal < 0 || ordinal >= impl_->cursor->ColumnCount()) RaiseNoSuchField();
   return impl_->cursor->ColumnName(ordinal);
 }
 
@@ -331,11 +333,7 @@ std::string Recordset::FieldName(int ordinal) const {
 int Recordset::Ordinal(std::string_view name) const {
   RequireOpen();
   const int ordinal = impl_->cursor->FindColumn(name);
-  if (ordinal < 0) {
-    throw VbError(err::kItemNotFound,
-                  "Item cannot be found in the collection corresponding to the requested name "
-                  "or ordinal.");
-  }
+  if (ordinal < 0) RaiseNoSuchField();
   return ordinal;
 }
 
@@ -345,8 +343,11 @@ Variant Recordset::Field(std::string_view name) const {
   return impl_->cursor->Value(ordinal);
 }
 
+Variant Recordset::FieldAt(int index) const { return Field(index); }
+
 Variant Recordset::Field(int ordinal) const {
-  FieldName(ordinal);  // range check
+  RequireOpen();
+  if (ordinal < 0 || ordinal >= impl_->cursor->ColumnCount()) RaiseNoSuchField();
   RequireRecord();
   return impl_->cursor->Value(ordinal);
 }
