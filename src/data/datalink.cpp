@@ -68,6 +68,12 @@ namespace {
   throw VbError(adoerr::kObjectOpen, "Operation is not allowed when the object is open.");
 }
 
+[[noreturn]] void RaiseNoRecord() {
+  throw VbError(adoerr::kNoCurrentRecord,
+                "Either BOF or EOF is True, or the current record has been deleted. Requested "
+                "operation requires a current record.");
+}
+
 [[noreturn]] void RaiseNoSuchField() {
   throw VbError(err::kItemNotFound,
                 "Item cannot be found in the collection corresponding to the requested name "
@@ -300,11 +306,7 @@ void Recordset::RequireOpen() const {
 
 void Recordset::RequireRecord() const {
   RequireOpen();
-  if (!impl_->cursor->HasRow()) {
-    throw VbError(adoerr::kNoCurrentRecord,
-                  "Either BOF or EOF is True, or the current record has been deleted. Requested "
-                  "operation requires a current record.");
-  }
+  if (!impl_->cursor->HasRow()) RaiseNoRecord();
 }
 
 bool Recordset::AtBof() const {
@@ -345,11 +347,14 @@ Variant Recordset::Field(std::string_view name) const {
 
 Variant Recordset::FieldAt(int index) const { return Field(index); }
 
+// Read once per mapped field of every row: the checks of RequireOpen, a range check and
+// RequireRecord, in that order, on the cursor looked up once.
 Variant Recordset::Field(int ordinal) const {
-  RequireOpen();
-  if (ordinal < 0 || ordinal >= impl_->cursor->ColumnCount()) RaiseNoSuchField();
-  RequireRecord();
-  return impl_->cursor->Value(ordinal);
+  const Cursor* cursor = impl_->cursor.get();
+  if (cursor == nullptr) RaiseClosed();
+  if (ordinal < 0 || ordinal >= cursor->ColumnCount()) RaiseNoSuchField();
+  if (!cursor->HasRow()) RaiseNoRecord();
+  return cursor->Value(ordinal);
 }
 
 void Recordset::MoveNext() {
