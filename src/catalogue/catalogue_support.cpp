@@ -37,7 +37,8 @@ constexpr std::array<FieldColumn, 22> kListedEntryHead{{
     {19, "miscparm5"},
     {11, "clientID"},
 }};
-constexpr std::size_t kClientField = 21;  // "clientID" in the head
+constexpr std::size_t kClientField = 21;
+static_assert(kListedEntryHead[kClientField].field == "clientID");
 constexpr std::int32_t kSponsorColumn = 20;
 constexpr FieldColumn kListedEntryTail{12, "datetimevalue"};
 
