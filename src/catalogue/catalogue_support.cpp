@@ -37,6 +37,8 @@ constexpr std::array<FieldColumn, 22> kListedEntryHead{{
     {19, "miscparm5"},
     {11, "clientID"},
 }};
+constexpr std::size_t kClientField = 21;
+static_assert(kListedEntryHead[kClientField].field == "clientID");
 constexpr std::int32_t kSponsorColumn = 20;
 constexpr FieldColumn kListedEntryTail{12, "datetimevalue"};
 
@@ -45,8 +47,14 @@ constexpr FieldColumn kListedEntryTail{12, "datetimevalue"};
 Variant& InputCell(Variant& array, std::int32_t index) { return array.MutableArray().at({index}); }
 
 std::string FixedConnectionString() {
-  return "uid=sa;pwd=;driver={SQL Server};server=" + data::CatalogueHost() +
-         ";Database=veldaSQL;dsn=,,connection=adConnectAsync";
+  // Built once per listed entry (its sponsor look-up): one allocation, not one per part.
+  constexpr std::string_view kHead = "uid=sa;pwd=;driver={SQL Server};server=";
+  constexpr std::string_view kTail = ";Database=veldaSQL;dsn=,,connection=adConnectAsync";
+  const std::string host = data::CatalogueHost();
+  std::string text;
+  text.reserve(kHead.size() + host.size() + kTail.size());
+  text.append(kHead).append(host).append(kTail);
+  return text;
 }
 
 std::string WithoutHttpPrefix(std::string text) {
@@ -57,13 +65,39 @@ std::string WithoutHttpPrefix(std::string text) {
 
 std::string NowText() { return vb::CStr(Variant::FromDate(vb::Now())); }
 
-void CopyListedEntry(ResultGrid& grid, std::int32_t row, const RecordSource& record,
-                     InsertTable_summary& self) {
-  for (const FieldColumn& f : kListedEntryHead) grid.Set(row, f.column, record.Field(f.field));
+namespace {
+
+// Head fields, then the client (read again for the sponsor look-up), then the tail.
+template <class Read>
+void CopyEntry(ResultGrid& grid, std::int32_t row, InsertTable_summary& self, Read read) {
+  for (std::size_t i = 0; i < kListedEntryHead.size(); ++i) {
+    grid.Set(row, kListedEntryHead[i].column, read(i));
+  }
   // An entry without a client has no text to look up, which ends the listing as any
   // other failure does.
-  grid.Set(row, kSponsorColumn, self.GetSponsorLevel(vb::CStr(record.Field("clientID"))));
-  grid.Set(row, kListedEntryTail.column, record.Field(kListedEntryTail.field));
+  grid.Set(row, kSponsorColumn, self.GetSponsorLevel(vb::CStr(read(kClientField))));
+  grid.Set(row, kListedEntryTail.column, read(kListedEntryHead.size()));
+}
+
+}  // namespace
+
+void CopyListedEntry(ResultGrid& grid, std::int32_t row, const RecordSource& record,
+                     InsertTable_summary& self) {
+  CopyEntry(grid, row, self, [&](std::size_t i) {
+    return record.Field(i < kListedEntryHead.size() ? kListedEntryHead[i].field
+                                                    : kListedEntryTail.field);
+  });
+}
+
+ListedEntryCopier::ListedEntryCopier() {
+  fields_.reserve(kListedEntryHead.size() + 1);
+  for (const FieldColumn& f : kListedEntryHead) fields_.emplace_back(f.field);
+  fields_.emplace_back(kListedEntryTail.field);
+}
+
+void ListedEntryCopier::CopyRow(ResultGrid& grid, std::int32_t row, const RecordSource& record,
+                                InsertTable_summary& self) {
+  CopyEntry(grid, row, self, [&](std::size_t i) { return fields_[i].Read(record); });
 }
 
 void RunInsert(const std::string& strconnect, const std::string& statement,

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "frame/record_source.h"
 #include "frame/result_grid.h"
@@ -42,6 +43,19 @@ void RunInsert(const std::string& strconnect, const std::string& statement,
 // column 20 holding the sponsor flag of the entry's client.
 void CopyListedEntry(ResultGrid& grid, std::int32_t row, const RecordSource& record,
                      InsertTable_summary& self);
+
+// The same for every entry of one recordset: its fields are found by name on the first
+// entry copied and by position after it (a missing field fails where CopyListedEntry
+// would, after the cells before it were written).
+class ListedEntryCopier {
+ public:
+  ListedEntryCopier();
+  void CopyRow(ResultGrid& grid, std::int32_t row, const RecordSource& record,
+               InsertTable_summary& self);
+
+ private:
+  std::vector<RecordField> fields_;  // the head's, then the tail's
+};
 
 }  // namespace catalogue
 }  // namespace ksmain

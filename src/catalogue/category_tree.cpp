@@ -2,6 +2,7 @@
 // of entries filed under it (children holding none are hidden), and node names by key.
 #include <array>
 #include <string>
+#include <utility>
 
 #include "data/datalink.h"
 #include "frame/result_grid.h"
@@ -91,14 +92,15 @@ Variant InsertTable_summary::Get_Categories(Variant& arrtest, Variant& strconnec
     std::int16_t row = 1;
     if (!(children.AtBof() || children.AtEof())) {
       while (!children.AtEof()) {
-        // Count under the child: the path as chosen, the child in its own level's place.
-        std::array<std::string, 7> path = key;
-        path[level] = vb::CStr(children.Field(0));
-        Count_entries_Per_Categories(strconnect, intCount, path[0], path[1], path[2], path[3],
-                                     path[4], path[5], path[6]);
+        // Count under the child: the path as chosen, the child in its own level's place
+        // (the chosen path ends before that level, so the place is free for each child).
+        Variant id = children.Field(0);
+        key[level] = vb::CStr(id);
+        Count_entries_Per_Categories(strconnect, intCount, key[0], key[1], key[2], key[3],
+                                     key[4], key[5], key[6]);
         const std::optional<int> order = vb::Compare(intCount, Variant(std::int16_t{0}));
         if (order && *order > 0) {
-          grid.Set(row, 0, children.Field(0));
+          grid.Set(row, 0, std::move(id));
           grid.Set(row, 1, children.Field(1));
           grid.Set(row, 2, intCount);
           row = vb::AddInteger(row, 1);

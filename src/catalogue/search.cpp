@@ -130,9 +130,9 @@ Variant InsertTable_summary::Get_SimpleSearch(Variant& arrtest, Variant& strconn
         ResultGrid grid = ResultGrid::Adopt(arrtest, Orientation::RowFirst);
         data::DataLink link(strconnect, sql::Dialect::TSql);
         data::Recordset& records = link.Query(sql);
-        FillMatches(grid, records, [&](std::int16_t row) {
-          catalogue::CopyListedEntry(grid, row, records, *this);
-        });
+        catalogue::ListedEntryCopier entry;
+        FillMatches(grid, records,
+                    [&](std::int16_t row) { entry.CopyRow(grid, row, records, *this); });
         link.Close();
       },
       kLogPrefix);
@@ -170,10 +170,8 @@ Variant InsertTable_summary::Get_SimpleSearchCategories(
         ResultGrid grid = ResultGrid::Adopt(arrtest, Orientation::RowFirst);
         data::DataLink link(strconnect, sql::Dialect::TSql);
         data::Recordset& records = link.Query(sql);
-        FillMatches(grid, records, [&](std::int16_t row) {
-          for (const FieldColumn& f : kPlaceColumns)
-            grid.Set(row, f.column, records.Field(f.field));
-        });
+        MappedFields place(kPlaceColumns);
+        FillMatches(grid, records, [&](std::int16_t row) { place.CopyRow(grid, row, records); });
         link.Close();
       },
       kLogPrefix);

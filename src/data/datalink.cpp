@@ -73,6 +73,18 @@ namespace {
   throw VbError(adoerr::kObjectOpen, "Operation is not allowed when the object is open.");
 }
 
+[[noreturn]] void RaiseNoRecord() {
+  throw VbError(adoerr::kNoCurrentRecord,
+                "Either BOF or EOF is True, or the current record has been deleted. Requested "
+                "operation requires a current record.");
+}
+
+[[noreturn]] void RaiseNoSuchField() {
+  throw VbError(err::kItemNotFound,
+                "Item cannot be found in the collection corresponding to the requested name "
+                "or ordinal.");
+}
+
 // The C locale's blanks, as std::isspace has them, without a call per character.
 bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
@@ -334,11 +346,7 @@ void Recordset::RequireOpen() const {
 
 void Recordset::RequireRecord() const {
   RequireOpen();
-  if (!impl_->cursor->HasRow()) {
-    throw VbError(adoerr::kNoCurrentRecord,
-                  "Either BOF or EOF is True, or the current record has been deleted. Requested "
-                  "operation requires a current record.");
-  }
+  if (!impl_->cursor->HasRow()) RaiseNoRecord();
 }
 
 bool Recordset::AtBof() const {
@@ -358,11 +366,7 @@ int Recordset::FieldCount() const {
 
 std::string Recordset::FieldName(int ordinal) const {
   RequireOpen();
-  if (ordinal < 0 || ordinal >= impl_->cursor->ColumnCount()) {
-    throw VbError(err::kItemNotFound,
-                  "Item cannot be found in the collection corresponding to the requested name "
-                  "or ordinal.");
-  }
+  if (ordinal < 0 || ordinal >= impl_->cursor->ColumnCount()) RaiseNoSuchField();
   return impl_->cursor->ColumnName(ordinal);
 }
 
@@ -371,11 +375,7 @@ std::string Recordset::FieldName(int ordinal) const {
 int Recordset::Ordinal(std::string_view name) const {
   RequireOpen();
   const int ordinal = impl_->cursor->FindColumn(name);
-  if (ordinal < 0) {
-    throw VbError(err::kItemNotFound,
-                  "Item cannot be found in the collection corresponding to the requested name "
-                  "or ordinal.");
-  }
+  if (ordinal < 0) RaiseNoSuchField();
   return ordinal;
 }
 
@@ -385,10 +385,16 @@ Variant Recordset::Field(std::string_view name) const {
   return impl_->cursor->Value(ordinal);
 }
 
+Variant Recordset::FieldAt(int index) const { return Field(index); }
+
+// Read once per mapped field of every row: the checks of RequireOpen, a range check and
+// RequireRecord, in that order, on the cursor looked up once.
 Variant Recordset::Field(int ordinal) const {
-  FieldName(ordinal);  // range check
-  RequireRecord();
-  return impl_->cursor->Value(ordinal);
+  const Cursor* cursor = impl_->cursor.get();
+  if (cursor == nullptr) RaiseClosed();
+  if (ordinal < 0 || ordinal >= cursor->ColumnCount()) RaiseNoSuchField();
+  if (!cursor->HasRow()) RaiseNoRecord();
+  return cursor->Value(ordinal);
 }
 
 void Recordset::MoveNext() {

@@ -85,6 +85,10 @@ class Recordset : public RecordSource {
   bool AtBof() const override;
   bool AtEof() const override;
   Variant Field(std::string_view name) const override;
+  // A field's ordinal, and the current record's value at an ordinal it gave; ordinals
+  // stay true while the recordset stays open on the same statement.
+  int FieldIndex(std::string_view name) const override { return Ordinal(name); }
+  Variant FieldAt(int index) const override;
   Variant Field(int ordinal) const;
   int FieldCount() const;
   std::string FieldName(int ordinal) const;

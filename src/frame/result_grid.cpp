@@ -38,7 +38,32 @@ Variant& ResultGrid::Cell(std::int32_t row, std::int32_t column) {
   // then no longer exists and the write fails like any other out-of-range write.
   if (!target_->IsArray()) throw VbError(err::kSubscript);
   VarArray& cells = target_->MutableArray();
-  return orientation_ == Orientation::RowFirst ? cells.at({row, column}) : cells.at({column, row});
+  const std::int32_t first = orientation_ == Orientation::RowFirst ? row : column;
+  const std::int32_t second = orientation_ == Orientation::RowFirst ? column : row;
+  // A grid has two dimensions (the array's own indexing decides for anything else): the
+  // cell is found here with the same bound checks, without a general index walk.
+  const std::vector<ArrayBound>& bounds = cells.bounds();
+  if (bounds.size() != 2) return cells.at({first, second});
+  const ArrayBound& b0 = bounds[0];
+  const ArrayBound& b1 = bounds[1];
+  if (first < b0.lower || first > b0.upper || second < b1.lower || second > b1.upper) {
+    throw VbError(err::kSubscript);
+  }
+  const auto offset = static_cast<std::size_t>(std::int64_t{first} - b0.lower) *
+                          static_cast<std::size_t>(b1.count()) +
+                      static_cast<std::size_t>(std::int64_t{second} - b1.lower);
+  return cells.cells()[offset];
+}
+
+MappedFields::MappedFields(std::span<const FieldColumn> mapping) : mapping_(mapping) {
+  fields_.reserve(mapping.size());
+  for (const FieldColumn& m : mapping) fields_.emplace_back(m.field);
+}
+
+void MappedFields::CopyRow(ResultGrid& grid, std::int32_t row, const RecordSource& record) {
+  for (std::size_t i = 0; i < fields_.size(); ++i) {
+    grid.Set(row, mapping_[i].column, fields_[i].Read(record));
+  }
 }
 
 void LogGridOverflow(const ResultGrid& grid, RecordSource& records, std::int32_t row) noexcept {
@@ -69,9 +94,10 @@ std::int16_t FillGrid(ResultGrid& grid, RecordSource& records,
     grid.Set(0, 0, std::int16_t{0});
     return 0;
   }
+  MappedFields fields(mapping);
   while (!records.AtEof()) {
     try {
-      for (const FieldColumn& m : mapping) grid.Set(row, m.column, records.Field(m.field));
+      fields.CopyRow(grid, row, records);
       if (hook) hook(row, records);
     } catch (const VbError&) {
       LogGridOverflow(grid, records, row);

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <string_view>
+#include <vector>
 
 #include "frame/record_source.h"
 #include "ksmain/variant.h"
@@ -47,6 +49,37 @@ class ResultGrid {
 struct FieldColumn {
   std::int32_t column;
   std::string_view field;
+};
+
+// One field read from every record of one source: found by name on the first record read,
+// by position on the records after it.
+class RecordField {
+ public:
+  constexpr explicit RecordField(std::string_view name) noexcept : name_(name) {}
+  Variant Read(const RecordSource& record) {
+    if (index_ == kUnresolved) index_ = record.FieldIndex(name_);
+    return index_ >= 0 ? record.FieldAt(index_) : record.Field(name_);
+  }
+
+ private:
+  static constexpr int kUnresolved = -2;
+  std::string_view name_;
+  int index_ = kUnresolved;
+};
+
+// The mapped fields of one fill, each read as a RecordField. Each is found when the first
+// record reaches it, so a name the result lacks fails where reading it by name fails: at
+// that field of the first record, after the fields before it were copied; an empty result
+// finds none.
+class MappedFields {
+ public:
+  explicit MappedFields(std::span<const FieldColumn> mapping);
+  // Copies the current record's mapped fields into `row`, in mapping order.
+  void CopyRow(ResultGrid& grid, std::int32_t row, const RecordSource& record);
+
+ private:
+  std::span<const FieldColumn> mapping_;
+  std::vector<RecordField> fields_;
 };
 
 // Called after the mapped fields of a row were copied, for the columns a member computes.

@@ -6,6 +6,9 @@
 // flag lists ask the matching yes/no member once per row, through the class's own
 // interface, so a check that fails leaves the previous row's flag in place.
 #include <array>
+#include <initializer_list>
+#include <string>
+#include <string_view>
 
 #include "data/datalink.h"
 #include "data/grid_query.h"
@@ -73,6 +76,16 @@ void CopyQuery(ResultGrid& grid, data::Recordset& records, std::int16_t& row) {
   portfolio::CopyRecords(grid, records, kResourceFields, row);
 }
 
+// The checks run once per listed person: their text is put together in one allocation.
+std::string Concat(std::initializer_list<std::string_view> parts) {
+  std::size_t size = 0;
+  for (std::string_view part : parts) size += part.size();
+  std::string text;
+  text.reserve(size);
+  for (std::string_view part : parts) text.append(part);
+  return text;
+}
+
 // A yes/no check: "Y" when the statement finds a row, "N" when it finds none. The flag is
 // written only once the query has run, so a failed check leaves it as it was.
 void CheckExists(const std::string& sql, const Variant& strconnect, Variant& flag) {
@@ -89,9 +102,10 @@ template <class Check>
 void FillWithFlags(ResultGrid& grid, const Variant& strconnect, const std::string& sql,
                    std::span<const FieldColumn> fields, Check check) {
   Variant flag = "";
+  RecordField id_field("id");
   data::QueryIntoGrid(grid, strconnect, sql::Dialect::Jet, sql, fields,
                       [&](std::int16_t row, const RecordSource& record) {
-                        Variant id = record.Field("id");
+                        Variant id = id_field.Read(record);
                         check(id, flag);
                         grid.Set(row, kFlagColumn, flag);
                       });
@@ -181,12 +195,11 @@ Variant Kestrel::Get_ResourceAttendedMeeting(Variant& strResourceID,
   RunTrapped(Trap::Silent, [&] {
     // The meeting date is compared as text with the stored one, so the page passes it in
     // the stored form.
-    const std::string sql =
-        "SELECT distinct Resource.ID "
-        " FROM resource inner jOIN Attendees ON resource.ID = Attendees.AttendeeID"
-        " where  resource.id=" +
-        sql::Bare(strResourceID) + " and actualreviewdate = '" +
-        sql::Quoted(strActualReviewDate) + "'";
+    const std::string sql = Concat({"SELECT distinct Resource.ID "
+                                    " FROM resource inner jOIN Attendees ON resource.ID = "
+                                    "Attendees.AttendeeID where  resource.id=",
+                                    sql::Bare(strResourceID), " and actualreviewdate = '",
+                                    sql::Quoted(strActualReviewDate), "'"});
     CheckExists(sql, strconnect, blnAttended);
   });
   return Variant();
@@ -195,13 +208,13 @@ Variant Kestrel::Get_ResourceAttendedMeeting(Variant& strResourceID,
 Variant Kestrel::Get_ProjectStepResourceIsRequired(Variant& strResourceID, Variant& strStepID,
                                                    Variant& strconnect, Variant& blnAttended) {
   RunTrapped(Trap::Silent, [&] {
-    const std::string sql =
-        "SELECT distinct Resource.ID "
-        " FROM resource inner jOIN ProjectStepResources ON resource.ID = "
-        "ProjectStepResources.ResourceID"
-        " where  resource.id=" +
-        sql::Bare(strResourceID) + " and ProjectStepResources.ProjectStepID = " +
-        sql::Bare(strStepID);
+    const std::string sql = Concat({"SELECT distinct Resource.ID "
+                                    " FROM resource inner jOIN ProjectStepResources ON "
+                                    "resource.ID = ProjectStepResources.ResourceID"
+                                    " where  resource.id=",
+                                    sql::Bare(strResourceID),
+                                    " and ProjectStepResources.ProjectStepID = ",
+                                    sql::Bare(strStepID)});
     CheckExists(sql, strconnect, blnAttended);
   });
   return Variant();

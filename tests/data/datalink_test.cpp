@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "data/driver.h"
+#include "data/grid_query.h"
 #include "frame/vb_runtime.h"
 #include "scratch_db.h"
 #include "support/raised.h"
@@ -76,6 +77,49 @@ TEST_F(DataLinkTest, ValueKindsFollowWhatIsStored) {
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     SCOPED_TRACE("case " + std::to_string(i + 1));
     EXPECT_EQ(Fetch(connect_, cases[i].id, cases[i].field), cases[i].expected);
+  }
+}
+
+// A fill finds each mapped field on the first record and reads the later ones by position:
+// every row gets its own values, and a field the result lacks fails where a read by name
+// fails, at that field of the first row after the fields before it were written; an
+// empty result looks up nothing.
+TEST_F(DataLinkTest, GridFillFindsFieldsOnceAndFailsWhereReadingByNameWould) {
+  const std::vector<FieldColumn> by_case{{2, "NAME"}, {0, "id"}, {1, "Stamp"}};
+  const std::vector<FieldColumn> lacking{{0, "id"}, {1, "nosuch"}, {2, "name"}};
+  const Variant alpha_day = Variant::FromDate(vb::DateSerial({2026, 12, 6}));
+  struct Case {
+    const char* where;
+    const std::vector<FieldColumn>* mapping;
+    bool fails;
+    std::vector<Variant> rows;  // rows 1 and 2, columns 0..2
+    Variant count;
+  };
+  const Case cases[] = {
+      {"ID IN (1, 4)", &by_case, false,
+       {Variant(1), alpha_day, Variant("Alpha"), Variant(4),
+        Variant::FromDate(vb::DateSerial({2026, 12, 25})), Variant("")},
+       Variant(std::int16_t{2})},
+      {"ID IN (1, 4)", &lacking, true,
+       {Variant(1), Variant(), Variant(), Variant(), Variant(), Variant()}, Variant()},
+      {"ID > 99", &lacking, false, std::vector<Variant>(6), Variant(std::int16_t{0})},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.where + std::string(c.fails ? " lacking" : ""));
+    Variant target;
+    ResultGrid grid = ResultGrid::Create(target, Orientation::RowFirst, 3, 2);
+    const std::string sql = std::string("SELECT ID, name, stamp FROM kinds WHERE ") + c.where +
+                            " ORDER BY ID";
+    try {
+      QueryIntoGrid(grid, Variant(connect_), sql::Dialect::Jet, sql, *c.mapping);
+      EXPECT_FALSE(c.fails);
+    } catch (const VbError& e) {
+      EXPECT_TRUE(c.fails);
+      EXPECT_EQ(e.number(), err::kItemNotFound);
+    }
+    const VarArray& a = target.AsArray();
+    EXPECT_EQ(a.at({0, 0}), c.count);
+    for (int k = 0; k < 6; ++k) EXPECT_EQ(a.at({1 + k / 3, k % 3}), c.rows[k]) << "cell " << k;
   }
 }
 

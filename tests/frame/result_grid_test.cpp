@@ -99,6 +99,26 @@ TEST(GridFill, MissingFieldEndsTheFillWithCountEmpty) {
   EXPECT_TRUE(target.AsArray().at({0, 0}).IsEmpty());
 }
 
+// A grid the page passed keeps its own bounds: every cell a member reaches is the array's
+// own element, and every other one raises 9.
+TEST(GridCells, AdoptedGridIsIndexedByItsOwnBounds) {
+  for (Orientation o : {Orientation::RowFirst, Orientation::ColumnFirst}) {
+    Variant target(VarArray({{2, 4}, {-1, 1}}));
+    ResultGrid grid = ResultGrid::Adopt(target, o);
+    for (std::int32_t r = -2; r <= 5; ++r) {
+      for (std::int32_t c = -2; c <= 5; ++c) {
+        const std::int32_t i = o == Orientation::RowFirst ? r : c;
+        const std::int32_t j = o == Orientation::RowFirst ? c : r;
+        if (i < 2 || i > 4 || j < -1 || j > 1) {
+          EXPECT_THROW(grid.Cell(r, c), VbError) << r << "," << c;
+        } else {
+          EXPECT_EQ(&grid.Cell(r, c), &target.MutableArray().at({i, j})) << r << "," << c;
+        }
+      }
+    }
+  }
+}
+
 // Whatever the target held before, a filled grid of its own replaces it whole.
 TEST(GridFill, AnyPreviousContentIsReplaced) {
   Variant filled;

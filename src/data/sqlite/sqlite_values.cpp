@@ -13,18 +13,21 @@
 namespace ksmain::data::sqlite {
 namespace {
 
-std::string_view TextOf(sqlite3_stmt* stmt, int column) {
-  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+// Each column is read through its value handle: one look-up of the column, then the
+// storage class, number or text straight from it. A session is used by one thread at a
+// time, which is what reading a column's value this way asks for.
+std::string_view TextOf(sqlite3_value* value) {
+  const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
   if (text == nullptr) return {};
-  return std::string_view(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, column)));
+  return std::string_view(text, static_cast<std::size_t>(sqlite3_value_bytes(value)));
 }
 
 // The kind of a value by its storage class alone: integers that fit in 32 bits are Long,
 // larger ones Double (the variant has no 64-bit integer), reals Double, text String.
-Variant ByStorage(sqlite3_stmt* stmt, int column) {
-  switch (sqlite3_column_type(stmt, column)) {
+Variant ByStorage(sqlite3_value* value, int storage) {
+  switch (storage) {
     case SQLITE_INTEGER: {
-      sqlite3_int64 v = sqlite3_column_int64(stmt, column);
+      sqlite3_int64 v = sqlite3_value_int64(value);
       if (v >= std::numeric_limits<std::int32_t>::min() &&
           v <= std::numeric_limits<std::int32_t>::max()) {
         return Variant(static_cast<std::int32_t>(v));
@@ -32,42 +35,42 @@ Variant ByStorage(sqlite3_stmt* stmt, int column) {
       return Variant(static_cast<double>(v));
     }
     case SQLITE_FLOAT:
-      return Variant(sqlite3_column_double(stmt, column));
+      return Variant(sqlite3_value_double(value));
     case SQLITE_NULL:
       return Variant::Null();
     default:
-      return Variant(std::string(TextOf(stmt, column)));
+      return Variant(std::string(TextOf(value)));
   }
 }
 
 bool IsNumericStorage(int storage) { return storage == SQLITE_INTEGER || storage == SQLITE_FLOAT; }
 
-Variant AsDate(sqlite3_stmt* stmt, int column, int storage) {
-  if (IsNumericStorage(storage)) return Variant::FromDate(sqlite3_column_double(stmt, column));
-  std::string_view text = TextOf(stmt, column);
+Variant AsDate(sqlite3_value* value, int storage) {
+  if (IsNumericStorage(storage)) return Variant::FromDate(sqlite3_value_double(value));
+  std::string_view text = TextOf(value);
   if (auto serial = vb::ParseIso(text)) return Variant::FromDate(*serial);
   if (auto serial = vb::ParseDate(text)) return Variant::FromDate(*serial);
   return Variant(std::string(text));
 }
 
-Variant AsCurrency(sqlite3_stmt* stmt, int column, int storage) {
-  double value;
+Variant AsCurrency(sqlite3_value* value, int storage) {
+  double number;
   if (IsNumericStorage(storage)) {
-    value = sqlite3_column_double(stmt, column);
+    number = sqlite3_value_double(value);
   } else {
-    auto parsed = vb::ParseNumber(TextOf(stmt, column));
-    if (!parsed) return ByStorage(stmt, column);
-    value = *parsed;
+    auto parsed = vb::ParseNumber(TextOf(value));
+    if (!parsed) return ByStorage(value, storage);
+    number = *parsed;
   }
   // Currency holds 64-bit ten-thousandths; a value beyond that is left as a Double.
-  double scaled = std::round(value * 10000.0);
-  if (!(std::fabs(scaled) < 9.2e18)) return Variant(value);
+  double scaled = std::round(number * 10000.0);
+  if (!(std::fabs(scaled) < 9.2e18)) return Variant(number);
   return Variant::FromCurrency(static_cast<std::int64_t>(scaled));
 }
 
-Variant AsBoolean(sqlite3_stmt* stmt, int column, int storage) {
-  if (IsNumericStorage(storage)) return Variant(sqlite3_column_double(stmt, column) != 0.0);
-  std::string_view text = TextOf(stmt, column);
+Variant AsBoolean(sqlite3_value* value, int storage) {
+  if (IsNumericStorage(storage)) return Variant(sqlite3_value_double(value) != 0.0);
+  std::string_view text = TextOf(value);
   std::string lower = vb::LCase(vb::Trim(text));
   if (lower == "true") return Variant(true);
   if (lower == "false") return Variant(false);
@@ -75,11 +78,10 @@ Variant AsBoolean(sqlite3_stmt* stmt, int column, int storage) {
   return Variant(std::string(text));
 }
 
-Variant AsInteger(sqlite3_stmt* stmt, int column, int storage, std::int64_t low,
-                  std::int64_t high) {
-  if (storage != SQLITE_INTEGER) return ByStorage(stmt, column);
-  sqlite3_int64 v = sqlite3_column_int64(stmt, column);
-  if (v < low || v > high) return ByStorage(stmt, column);
+Variant AsInteger(sqlite3_value* value, int storage, std::int64_t low, std::int64_t high) {
+  if (storage != SQLITE_INTEGER) return ByStorage(value, storage);
+  sqlite3_int64 v = sqlite3_value_int64(value);
+  if (v < low || v > high) return ByStorage(value, storage);
   if (high == std::numeric_limits<std::int16_t>::max()) {
     return Variant(static_cast<std::int16_t>(v));
   }
@@ -89,30 +91,31 @@ Variant AsInteger(sqlite3_stmt* stmt, int column, int storage, std::int64_t low,
 }  // namespace
 
 Variant ReadColumn(sqlite3_stmt* stmt, int column, sql::ColumnType type) {
-  const int storage = sqlite3_column_type(stmt, column);
+  sqlite3_value* value = sqlite3_column_value(stmt, column);
+  const int storage = sqlite3_value_type(value);
   if (storage == SQLITE_NULL) return Variant::Null();
   switch (type) {
     case sql::ColumnType::Unknown:
-      return ByStorage(stmt, column);
+      return ByStorage(value, storage);
     case sql::ColumnType::Integer:
-      return AsInteger(stmt, column, storage, std::numeric_limits<std::int16_t>::min(),
+      return AsInteger(value, storage, std::numeric_limits<std::int16_t>::min(),
                        std::numeric_limits<std::int16_t>::max());
     case sql::ColumnType::Long:
-      return AsInteger(stmt, column, storage, std::numeric_limits<std::int32_t>::min(),
+      return AsInteger(value, storage, std::numeric_limits<std::int32_t>::min(),
                        std::numeric_limits<std::int32_t>::max());
     case sql::ColumnType::Double:
-      if (IsNumericStorage(storage)) return Variant(sqlite3_column_double(stmt, column));
-      return ByStorage(stmt, column);
+      if (IsNumericStorage(storage)) return Variant(sqlite3_value_double(value));
+      return ByStorage(value, storage);
     case sql::ColumnType::Currency:
-      return AsCurrency(stmt, column, storage);
+      return AsCurrency(value, storage);
     case sql::ColumnType::Boolean:
-      return AsBoolean(stmt, column, storage);
+      return AsBoolean(value, storage);
     case sql::ColumnType::Date:
-      return AsDate(stmt, column, storage);
+      return AsDate(value, storage);
     case sql::ColumnType::String:
-      return Variant(std::string(TextOf(stmt, column)));
+      return Variant(std::string(TextOf(value)));
   }
-  return ByStorage(stmt, column);
+  return ByStorage(value, storage);
 }
 
 void BindValue(sqlite3_stmt* stmt, int index, const Variant& value) {
