@@ -47,6 +47,17 @@ bool IsRegularFile(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// The one stat() that stays on every open: it is what tells a replaced file apart, and no
+// pooled handle can tell it (an open handle keeps the old file alive). True while the file
+// at `path` is still the one seen last time; a file gone, or another file at the path (a
+// restored backup, a symbolic link turned elsewhere), is to be resolved afresh, allowed
+// folders included.
+bool StillSameFile(const std::string& path, dev_t device, ino_t inode) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_dev == device &&
+         st.st_ino == inode;
+}
+
 [[noreturn]] void Fail(const std::string& why) { throw VbError(err::kDatabaseError, why); }
 
 // The path with every symbolic link, "." and ".." resolved; nullopt when it names nothing.
@@ -380,16 +391,9 @@ ConnectTarget Resolve(std::string_view text, dev_t& device, ino_t& inode) {
     if (it != cache.entries.end() && it->second.target.engine == ConnectTarget::Engine::Server)
       return it->second.target;
     if (it != cache.entries.end()) {
-      // The one stat() that stays on every open: it is what tells a replaced file apart, and
-      // no pooled handle can tell it (an open handle keeps the old file alive). While the
-      // file is the one seen last time, the entry answers; a file gone, or another file at
-      // the path (a restored backup, a symbolic link turned elsewhere), is resolved afresh,
-      // allowed folders included.
-      struct stat st {};
-      if (::stat(it->second.target.path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-          st.st_dev == it->second.device && st.st_ino == it->second.inode) {
-        device = st.st_dev;
-        inode = st.st_ino;
+      if (StillSameFile(it->second.target.path, it->second.device, it->second.inode)) {
+        device = it->second.device;
+        inode = it->second.inode;
         return it->second.target;
       }
       cache.Erase(it);
@@ -450,11 +454,7 @@ const ConnectTarget& ResolveForOpen(std::string_view text) {
   for (RecentTarget& recent : recent_targets) {
     if (!recent.valid || recent.generation != generation || recent.text != text) continue;
     if (recent.target.engine == ConnectTarget::Engine::Server) return recent.target;
-    struct stat st {};
-    if (::stat(recent.target.path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-        st.st_dev == recent.device && st.st_ino == recent.inode) {
-      return recent.target;
-    }
+    if (StillSameFile(recent.target.path, recent.device, recent.inode)) return recent.target;
     recent.valid = false;  // resolved afresh below, through the shared cache
     break;
   }
