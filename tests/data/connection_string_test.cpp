@@ -148,6 +148,74 @@ TEST_F(ResolveTest, DataSourceChangesTakeEffect) {
   }
 }
 
+// A file replaced at its path after opens that the directory watch answered is noticed by
+// the next open, and the path is watched again after it; a path through a symbolic link is
+// looked at on every open instead. A new file beside the database changes nothing.
+TEST_F(ResolveTest, ReplacedFileIsNoticedAfterWatchedOpens) {
+  namespace fs = std::filesystem;
+  const std::string base = fs::canonical(dir_.dir()).string();
+  struct Case {
+    const char* name;
+    bool through_link;
+    bool replaces;
+    void (*change)(const std::string& folder, const std::string& file);
+  };
+  const Case cases[] = {
+      {"backup renamed over", false, true,
+       [](const std::string& folder, const std::string& file) {
+         MakeDatabase(folder + "/backup.db", "CREATE TABLE t (x)");
+         fs::rename(folder + "/backup.db", file);
+       }},
+      {"deleted and made anew", false, true,
+       [](const std::string& folder, const std::string& file) {
+         fs::create_hard_link(file, folder + "-kept.db");  // its inode stays taken
+         fs::remove(file);
+         MakeDatabase(file, "CREATE TABLE t (x)");
+       }},
+      {"folder renamed away and made anew", false, true,
+       [](const std::string& folder, const std::string& file) {
+         fs::rename(folder, folder + "-old");
+         fs::create_directory(folder);
+         MakeDatabase(file, "CREATE TABLE t (x)");
+       }},
+      {"through a link", true, true,
+       [](const std::string& folder, const std::string& file) {
+         MakeDatabase(folder + "/backup.db", "CREATE TABLE t (x)");
+         fs::rename(folder + "/backup.db", file);
+       }},
+      {"another file beside it", false, false,
+       [](const std::string& folder, const std::string&) {
+         MakeDatabase(folder + "/other.db", "CREATE TABLE t (x)");
+       }},
+  };
+  int row = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string folder = base + "/w" + std::to_string(++row);
+    const std::string file = folder + "/d.db";
+    fs::create_directory(folder);
+    MakeDatabase(file, "CREATE TABLE t (x)");
+    std::string path = file;
+    if (c.through_link) {
+      fs::create_directory_symlink(folder, folder + "-link");
+      path = folder + "-link/d.db";
+    }
+    const std::string text = "Data Source=" + path;
+    // Filled from the shared cache, armed, then answered by the watch.
+    const auto opens = [&] {
+      const std::uint64_t before = OpensAnsweredByWatch();
+      std::string identity;
+      for (int i = 0; i < 3; ++i) identity = ResolveForOpen(text).identity;
+      EXPECT_EQ(OpensAnsweredByWatch() > before, !c.through_link);
+      return identity;
+    };
+    const std::string before = opens();
+    c.change(folder, file);
+    EXPECT_EQ(ResolveForOpen(text).identity != before, c.replaces);
+    EXPECT_EQ(opens() != before, c.replaces);
+  }
+}
+
 // Confined to allowed folders, a string leads only to regular files inside them or inside
 // a server's folder; every refusal is logged once with its path and creates nothing.
 TEST_F(ResolveTest, AllowedFoldersConfineEveryString) {
