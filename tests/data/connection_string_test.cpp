@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <vector>
@@ -154,38 +156,50 @@ TEST_F(ResolveTest, DataSourceChangesTakeEffect) {
 TEST_F(ResolveTest, ReplacedFileIsNoticedAfterWatchedOpens) {
   namespace fs = std::filesystem;
   const std::string base = fs::canonical(dir_.dir()).string();
+  using Change = void (*)(const std::string& folder, const std::string& file, const std::string& text);
+  static constexpr Change kRestoreBackup = [](const std::string& folder, const std::string& file,
+                                              const std::string&) {
+    MakeDatabase(folder + "/backup.db", "CREATE TABLE t (x)");
+    fs::rename(folder + "/backup.db", file);
+  };
   struct Case {
     const char* name;
     bool through_link;
     bool replaces;
-    void (*change)(const std::string& folder, const std::string& file);
+    Change change;
   };
   const Case cases[] = {
-      {"backup renamed over", false, true,
-       [](const std::string& folder, const std::string& file) {
-         MakeDatabase(folder + "/backup.db", "CREATE TABLE t (x)");
-         fs::rename(folder + "/backup.db", file);
-       }},
+      {"backup renamed over", false, true, kRestoreBackup},
       {"deleted and made anew", false, true,
-       [](const std::string& folder, const std::string& file) {
+       [](const std::string& folder, const std::string& file, const std::string&) {
          fs::create_hard_link(file, folder + "-kept.db");  // its inode stays taken
          fs::remove(file);
          MakeDatabase(file, "CREATE TABLE t (x)");
        }},
       {"folder renamed away and made anew", false, true,
-       [](const std::string& folder, const std::string& file) {
+       [](const std::string& folder, const std::string& file, const std::string&) {
          fs::rename(folder, folder + "-old");
          fs::create_directory(folder);
          MakeDatabase(file, "CREATE TABLE t (x)");
        }},
-      {"through a link", true, true,
-       [](const std::string& folder, const std::string& file) {
-         MakeDatabase(folder + "/backup.db", "CREATE TABLE t (x)");
-         fs::rename(folder + "/backup.db", file);
-       }},
+      {"through a link", true, true, kRestoreBackup},
       {"another file beside it", false, false,
-       [](const std::string& folder, const std::string&) {
+       [](const std::string& folder, const std::string&, const std::string&) {
          MakeDatabase(folder + "/other.db", "CREATE TABLE t (x)");
+       }},
+      // A forked child's watch must not take the parent's news away.
+      {"backup renamed over, a forked child opening first", false, true,
+       [](const std::string& folder, const std::string& file, const std::string& text) {
+         kRestoreBackup(folder, file, text);
+         const pid_t child = ::fork();
+         if (child == 0) {
+           try {
+             ResolveForOpen(text);
+           } catch (...) {
+           }
+           ::_exit(0);
+         }
+         ::waitpid(child, nullptr, 0);
        }},
   };
   int row = 0;
@@ -210,7 +224,7 @@ TEST_F(ResolveTest, ReplacedFileIsNoticedAfterWatchedOpens) {
       return identity;
     };
     const std::string before = opens();
-    c.change(folder, file);
+    c.change(folder, file, text);
     EXPECT_EQ(ResolveForOpen(text).identity != before, c.replaces);
     EXPECT_EQ(opens() != before, c.replaces);
   }
