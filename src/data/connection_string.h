@@ -43,7 +43,8 @@ ConnectTarget ResolveConnectionString(std::string_view text);
 
 // The same for a caller about to open the target: the same checks and the same answer,
 // but a string this thread resolved lately is answered from a memo of its own (the file
-// looked at only when the watch on its directories cannot vouch for it). The reference stays valid until this thread's next call.
+// looked at only when the watch on its directories cannot vouch for it). The reference
+// stays valid until this thread's next call.
 const ConnectTarget& ResolveForOpen(std::string_view text);
 
 // The path a connection string resolved to when last resolved, without looking at the file

@@ -192,9 +192,12 @@ std::uint64_t Arm(const std::string& path) {
   // Judge what is queued by the names watched so far: a change made before this path was
   // armed, read after its names joined, would end the epoch for nothing.
   DrainLocked(w);
-  char real[PATH_MAX];
-  // Nothing there now (the open fails): not remembered, the file may come back.
-  if (path.empty() || path.front() != '/' || ::realpath(path.c_str(), real) == nullptr) return 0;
+  char real[PATH_MAX] = "";
+  if (!path.empty() && path.front() == '/' && ::realpath(path.c_str(), real) == nullptr) {
+    // Nothing there now (the open fails): not remembered, the file may come back.
+    if (errno == ENOENT || errno == ENOTDIR) return 0;
+    real[0] = '\0';
+  }
   // A refusal lasts until the epoch ends. Once the first watch is in place a refusal
   // for a passing reason (the file or a folder gone meanwhile) leaves an event that ends
   // it; a link, "." or ".." in the path, or a foreign file system, does not pass.
