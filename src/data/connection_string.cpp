@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "data/datalink.h"
+#include "data/path_watch.h"
 #include "frame/app_log.h"
 #include "ksmain/error.h"
 
@@ -47,7 +48,7 @@ bool IsRegularFile(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-// The one stat() that stays on every open: it is what tells a replaced file apart, and no
+// The one comparison of a file's identity: it is what tells a replaced file apart, and no
 // pooled handle can tell it (an open handle keeps the old file alive). True while the file
 // at `path` is still the one seen last time; a file gone, or another file at the path (a
 // restored backup, a symbolic link turned elsewhere), is to be resolved afresh, allowed
@@ -428,18 +429,36 @@ ConnectTarget Resolve(std::string_view text, dev_t& device, ino_t& inode) {
 // few strings (a page's and the catalogue's), so a handful of entries answers nearly every
 // open without the shared cache's lock, its hashing and a copy of the target. An entry
 // stands under the same conditions as a shared-cache entry: the deployment unchanged and
-// the same file at the path (the one stat() per open).
+// the same file at the path. The path's directory watch vouches for the file while no
+// change has come in since the last look at it (its token); without a token, or once the
+// watch is in doubt, the file is looked at again (a stat()) and the path re-armed first.
 struct RecentTarget {
   std::string text;
   std::uint64_t generation = 0;
   ConnectTarget target;
   dev_t device = 0;
   ino_t inode = 0;
+  std::uint64_t watch_token = 0;  // 0: no look at the file since the path was armed
   bool valid = false;
 };
 constexpr std::size_t kRecentTargets = 4;
 thread_local std::array<RecentTarget, kRecentTargets> recent_targets;
 thread_local std::size_t next_recent = 0;
+thread_local std::uint64_t opens_answered_by_watch = 0;
+
+// Whether the file `recent` resolved to is still at its path, re-arming the path's watch
+// when the watch cannot tell.
+bool Unreplaced(RecentTarget& recent) {
+  if (path_watch::Unchanged(recent.watch_token)) {
+    ++opens_answered_by_watch;
+    return true;
+  }
+  // Armed before the look, so a replacement after it leaves an event behind.
+  const std::uint64_t token = path_watch::Arm(recent.target.path);
+  if (!StillSameFile(recent.target.path, recent.device, recent.inode)) return false;
+  recent.watch_token = token;
+  return true;
+}
 
 }  // namespace
 
@@ -454,7 +473,7 @@ const ConnectTarget& ResolveForOpen(std::string_view text) {
   for (RecentTarget& recent : recent_targets) {
     if (!recent.valid || recent.generation != generation || recent.text != text) continue;
     if (recent.target.engine == ConnectTarget::Engine::Server) return recent.target;
-    if (StillSameFile(recent.target.path, recent.device, recent.inode)) return recent.target;
+    if (Unreplaced(recent)) return recent.target;
     recent.valid = false;  // resolved afresh below, through the shared cache
     break;
   }
@@ -474,6 +493,8 @@ const ConnectTarget& ResolveForOpen(std::string_view text) {
   slot.target = std::move(target);
   slot.device = device;
   slot.inode = inode;
+  // Armed by its next open: a target from the shared cache was looked at before any watch.
+  slot.watch_token = 0;
   slot.valid = text.size() <= kMaxCachedText;
   return slot.target;
 }
@@ -501,6 +522,8 @@ std::optional<std::string> CachedPath(std::string_view text) {
   }
   return it->second.target.path;
 }
+
+std::uint64_t OpensAnsweredByWatch() { return opens_answered_by_watch; }
 
 std::size_t ResolutionCacheBytes() {
   ResolutionCache& cache = TheCache();

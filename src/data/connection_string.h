@@ -42,8 +42,9 @@ struct ConnectTarget {
 ConnectTarget ResolveConnectionString(std::string_view text);
 
 // The same for a caller about to open the target: the same checks and the same answer,
-// but a string this thread resolved lately is answered from a memo of its own (still
-// with one look at the file). The reference stays valid until this thread's next call.
+// but a string this thread resolved lately is answered from a memo of its own (the file
+// looked at only when the watch on its directories cannot vouch for it). The reference
+// stays valid until this thread's next call.
 const ConnectTarget& ResolveForOpen(std::string_view text);
 
 // The path a connection string resolved to when last resolved, without looking at the file
@@ -61,5 +62,9 @@ bool NamesOdbcDriver(std::string_view text);
 
 // Bytes the resolution cache holds right now (texts, paths and entries).
 std::size_t ResolutionCacheBytes();
+
+// Opens on this thread whose file ResolveForOpen took as unchanged on the word of the
+// directory watch, without looking at it.
+std::uint64_t OpensAnsweredByWatch();
 
 }  // namespace ksmain::data

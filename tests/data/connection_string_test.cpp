@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <vector>
@@ -145,6 +147,86 @@ TEST_F(ResolveTest, DataSourceChangesTakeEffect) {
     std::filesystem::rename(dir_.File("veldaSQL.db"), dir_.File("kept" + before + ".db"));
     MakeDatabase(dir_.File("veldaSQL.db"), "CREATE TABLE t (x)");
     EXPECT_NE(resolve(text).identity, before) << "the file replaced at the path";
+  }
+}
+
+// A file replaced at its path after opens that the directory watch answered is noticed by
+// the next open, and the path is watched again after it; a path through a symbolic link is
+// looked at on every open instead. A new file beside the database changes nothing.
+TEST_F(ResolveTest, ReplacedFileIsNoticedAfterWatchedOpens) {
+  namespace fs = std::filesystem;
+  const std::string base = fs::canonical(dir_.dir()).string();
+  using Change = void (*)(const std::string& folder, const std::string& file, const std::string& text);
+  static constexpr Change kRestoreBackup = [](const std::string& folder, const std::string& file,
+                                              const std::string&) {
+    MakeDatabase(folder + "/backup.db", "CREATE TABLE t (x)");
+    fs::rename(folder + "/backup.db", file);
+  };
+  struct Case {
+    const char* name;
+    bool through_link;
+    bool replaces;
+    Change change;
+  };
+  const Case cases[] = {
+      {"backup renamed over", false, true, kRestoreBackup},
+      {"deleted and made anew", false, true,
+       [](const std::string& folder, const std::string& file, const std::string&) {
+         fs::create_hard_link(file, folder + "-kept.db");  // its inode stays taken
+         fs::remove(file);
+         MakeDatabase(file, "CREATE TABLE t (x)");
+       }},
+      {"folder renamed away and made anew", false, true,
+       [](const std::string& folder, const std::string& file, const std::string&) {
+         fs::rename(folder, folder + "-old");
+         fs::create_directory(folder);
+         MakeDatabase(file, "CREATE TABLE t (x)");
+       }},
+      {"through a link", true, true, kRestoreBackup},
+      {"another file beside it", false, false,
+       [](const std::string& folder, const std::string&, const std::string&) {
+         MakeDatabase(folder + "/other.db", "CREATE TABLE t (x)");
+       }},
+      // A forked child's watch must not take the parent's news away.
+      {"backup renamed over, a forked child opening first", false, true,
+       [](const std::string& folder, const std::string& file, const std::string& text) {
+         kRestoreBackup(folder, file, text);
+         const pid_t child = ::fork();
+         if (child == 0) {
+           try {
+             ResolveForOpen(text);
+           } catch (...) {
+           }
+           ::_exit(0);
+         }
+         ::waitpid(child, nullptr, 0);
+       }},
+  };
+  int row = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string folder = base + "/w" + std::to_string(++row);
+    const std::string file = folder + "/d.db";
+    fs::create_directory(folder);
+    MakeDatabase(file, "CREATE TABLE t (x)");
+    std::string path = file;
+    if (c.through_link) {
+      fs::create_directory_symlink(folder, folder + "-link");
+      path = folder + "-link/d.db";
+    }
+    const std::string text = "Data Source=" + path;
+    // Filled from the shared cache, armed, then answered by the watch.
+    const auto opens = [&] {
+      const std::uint64_t before = OpensAnsweredByWatch();
+      std::string identity;
+      for (int i = 0; i < 3; ++i) identity = ResolveForOpen(text).identity;
+      EXPECT_EQ(OpensAnsweredByWatch() > before, !c.through_link);
+      return identity;
+    };
+    const std::string before = opens();
+    c.change(folder, file, text);
+    EXPECT_EQ(ResolveForOpen(text).identity != before, c.replaces);
+    EXPECT_EQ(opens() != before, c.replaces);
   }
 }
 

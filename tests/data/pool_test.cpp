@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "data/connection_string.h"
 #include "data/datalink.h"
 #include "data/pool.h"
 #include "frame/vb_runtime.h"
@@ -104,14 +105,17 @@ TEST(PoolTest, ReplacedDatabaseFileIsServedAsTheNewFile) {
   }
 
   // A backup of one row; then 50 rows written, which stay in the log while sessions are
-  // pooled; then the backup restored by a rename over the path.
+  // pooled, opened on the word of the directory watch; then the backup restored by a
+  // rename over the path.
   Shutdown();
   fs::copy_file(path, dir.File("backup.db"));
+  const std::uint64_t watched = OpensAnsweredByWatch();
   for (int i = 0; i < 50; ++i) {
     DataLink link(Variant(connect), sql::Dialect::Jet);
     link.Run("INSERT INTO t (v) VALUES ('lost')");
   }
   ASSERT_TRUE(fs::exists(path + "-wal"));
+  EXPECT_GT(OpensAnsweredByWatch(), watched);
   fs::rename(dir.File("backup.db"), path);
   EXPECT_EQ(count(), Variant(1));
   EXPECT_EQ(EngineDatabase::Open(path).Scalar("PRAGMA integrity_check"), Variant("ok"));
