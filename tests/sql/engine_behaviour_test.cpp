@@ -276,7 +276,7 @@ TEST_F(Portfolio, ParenthesisedSetListUpdatesEveryColumn) {
          "4,ImprCustomerRank = 5) where id = 12");
   EXPECT_EQ(db.Query("SELECT ProjectRank, SuccessRank, TimeRank, CostRank, ImprCompanyRank, ImprCustomerRank FROM "
                      "ProjectMaster"),
-            (Rows{{"3.0", "1.0", "2.0", "3.0", "4.0", "5.0"}}));
+            (Rows{{"3.0", "1", "2", "3", "4", "5"}}));
 }
 
 // (left, right, mid, iif, month, TOP, ucase, lcase, CASE and NOT LIKE as the pages use them:
@@ -330,7 +330,7 @@ TEST(PrintedText, Goldens) {
 TEST(ResultKinds, DatesCountsAndDeclaredTypes) {
   const Translation t = Translate(
       "select EstDateStarted, cdate(misc1), datevalue(misc1), count(*), NameOfProject, Priority, "
-      "max(ActDateCompleted), misc1 + misc2, PercentCompleted * 2, (select max(ReviewDate) from projectmaster) "
+      "max(ActDateCompleted), misc1 + misc2, ProjectRank * 2, (select max(ReviewDate) from projectmaster) "
       "from ProjectMaster",
       kJet, PortfolioCatalog());
   std::vector<ColumnType> kinds;
