@@ -1,9 +1,9 @@
-// Dates through the whole path: text a page writes in its dialect, stored as ISO text,
-// read back as Date variants, ordered and compared as dates.
+// The engine's date functions on the canonical text dates are stored as. (Text a page
+// writes, stored, ordered and compared as dates: the sql suite's Portfolio cases on the
+// engine, DataLinkTest through the data layer; read back as Date: EngineData.ValueKinds.)
 #include <gtest/gtest.h>
 
 #include "data/engine_admin.h"
-#include "frame/vb_runtime.h"
 #include "scratch_db.h"
 
 namespace ksmain::data {
@@ -11,41 +11,6 @@ namespace {
 
 using ksmain::testing::MakeDatabase;
 using ksmain::testing::ScratchDir;
-
-Variant D(int y, int m, int d, int h = 0, int mi = 0) {
-  return Variant::FromDate(vb::DateSerial({y, m, d, h, mi, 0}));
-}
-
-// Written as text in the page's forms, read back as Date variants (the empty text as
-// Null), ordered and compared as dates. (An update's conversions, > with date text and the
-// refusal of a text that is no date: DataLinkTest.TextsOfOneShapeEachRunWithTheirOwnValues;
-// = and cdate() on dates stored from text: Portfolio.DateTextsFollowTheRuntimesRules and
-// Portfolio.OrderAndBetweenOnDatesStoredFromText.)
-TEST(DatesTest, WrittenAsTextReadBackOrderedAndComparedAsDates) {
-  ScratchDir dir;
-  const std::string connect =
-      MakeDatabase(dir.File("d.db"), "CREATE TABLE d (ID INTEGER PRIMARY KEY, due DATETIME, note VARCHAR(20));");
-  for (const char* due : {"12/6/2026", "1/15/2025", "", "3/1/2026 2:30:00 PM", "2026-12-06"}) {
-    DataLink link(Variant(connect), sql::Dialect::Jet);
-    link.Run(std::string("INSERT INTO d (due, note) VALUES ('") + due + "', 'a')");
-  }
-  struct Case {
-    const char* query;
-    const char* field;
-    std::vector<Variant> values;
-  };
-  const Case cases[] = {
-      /* 1 */ {"SELECT due FROM d ORDER BY ID", "due",
-               {D(2026, 12, 6), D(2025, 1, 15), Variant::Null(), D(2026, 3, 1, 14, 30), D(2026, 12, 6)}},
-      /* 2 */ {"SELECT ID FROM d WHERE due IS NOT NULL ORDER BY due, ID", "ID", {2, 4, 1, 5}},
-      /* 3 */ {"SELECT ID FROM d WHERE due BETWEEN '1/1/2026' AND '12/31/2026' ORDER BY ID", "ID", {1, 4, 5}},
-  };
-  for (std::size_t i = 0; i < std::size(cases); ++i) {
-    SCOPED_TRACE("case " + std::to_string(i + 1));
-    EXPECT_EQ(ksmain::testing::ColumnOf(connect, sql::Dialect::Jet, cases[i].query, cases[i].field),
-              cases[i].values);
-  }
-}
 
 // The engine's date functions give stored (canonical) text back as it is; every other form
 // is read and printed. Either way the text is the canonical one: midnight without its time.
