@@ -200,17 +200,6 @@ TEST_F(Portfolio, OrderAndBetweenOnDatesStoredFromText) {
             (Rows{{"2025-12-01"}, {"2026-01-15"}, {"2026-02-01"}}));
 }
 
-// Text columns compare without regard to case (their collation), and translation keeps
-// that: the comparison must stay on the column, not on a computed value.
-TEST_F(Catalogue, LikeAndEqualsIgnoreCaseExceptForThePassword) {
-  Source("insert into clients (ID, username, password, activeind) values (1, 'Ann', 'Secret', 'Y')");
-  EXPECT_EQ(db.Run("select ID from clients where username = 'ANN'", kTSql), (Rows{{"1"}}));
-  EXPECT_EQ(db.Run("select ID from clients where username like 'an%'", kTSql), (Rows{{"1"}}));
-  EXPECT_EQ(db.Run("select ID from clients where activeind = 'y'", kTSql), (Rows{{"1"}}));
-  EXPECT_EQ(db.Run("select ID from clients where username = 'ann' and password = 'secret'", kTSql), (Rows{}));
-  EXPECT_EQ(db.Run("select ID from clients where username = 'ann' and password = 'Secret'", kTSql), (Rows{{"1"}}));
-}
-
 // The printer rewrites RIGHT JOINs and flattens nested joins; every shape must give the
 // same rows as the nesting the page wrote (SQLite runs the original form too).
 TEST_F(Portfolio, JoinRewritingKeepsTheRows) {
