@@ -8,8 +8,6 @@
 // run on the embedded engine only.
 #pragma once
 
-#include <sqlite3.h>
-
 #include <atomic>
 #include <filesystem>
 #include <functional>
@@ -92,11 +90,9 @@ class TempDb {
     } else {
       schema::CreateCatalogueDatabase(path_, demo);
     }
-    if (sqlite3_open(path_.c_str(), &db_) != SQLITE_OK) throw std::runtime_error("cannot open fixture");
-    sqlite3_busy_timeout(db_, 5000);
+    admin_.emplace(data::EngineDatabase::Open(path_));
   }
   ~TempDb() {
-    sqlite3_close(db_);
     admin_.reset();
     server_.reset();
     if (dir_.empty()) return;
@@ -106,7 +102,6 @@ class TempDb {
   TempDb(const TempDb&) = delete;
   TempDb& operator=(const TempDb&) = delete;
 
-  Engine engine() const { return engine_; }
   // The database file, or on the server its ODBC connection string.
   const std::string& path() const { return path_; }
   std::string dir() const { return dir_.string(); }
@@ -136,37 +131,14 @@ class TempDb {
 
   // Runs statements directly (fixture set-up), separated by ";".
   void Exec(const std::string& sql) {
-    if (sql.empty()) return;
-    if (engine_ == Engine::Server) {
-      Admin().Script(sql);
-      return;
-    }
-    char* message = nullptr;
-    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
-      std::string text = message ? message : "?";
-      sqlite3_free(message);
-      throw std::runtime_error("fixture statement failed: " + text + " in: " + sql);
-    }
+    if (!sql.empty()) Admin().Script(sql);
   }
   // The first column of the first row as text ("" for none, "NULL" for NULL).
   std::string Scalar(const std::string& sql) {
-    if (engine_ == Engine::Server) {
-      const auto rows = Admin().Rows(sql);
-      if (rows.empty() || rows.front().empty()) return "";
-      const Variant& v = rows.front().front();
-      return v.IsNull() ? "NULL" : vb::CStr(v);
-    }
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
-      throw std::runtime_error(std::string("fixture query failed: ") + sqlite3_errmsg(db_));
-    }
-    std::string out;
-    if (sqlite3_step(st) == SQLITE_ROW) {
-      const unsigned char* t = sqlite3_column_text(st, 0);
-      out = t ? reinterpret_cast<const char*>(t) : "NULL";
-    }
-    sqlite3_finalize(st);
-    return out;
+    const auto rows = Admin().Rows(sql);
+    if (rows.empty() || rows.front().empty()) return "";
+    const Variant& v = rows.front().front();
+    return v.IsNull() ? "NULL" : vb::CStr(v);
   }
 
  private:
@@ -177,7 +149,6 @@ class TempDb {
   Engine engine_;
   std::filesystem::path dir_;
   std::string path_;
-  sqlite3* db_ = nullptr;
   std::unique_ptr<ServerDatabase> server_;
   std::optional<data::EngineDatabase> admin_;
 };
