@@ -1,18 +1,17 @@
 // What the source engines answered, asked of every engine the library drives.
 //
 // One table of (dialect, statement, expected rows). Each engine under test opens a
-// database holding the table `facts` (its own DDL, the only engine-specific part) and
-// runs every statement through the data layer as the members do, so the rows are
-// compared as the recordset delivers them: each value as "Kind text" (the runtime's kind
-// name and CStr), "Null", or "error: ..." with a part of the message. The server's table
-// is made from the same DDL by the server schema, with its ks_* functions.
+// database holding the table `facts` and runs every statement through the data layer as
+// the members do, so the rows are compared as the recordset delivers them: each value as
+// "Kind text" (the runtime's kind name and CStr), "Null", or "error: ..." with a part of
+// the message. The server's table is made from the same DDL by the server schema.
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 
-#include "data/odbc/server.h"
-#include "data/sqlite/embedded.h"
+#include "data/datalink.h"
+#include "data/engine_admin.h"
 #include "frame/vb_runtime.h"
 #include "schema/schema.h"
 #include "scratch_db.h"
@@ -39,22 +38,13 @@ constexpr const char* kFactsDdl =
     "CREATE TABLE facts (ID INTEGER PRIMARY KEY, description TEXT COLLATE NOCASE, "
     "category TEXT COLLATE NOCASE, amount SMALLINT, started DATETIME, secret TEXT);";
 
-struct FactsDatabase {
-  std::unique_ptr<ServerDatabase> server;  // outlives the session on it
-  std::unique_ptr<data::Session> session;
-};
-
-FactsDatabase OpenFacts(Engine engine, const ScratchDir& dir) {
-  FactsDatabase db;
-  if (engine == Engine::Server) {
-    db.server = std::make_unique<ServerDatabase>();
-    db.session = data::ServerDriver().Open(db.server->connect(), 30);
-    db.session->ExecuteScript(schema::ServerDdl(kFactsDdl, false));
-  } else {
-    db.session = data::EmbeddedDriver().Create(dir.File("facts.db"));
-    db.session->ExecuteScript(kFactsDdl);
-  }
-  return db;
+// The connection string of a database holding the table `facts`, made from the one DDL:
+// on the server by the server schema's translation of it, with its ks_* functions.
+std::string OpenFacts(Engine engine, const ScratchDir& dir, std::unique_ptr<ServerDatabase>& server) {
+  if (engine == Engine::Embedded) return MakeDatabase(dir.File("facts.db"), kFactsDdl);
+  server = std::make_unique<ServerDatabase>();
+  data::EngineDatabase::Open(server->connect()).Script(schema::ServerDdl(kFactsDdl, false));
+  return server->connect();
 }
 
 std::string Cell(const Variant& v) {
@@ -63,14 +53,14 @@ std::string Cell(const Variant& v) {
 }
 
 // The statement's rows as "v, v; v, v", or "error: message".
-std::string Answer(data::Session& session, const std::string& statement, Dialect dialect) {
+std::string Answer(const std::string& connect, const std::string& statement, Dialect dialect) {
   try {
-    std::int64_t affected = 0;
-    auto cursor = session.Execute(statement, dialect, &affected);
+    data::Connection connection(dialect);
+    connection.Open(connect);
     std::string out;
-    for (; cursor && cursor->HasRow(); cursor->Next()) {
+    for (auto rs = connection.Execute(statement); rs->IsOpen() && !rs->AtEof(); rs->MoveNext()) {
       if (!out.empty()) out += "; ";
-      for (int i = 0; i < cursor->ColumnCount(); ++i) out += (i ? ", " : "") + Cell(cursor->Value(i));
+      for (int i = 0; i < rs->FieldCount(); ++i) out += (i ? ", " : "") + Cell(rs->Field(i));
     }
     return out;
   } catch (const std::exception& e) {
@@ -198,13 +188,12 @@ class DialectFacts : public ::testing::TestWithParam<Engine> {};
 TEST_P(DialectFacts, AgreeWithTheSourceEngines) {
   KSMAIN_SKIP_WITHOUT_SERVER(GetParam());
   ScratchDir dir;
-  FactsDatabase db = OpenFacts(GetParam(), dir);
-  data::Session* session = db.session.get();
-  ASSERT_TRUE(session);
-  for (const char* row : kRows) ASSERT_EQ(Answer(*session, row, kJet), "") << row;
+  std::unique_ptr<ServerDatabase> server;  // outlives the connections to it
+  const std::string connect = OpenFacts(GetParam(), dir, server);
+  for (const char* row : kRows) ASSERT_EQ(Answer(connect, row, kJet), "") << row;
   for (const Fact& f : kFacts) {
     SCOPED_TRACE(std::string(f.n) + ": " + f.statement);
-    const std::string answer = Answer(*session, f.statement, f.dialect);
+    const std::string answer = Answer(connect, f.statement, f.dialect);
     const std::string expected = f.expected;
     if (expected.rfind("error: ", 0) == 0) {
       EXPECT_NE(answer.find(expected.substr(7)), std::string::npos) << answer;
