@@ -4,7 +4,6 @@
 // from the members that arm no trap), and no value reaches the database as SQL of its own.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -119,14 +118,9 @@ class Robustness : public ::testing::Test {
   std::map<std::string, std::string> Counts() {
     std::map<std::string, std::string> counts;
     for (TempDb* db : {&portfolio_, &catalogue_}) {
-      const std::string tables = db->Scalar(
-          "SELECT group_concat(name, ' ') FROM sqlite_master WHERE type = 'table'");
-      std::size_t from = 0;
-      while (from < tables.size()) {
-        const std::size_t to = std::min(tables.find(' ', from), tables.size());
-        const std::string table = tables.substr(from, to - from);
+      for (const auto& row : db->Rows("SELECT name FROM sqlite_master WHERE type = 'table'")) {
+        const std::string table = vb::CStr(row[0]);
         counts[db->path() + ":" + table] = db->Scalar("SELECT count(*) FROM \"" + table + "\"");
-        from = to + 1;
       }
     }
     return counts;

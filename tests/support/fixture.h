@@ -15,6 +15,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 #include "data/datalink.h"
@@ -133,9 +134,11 @@ class TempDb {
   void Exec(const std::string& sql) {
     if (!sql.empty()) Admin().Script(sql);
   }
+  // Every row of an engine-native query, each value in its kind.
+  std::vector<std::vector<Variant>> Rows(const std::string& sql) { return Admin().Rows(sql); }
   // The first column of the first row as text ("" for none, "NULL" for NULL).
   std::string Scalar(const std::string& sql) {
-    const auto rows = Admin().Rows(sql);
+    const auto rows = Rows(sql);
     if (rows.empty() || rows.front().empty()) return "";
     const Variant& v = rows.front().front();
     return v.IsNull() ? "NULL" : vb::CStr(v);
