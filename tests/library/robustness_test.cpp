@@ -107,7 +107,7 @@ class Robustness : public ::testing::Test {
  protected:
   Robustness() {
     SetApplicationLogSink([](std::string_view) {});  // several members log each refusal
-    data::SetDataSource(data::CatalogueHost(), catalogue_.dir());
+    data::SetDataSource(data::CatalogueHost(), catalogue_.source());
   }
   ~Robustness() override {
     SetApplicationLogSink({});

@@ -66,30 +66,27 @@ class TempDb {
   // On Engine::Server without a server in this run the database stays unusable; the
   // suite's SetUp skips the case first (KSMAIN_SKIP_WITHOUT_SERVER).
   explicit TempDb(Kind kind, bool demo = false, Engine engine = Engine::Embedded) : engine_(engine) {
+    const bool catalogue = kind == Kind::Catalogue;
     if (engine == Engine::Server) {
       if (!ServerString()) return;
-      // The catalogue's fixed connection string names its database.
-      const bool catalogue = kind == Kind::Catalogue;
+      // The catalogue's fixed connection string names its database. An empty schema is
+      // copied from the template; a demo one is made afresh below.
       server_ = std::make_unique<ServerDatabase>(catalogue ? "veldaSQL" : "",
                                                  demo ? "template0" : ServerTemplate(catalogue));
       path_ = server_->connect();
-      if (demo && catalogue) {
+    } else {
+      static std::atomic<int> counter{0};
+      dir_ = std::filesystem::temp_directory_path() /
+             ("ksmain-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+      std::filesystem::create_directories(dir_);
+      path_ = (dir_ / (catalogue ? "veldaSQL.db" : "portfolio.db")).string();
+    }
+    if (engine == Engine::Embedded || demo) {
+      if (catalogue) {
         schema::CreateCatalogueDatabase(path_, demo);
-      } else if (demo) {
+      } else {
         schema::CreatePortfolioDatabase(path_, demo);
       }
-      admin_.emplace(data::EngineDatabase::Open(path_));
-      return;
-    }
-    static std::atomic<int> counter{0};
-    dir_ = std::filesystem::temp_directory_path() /
-           ("ksmain-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-    std::filesystem::create_directories(dir_);
-    path_ = (dir_ / (kind == Kind::Portfolio ? "portfolio.db" : "veldaSQL.db")).string();
-    if (kind == Kind::Portfolio) {
-      schema::CreatePortfolioDatabase(path_, demo);
-    } else {
-      schema::CreateCatalogueDatabase(path_, demo);
     }
     admin_.emplace(data::EngineDatabase::Open(path_));
   }
@@ -105,7 +102,6 @@ class TempDb {
 
   // The database file, or on the server its ODBC connection string.
   const std::string& path() const { return path_; }
-  std::string dir() const { return dir_.string(); }
   // The connection string a page passes.
   Variant connect() const {
     return Variant(engine_ == Engine::Server ? path_ : "Data Source=" + path_);
