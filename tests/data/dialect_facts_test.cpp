@@ -181,6 +181,10 @@ const Fact kFacts[] = {
                       "format(1234.5, 'Standard')",
      "String 1,234.50, String 25.6%, String $5.00, String 1,234.50"},
     {"jet-8.10", kJet, "select format(started, 'Long Date') from facts where ID = 1", "String Sunday, January 1, 2017"},
+    // The scalar helpers pages write: trim takes blanks only; year() of a column, day() of a text.
+    {"jet-8.11", kJet, "select '[' & trim(' \tLead  ') & ']', year(started), day('12/25/2026') from facts where ID = 1",
+     "String [\tLead], Integer 2017, Integer 25"},
+    {"jet-8.12", kJet, "select count(*) from facts where exists (select * from facts where ID = 3)", "Long 3"},
 };
 
 class DialectFacts : public ::testing::TestWithParam<Engine> {};

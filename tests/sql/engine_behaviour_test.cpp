@@ -259,27 +259,6 @@ TEST_F(Portfolio, ParenthesisedSetListUpdatesEveryColumn) {
             (Rows{{"3.0", "1", "2", "3", "4", "5"}}));
 }
 
-// (left, right, mid, iif, month, TOP, ucase, lcase, CASE and NOT LIKE as the pages use them:
-// DialectFacts, on each engine.)
-TEST_F(Portfolio, ScalarFunctionsOfThePages) {
-  db.Exec("INSERT INTO Resource (ID, FirstName, LastName, Title) VALUES (1, 'Ann', 'Smith', ' \tLead  ')");
-  db.Exec("INSERT INTO ProjectMaster (ID, EstDateStarted) VALUES (1, '2026-03-04 05:06:07')");
-  struct Case {
-    const char* n;
-    const char* source;
-    const char* expected;
-  } cases[] = {
-      {"fn-1.7 trim blanks only", "select '[' & trim(Title) & ']' from resource", "[\tLead]"},
-      {"fn-1.9 year", "select year(EstDateStarted) from projectmaster", "2026"},
-      {"fn-1.11 day", "select day('12/25/2026')", "25"},
-      {"fn-1.15 exists", "select count(*) from resource where exists (select * from projectmaster)", "1"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.n);
-    EXPECT_EQ(One(db, c.source, kJet), c.expected);
-  }
-}
-
 // A few printed texts, kept only where the exact spelling is the point.
 TEST(PrintedText, Goldens) {
   struct Case {
