@@ -185,6 +185,9 @@ const Fact kFacts[] = {
     {"jet-8.11", kJet, "select '[' & trim(' \tLead  ') & ']', year(started), day('12/25/2026') from facts where ID = 1",
      "String [\tLead], Integer 2017, Integer 25"},
     {"jet-8.12", kJet, "select count(*) from facts where exists (select * from facts where ID = 3)", "Long 3"},
+    // T-SQL's len() leaves out trailing blanks only; Jet's counts every character.
+    {"len-9.1", kTSql, "select len('a.gi  '), len('  ab'), len('')", "Long 4, Long 4, Long 0"},
+    {"len-9.2", kJet, "select len('a.gi  '), len('  ab')", "Long 6, Long 4"},
 };
 
 class DialectFacts : public ::testing::TestWithParam<Engine> {};

@@ -64,14 +64,6 @@ TEST_F(Portfolio, PlusAndAmpersandFollowTheSourceEngines) {
   EXPECT_THROW(db.Run("select FirstName + 1 from resource where id = 1", kJet), std::runtime_error);
 }
 
-// T-SQL len() ignores trailing blanks; Jet counts every character.
-TEST_F(Catalogue, LenIgnoresTrailingBlanksOnlyInTSql) {
-  db.Exec("INSERT INTO entries (ID, Image1) VALUES (1, 'a.gi  '), (2, 'ab.gif'), (3, '  ab')");
-  EXPECT_EQ(db.Run("select ID from entries where len(image1) > 4 order by ID", kTSql), (Rows{{"2"}}));
-  EXPECT_EQ(db.Run("select ID from entries where len(image1) > 4 order by ID", kJet), (Rows{{"1"}, {"2"}}));
-  EXPECT_EQ(One(db, "select len(image1) from entries where ID = 3", kTSql), "4");  // leading blanks count
-}
-
 // isnull(a, b) is T-SQL's first-non-NULL, in the kind of a; Jet's isnull(a) is a test;
 // nz() defaults.
 TEST_F(Catalogue, IsNullAsAFunction) {
