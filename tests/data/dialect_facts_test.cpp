@@ -188,6 +188,19 @@ const Fact kFacts[] = {
     // T-SQL's len() leaves out trailing blanks only; Jet's counts every character.
     {"len-9.1", kTSql, "select len('a.gi  '), len('  ab'), len('')", "Long 4, Long 4, Long 0"},
     {"len-9.2", kJet, "select len('a.gi  '), len('  ab')", "Long 6, Long 4"},
+    // T-SQL's isnull(a, b) is the first that is not NULL, in the kind of a: the empty text
+    // and blanks are 0 (computed ones too), a whole number counts, a fraction does not fit
+    // an integer. Jet's isnull(a) is a test; nz() gives the empty text or its default.
+    {"isnull-10.1", kTSql,
+     "select isnull(amount, ''), isnull(amount, '  '), isnull(amount, ' 12 '), isnull(amount, 3), "
+     "isnull(amount, '') + 1, isnull(amount, ltrim(' ')) + 1 from facts where ID = 2",
+     "Integer 0, Integer 0, Integer 12, Integer 3, Long 1, Long 1"},
+    {"isnull-10.2", kTSql, "select isnull(amount, '1.5') from facts where ID = 2", "error: mismatch"},
+    {"isnull-10.3", kTSql, "select isnull(description, '-') from facts order by ID", "String Active; String -; String closed"},
+    {"isnull-10.4", kJet, "select ID from facts where isnull(description)", "Long 2"},
+    {"isnull-10.5", kJet, "select ID from facts where not isnull(description) order by ID", "Long 1; Long 3"},
+    {"isnull-10.6", kJet, "select nz(description) & '|' & nz(amount, 0) from facts order by ID",
+     "String Active|3; String |0; String closed|7"},
 };
 
 class DialectFacts : public ::testing::TestWithParam<Engine> {};

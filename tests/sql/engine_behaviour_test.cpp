@@ -64,42 +64,6 @@ TEST_F(Portfolio, PlusAndAmpersandFollowTheSourceEngines) {
   EXPECT_THROW(db.Run("select FirstName + 1 from resource where id = 1", kJet), std::runtime_error);
 }
 
-// isnull(a, b) is T-SQL's first-non-NULL, in the kind of a; Jet's isnull(a) is a test;
-// nz() defaults.
-TEST_F(Catalogue, IsNullAsAFunction) {
-  db.Exec("INSERT INTO entries (ID, Title, CategoryId, Summary) VALUES (1, NULL, 4, ' 7'), (2, 'Pads', NULL, '')");
-  EXPECT_EQ(db.Run("select isnull(title, '-') from entries order by id", kTSql), (Rows{{"-"}, {"Pads"}}));
-  struct Case {
-    const char* n;
-    const char* replacement;
-    const char* value;  // CategoryId of entry 2, which is NULL; "error" when refused
-  } cases[] = {
-      {"isnull-1.1 the empty text is 0", "''", "0"},
-      {"isnull-1.2 blanks too", "'  '", "0"},
-      {"isnull-1.3 a whole number", "' 12 '", "12"},
-      {"isnull-1.4 no fraction for an integer", "'1.5'", "error"},
-      // (A word as the replacement: DialectFacts tsql-6.2.)
-      {"isnull-1.6 a text column", "summary", "0"},
-      {"isnull-1.7 a number as it is", "3", "3"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.n);
-    const std::string text = std::string("select isnull(CategoryId, ") + c.replacement + ") from entries where id = 2";
-    try {
-      EXPECT_EQ(One(db, text, kTSql), c.value);
-      EXPECT_EQ(Translate(text, kTSql, CatalogueCatalog()).columns[0].type, ColumnType::Long);
-    } catch (const SqlError&) {
-      EXPECT_STREQ(c.value, "error");
-    }
-  }
-  EXPECT_EQ(db.Run("select isnull(Cost, '') + 1 from entries where id = 2", kTSql), (Rows{{"1"}}));
-  EXPECT_THROW(db.Run("select isnull(CategoryId, title) from entries where id = 2", kTSql), std::runtime_error);
-  EXPECT_EQ(db.Run("select id from entries where isnull(title)", kJet), (Rows{{"1"}}));
-  EXPECT_EQ(db.Run("select id from entries where not isnull(title)", kJet), (Rows{{"2"}}));
-  EXPECT_EQ(db.Run("select nz(title) & '|' & nz(CategoryId, 0) from entries order by id", kJet),
-            (Rows{{"|4"}, {"Pads|0"}}));
-}
-
 // getdate()/now() are the local time now, date() today; both as canonical ISO text.
 TEST_F(Catalogue, NowAndTodayAreLocalTime) {
   const double before = vb::Now();
