@@ -36,7 +36,7 @@ constexpr const char* kRows[] = {
 
 constexpr const char* kFactsDdl =
     "CREATE TABLE facts (ID INTEGER PRIMARY KEY, description TEXT COLLATE NOCASE, "
-    "category TEXT COLLATE NOCASE, amount SMALLINT, started DATETIME, secret TEXT);";
+    "category TEXT COLLATE NOCASE, amount SMALLINT, started DATETIME, secret TEXT, price MONEY);";
 
 // The connection string of a database holding the table `facts`, made from the one DDL:
 // on the server by the server schema's translation of it, with its ks_* functions.
@@ -193,8 +193,9 @@ const Fact kFacts[] = {
     // an integer. Jet's isnull(a) is a test; nz() gives the empty text or its default.
     {"isnull-10.1", kTSql,
      "select isnull(amount, ''), isnull(amount, '  '), isnull(amount, ' 12 '), isnull(amount, 3), "
-     "isnull(amount, '') + 1, isnull(amount, ltrim(' ')) + 1 from facts where ID = 2",
-     "Integer 0, Integer 0, Integer 12, Integer 3, Long 1, Long 1"},
+     "isnull(amount, '') + 1, isnull(amount, ltrim(' ')) + 1, "
+     "case when isnull(price, '') + 1 = 1 then 'money' end from facts where ID = 2",
+     "Integer 0, Integer 0, Integer 12, Integer 3, Long 1, Long 1, String money"},
     {"isnull-10.2", kTSql, "select isnull(amount, '1.5') from facts where ID = 2", "error: mismatch"},
     {"isnull-10.3", kTSql, "select isnull(description, '-') from facts order by ID", "String Active; String -; String closed"},
     {"isnull-10.4", kJet, "select ID from facts where isnull(description)", "Long 2"},
