@@ -202,6 +202,22 @@ const Fact kFacts[] = {
     {"isnull-10.5", kJet, "select ID from facts where not isnull(description) order by ID", "Long 1; Long 3"},
     {"isnull-10.6", kJet, "select nz(description) & '|' & nz(amount, 0) from facts order by ID",
      "String Active|3; String |0; String closed|7"},
+    // Text written into or compared with a date column (these rows change the table, so
+    // they come last): the empty text is NULL, a text that is no date is refused, and so
+    // is one the stored data supplies at run time.
+    {"nodate-11.1", kJet, "insert into facts (ID, started, secret) values (4, '', 'z')", ""},
+    {"nodate-11.2", kJet, "update facts set started = '' where ID = 1", ""},
+    {"nodate-11.3", kJet, "select started from facts where ID in (1, 4) order by ID", "Null; Null"},
+    {"nodate-11.4", kJet, "select ID from facts where started between '' and '1/1/2026'", "error: mismatch"},
+    {"nodate-11.5", kJet, "select ID from facts where started in ('1/1/2026', 'x')", "error: mismatch"},
+    {"nodate-11.6", kJet, "update facts set secret = '3/4/2026' where ID = 1", ""},
+    {"nodate-11.7", kJet, "update facts set started = secret where ID = 1", ""},
+    {"nodate-11.8", kJet, "update facts set started = category where ID = 2", ""},
+    {"nodate-11.9", kJet, "select started from facts where ID in (1, 2) order by ID", "Date 3/4/2026; Null"},
+    {"nodate-11.10", kJet, "update facts set started = description where ID = 1", "error: mismatch"},
+    {"nodate-11.11", kJet, "update facts set secret = '' where ID = 1", ""},
+    {"nodate-11.12", kJet, "update facts set started = secret where ID = 1", ""},
+    {"nodate-11.13", kJet, "select started from facts where ID = 1", "Null"},
 };
 
 class DialectFacts : public ::testing::TestWithParam<Engine> {};
