@@ -218,6 +218,22 @@ const Fact kFacts[] = {
     {"nodate-11.11", kJet, "update facts set secret = '' where ID = 1", ""},
     {"nodate-11.12", kJet, "update facts set started = secret where ID = 1", ""},
     {"nodate-11.13", kJet, "select started from facts where ID = 1", "Null"},
+    // Dates written as m/d/yyyy text sort and compare as dates; NULL sorts first ascending,
+    // last descending; BETWEEN takes the last day's midnight, not later that day.
+    {"order-12.1", kJet, "insert into facts (ID, started, secret) values (5, '12/1/2025', '12/1/2025')", ""},
+    {"order-12.2", kJet, "insert into facts (ID, started, secret) values (6, '1/15/2026', '2/1/2026')", ""},
+    {"order-12.3", kJet, "insert into facts (ID, started, secret) values (7, '2/1/2026', '1/15/2026')", ""},
+    {"order-12.4", kJet, "insert into facts (ID, started) values (8, '')", ""},
+    {"order-12.5", kJet, "insert into facts (ID, started) values (9, '1/31/2026 6:00 PM')", ""},
+    {"order-12.6", kJet, "select ID from facts where ID >= 5 order by started", "Long 8; Long 5; Long 6; Long 9; Long 7"},
+    {"order-12.7", kJet, "select ID from facts where ID >= 5 order by datevalue(started) desc",
+     "Long 7; Long 9; Long 6; Long 5; Long 8"},
+    {"order-12.8", kJet, "select ID from facts where cdate(started) between cdate('1/1/2026') and cdate('1/31/2026')",
+     "Long 6"},
+    {"order-12.9", kJet, "select ID from facts where started between '1/15/2026' and '2/1/2026' order by ID",
+     "Long 6; Long 7; Long 9"},
+    {"order-12.10", kJet, "select distinct cdate(secret) as d from facts where ID between 5 and 7 order by cdate(secret)",
+     "Date 12/1/2025; Date 1/15/2026; Date 2/1/2026"},
 };
 
 class DialectFacts : public ::testing::TestWithParam<Engine> {};
