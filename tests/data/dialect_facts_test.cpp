@@ -234,6 +234,9 @@ const Fact kFacts[] = {
      "Long 6; Long 7; Long 9"},
     {"order-12.10", kJet, "select distinct cdate(secret) as d from facts where ID between 5 and 7 order by cdate(secret)",
      "Date 12/1/2025; Date 1/15/2026; Date 2/1/2026"},
+    // Jet's parenthesised SET list (the rank form's update) sets every column it names.
+    {"setlist-13.1", kJet, "Update facts Set ( amount = 4,description = 'set',category = 'all' ) where id = 3", ""},
+    {"setlist-13.2", kJet, "select amount, description, category from facts where ID = 3", "Integer 4, String set, String all"},
 };
 
 class DialectFacts : public ::testing::TestWithParam<Engine> {};

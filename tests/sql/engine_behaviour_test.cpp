@@ -164,15 +164,6 @@ TEST_F(Portfolio, JoinRewritingKeepsTheRows) {
   }
 }
 
-TEST_F(Portfolio, ParenthesisedSetListUpdatesEveryColumn) {
-  db.Exec("INSERT INTO ProjectMaster (ID) VALUES (12)");
-  Source("Update ProjectMaster Set ( ProjectRank = 3,SuccessRank = 1,TimeRank = 2,CostRank = 3,ImprCompanyRank = "
-         "4,ImprCustomerRank = 5) where id = 12");
-  EXPECT_EQ(db.Query("SELECT ProjectRank, SuccessRank, TimeRank, CostRank, ImprCompanyRank, ImprCustomerRank FROM "
-                     "ProjectMaster"),
-            (Rows{{"3.0", "1", "2", "3", "4", "5"}}));
-}
-
 // A few printed texts, kept only where the exact spelling is the point.
 TEST(PrintedText, Goldens) {
   struct Case {
