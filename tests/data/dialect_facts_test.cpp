@@ -237,6 +237,26 @@ const Fact kFacts[] = {
     // Jet's parenthesised SET list (the rank form's update) sets every column it names.
     {"setlist-13.1", kJet, "Update facts Set ( amount = 4,description = 'set',category = 'all' ) where id = 3", ""},
     {"setlist-13.2", kJet, "select amount, description, category from facts where ID = 3", "Integer 4, String set, String all"},
+    // Date texts are read with the runtime's rules wherever they meet a date: written into a
+    // date column, compared with one, given to cdate(), or kept as text and converted.
+    {"datetext-14.1", kJet, "update facts set started = '1/5/2026 12:00:00 AM', secret = '1/5/2026 12:00:00 AM' where ID = 3", ""},
+    {"datetext-14.2", kJet, "select started, cdate('1/5/2026 12:00:00 AM'), cdate(secret) from facts where started = '1/5/2026 12:00:00 AM'",
+     "Date 1/5/2026, Date 1/5/2026, Date 1/5/2026"},
+    {"datetext-14.3", kJet, "update facts set started = '1/5/2026 12:30 PM', secret = '1/5/2026 12:30 PM' where ID = 3", ""},
+    {"datetext-14.4", kJet, "select started, cdate('1/5/2026 12:30 PM'), cdate(secret) from facts where started = '1/5/2026 12:30 PM'",
+     "Date 1/5/2026 12:30:00 PM, Date 1/5/2026 12:30:00 PM, Date 1/5/2026 12:30:00 PM"},
+    {"datetext-14.5", kJet, "update facts set started = '2/3/2026', secret = '2/3/2026' where ID = 3", ""},
+    {"datetext-14.6", kJet, "select started, cdate('2/3/2026'), cdate(secret) from facts where started = '2/3/2026'",
+     "Date 2/3/2026, Date 2/3/2026, Date 2/3/2026"},
+    {"datetext-14.7", kJet, "update facts set started = '2026-01-05 08:00:00', secret = '2026-01-05 08:00:00' where ID = 3", ""},
+    {"datetext-14.8", kJet, "select started, cdate('2026-01-05 08:00:00'), cdate(secret) from facts where started = '2026-01-05 08:00:00'",
+     "Date 1/5/2026 8:00:00 AM, Date 1/5/2026 8:00:00 AM, Date 1/5/2026 8:00:00 AM"},
+    // Day first when month first is impossible.
+    {"datetext-14.9", kJet, "update facts set started = '13/1/2026' where ID = 3", ""},
+    {"datetext-14.10", kJet, "select started, cdate('13/1/2026') from facts where started = '13/1/2026'",
+     "Date 1/13/2026, Date 1/13/2026"},
+    {"datetext-14.11", kJet, "select ID, datevalue('1/5/2026 12:30 PM') from facts where started = #1/13/2026#",
+     "Long 3, Date 1/5/2026"},
 };
 
 class DialectFacts : public ::testing::TestWithParam<Engine> {};
