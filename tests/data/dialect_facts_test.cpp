@@ -202,6 +202,12 @@ const Fact kFacts[] = {
     {"isnull-10.5", kJet, "select ID from facts where not isnull(description) order by ID", "Long 1; Long 3"},
     {"isnull-10.6", kJet, "select nz(description) & '|' & nz(amount, 0) from facts order by ID",
      "String Active|3; String |0; String closed|7"},
+    // "+" joins two texts, adds two numbers and is NULL with a NULL operand; "&" takes NULL
+    // as the empty text and prints numbers.
+    {"plus-15.1", kJet, "select description + ' ' + category, amount + 1, '1' + '2', amount & '/' & 1.5 from facts where ID = 1",
+     "String Active Austin, Long 4, String 12, String 3/1.5"},
+    {"plus-15.2", kJet, "select description + ' ', amount + 1, description & category & '|' from facts where ID = 2",
+     "Null, Null, String |"},
     // Text written into or compared with a date column (these rows change the table, so
     // they come last): the empty text is NULL, a text that is no date is refused, and so
     // is one the stored data supplies at run time.
