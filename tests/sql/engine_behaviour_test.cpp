@@ -58,6 +58,35 @@ TEST_F(Catalogue, NowAndTodayAreLocalTime) {
 // literal or from the stored data: nodate-11.x; dates stored from text in date order, with
 // BETWEEN: order-12.x; isnull, nz, len and the pages' scalar helpers too; on each engine.)
 
+// The engine's date functions give stored (canonical) text back as it is; every other form
+// is read and printed. Either way the text is the canonical one: midnight without its time.
+TEST(EngineDateFunctions, CanonicalTextComesBackUnchanged) {
+  struct Case {
+    const char* input;
+    const char* cdate;      // ks_cdate(input)
+    const char* datevalue;  // ks_datevalue(input)
+  } cases[] = {
+      {"2026-12-06", "2026-12-06", "2026-12-06"},
+      {"2026-12-06 00:00:00", "2026-12-06", "2026-12-06"},
+      {"2026-12-06T14:05:09", "2026-12-06 14:05:09", "2026-12-06"},
+      {"2026-12-06 14:05", "2026-12-06 14:05:00", "2026-12-06"},
+      {"2024-02-29", "2024-02-29", "2024-02-29"},
+      {"0100-01-01 23:59:59", "0100-01-01 23:59:59", "0100-01-01"},
+      {"9999-12-31 23:59:59", "9999-12-31 23:59:59", "9999-12-31"},
+      {"2026-12-06 14:05:09.5", "2026-12-06 14:05:09", "2026-12-06"},
+  };
+  Db db(PortfolioCatalog());
+  for (const Case& c : cases) {
+    EXPECT_EQ(db.Query("SELECT ks_cdate(?1), ks_datevalue(?1)", {std::string(c.input)}),
+              (Rows{{c.cdate, c.datevalue}}))
+        << c.input;
+  }
+  // Text shaped like a date that is none fails as before.
+  for (const char* bad : {"2023-02-29", "2026-13-01", "2026-12-06 24:00:00"}) {
+    EXPECT_THROW(db.Query("SELECT ks_cdate(?1)", {std::string(bad)}), std::runtime_error) << bad;
+  }
+}
+
 // The printer rewrites RIGHT JOINs and flattens nested joins; every shape must give the
 // same rows as the nesting the page wrote (SQLite runs the original form too).
 TEST_F(Portfolio, JoinRewritingKeepsTheRows) {
