@@ -4,7 +4,6 @@
 // and the demo session itself. What each member returns is its own suite's concern.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <nlohmann/json.hpp>
 
 #include "tool.h"
@@ -30,27 +29,26 @@ class MembersTest : public DemoSuite {
   static inline std::string connect_;  // the demo portfolio's connection string
 };
 
+// The colours set by one call colour the bars of a later call on the same instance; a
+// request's fresh instance has none, so its cells hold empty text. (The bar's cells
+// themselves: ProjectList.DefaultsTextAndRows, BarGraphs.)
 TEST_F(MembersTest, BarColoursLiveAsLongAsTheInstance) {
-  // Cell 1 of a bar takes the completion colour once any work is reported; without
-  // colours set on this instance the cells hold empty text and only commas remain.
   const json coloured = ProjectList(json::array({Call("setProgressBarTarget", {"red"}),
                                                  Call("setProgressBarActual", {"blue"})}));
   const json fresh = ProjectList(json::array());
-  int checked = 0;
+  int checked = 0, targets = 0;
   for (int row = 1; row <= coloured["args"][0]["v"][0][0]["v"].get<int>(); ++row) {
-    const json& cells = coloured["args"][0]["v"][row];
-    const json& percent = cells[5];
-    const double p = percent.is_number() ? percent.get<double>() : percent.value("v", 0.0);
-    const std::string bar = cells[12].get<std::string>();
-    EXPECT_EQ(std::count(bar.begin(), bar.end(), ','), 10) << bar;
-    if (p > 0) {
+    const json& percent = coloured["args"][0]["v"][row][5];
+    const std::string bar = coloured["args"][0]["v"][row][12].get<std::string>();
+    if ((percent.is_number() ? percent.get<double>() : percent.value("v", 0.0)) > 0) {
       EXPECT_EQ(bar.rfind(",blue,", 0), 0u) << "row " << row << ": " << bar;
       ++checked;
     }
-    EXPECT_EQ(bar.find_first_not_of(",redblu"), std::string::npos) << bar;
+    targets += bar.find(",red") != std::string::npos;
     EXPECT_EQ(fresh["args"][0]["v"][row][12], std::string(10, ',')) << "row " << row;
   }
   EXPECT_GT(checked, 0);
+  EXPECT_GT(targets, 0);
 }
 
 // A member without a trap fails to the caller with its number and description, its by-ref

@@ -61,11 +61,8 @@ TEST_F(TrapTest, SilentEndsQuietlyAndKeepsWhatWasWritten) {
   EXPECT_TRUE(logged.empty());
 }
 
-TEST_F(TrapTest, LogReportsPrefixAndDescription) {
-  RunTrapped(Trap::Log, [] { throw VbError(err::kTypeMismatch); }, "searcher");
-  ASSERT_EQ(logged.size(), 1u);
-  EXPECT_EQ(logged[0], "searcherType mismatch");
-}
+// (The log trap's one line, prefix then description: the search members' "searcher" line
+// in SearchTest.FailuresAreLoggedAsSearcherAndKeepTheCallersCells.)
 
 TEST_F(TrapTest, NoneLetsTheErrorReachTheCaller) {
   const auto raised =

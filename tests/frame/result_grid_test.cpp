@@ -73,31 +73,9 @@ TEST(GridFill, CountCellAndCapacity) {
   }
 }
 
-TEST(GridFill, ColumnFirstWritesColumnRowElements) {
-  Variant target;
-  RunMember(target, Numbered(2), Orientation::ColumnFirst, 4);
-  const VarArray& a = target.AsArray();
-  EXPECT_EQ(a.bound(0).upper, 3);
-  EXPECT_EQ(a.bound(1).upper, 4);
-  EXPECT_EQ(a.at({2, 1}), Variant("n1"));
-  EXPECT_EQ(a.at({0, 0}), Variant(std::int16_t{2}));
-}
-
-TEST(GridFill, NullStaysNullAndKindsAreKept) {
-  FakeRecords records({{{"id", Variant::Null()}, {"name", Variant::FromDate(46000)}}});
-  Variant target;
-  RunMember(target, std::move(records), Orientation::RowFirst, 2);
-  EXPECT_TRUE(target.AsArray().at({1, 0}).IsNull());
-  EXPECT_EQ(target.AsArray().at({1, 2}).kind(), VarKind::Date);
-}
-
-TEST(GridFill, MissingFieldEndsTheFillWithCountEmpty) {
-  FakeRecords records({{{"id", Variant(1)}}});  // no "name"
-  Variant target;
-  RunMember(target, std::move(records), Orientation::RowFirst, 2);
-  EXPECT_EQ(target.AsArray().at({1, 0}), Variant(1));
-  EXPECT_TRUE(target.AsArray().at({0, 0}).IsEmpty());
-}
+// (Column-first grids: Gantt and ClientDisplayTest; Null cells and kinds kept:
+// ProjectList.DefaultsTextAndRows and every IsoDate cell; a missing field ending the
+// fill: DataLinkTest.GridFillFindsFieldsOnceAndFailsWhereReadingByNameWould.)
 
 // A grid the page passed keeps its own bounds: every cell a member reaches is the array's
 // own element, and every other one raises 9.

@@ -5,17 +5,15 @@
 // that tie under a statement's ORDER BY may come in either order).
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <vector>
 
 #include "data/datalink.h"
 #include "data/pool.h"
+#include "data/scratch_db.h"
 #include "frame/vb_runtime.h"
 #include "schema/schema.h"
 #include "sql/member_statements.h"
@@ -62,11 +60,8 @@ class RealSchemas : public ::testing::TestWithParam<Engine> {
 };
 
 TEST_P(RealSchemas, EveryMemberStatementShapeRunsWithTheSameRowsOnEachEngine) {
-  const auto dir = std::filesystem::temp_directory_path() /
-                   ("ksmain-real-schemas-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  const std::string portfolio = (dir / "portfolio.db").string();
-  const std::string catalogue = (dir / "veldaSQL.db").string();
+  const testing::ScratchDir dir;
+  const std::string portfolio = dir.File("portfolio.db"), catalogue = dir.File("veldaSQL.db");
   schema::CreatePortfolioDatabase(portfolio, true);
   schema::CreateCatalogueDatabase(catalogue, true);
   std::unique_ptr<testing::ServerDatabase> server_portfolio, server_catalogue;
@@ -93,8 +88,6 @@ TEST_P(RealSchemas, EveryMemberStatementShapeRunsWithTheSameRowsOnEachEngine) {
   }
   EXPECT_GT(ran, 50);
   EXPECT_GT(with_rows, 20);  // the demo data gives most shapes rows to compare
-  data::ResetPool();
-  std::filesystem::remove_all(dir);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, RealSchemas,

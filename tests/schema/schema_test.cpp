@@ -175,20 +175,14 @@ TEST_F(CatalogueTest, ListingProceduresFilterByPlaceYearAndLevel) {
             static_cast<std::size_t>(ScalarOf(connect_, tsql, "select count(*) from entries").AsLong()));
 }
 
-TEST_F(CatalogueTest, ListingFieldsAndKinds) {
+TEST_F(CatalogueTest, ListingFieldKinds) {
   data::DataLink link(Variant(connect_), sql::Dialect::TSql);
   Variant affected;
   auto rs = link.connection().Execute(
       "VeldaSQL..ESP_SP_Get_Entries_List '1', '','', '', '', '','','2005'", &affected, -1);
   ASSERT_TRUE(rs->IsOpen());
   ASSERT_FALSE(rs->AtEof());
-  const char* fields[] = {"ID",        "title",         "summary",        "bodytext",
-                          "Cost",      "sale_price",    "shipping_cost",  "mfg_part_number",
-                          "cont_part_number", "ImageThumbnail", "image1", "beg_year",
-                          "end_year",  "link1",         "link2",          "miscparm1",
-                          "miscparm2", "miscparm3",     "miscparm4",      "miscparm5",
-                          "clientID",  "datetimevalue"};
-  for (const char* field : fields) EXPECT_NO_THROW(rs->Field(field)) << field;
+  // (Every field the listings read by name, in a page's grid: ListingsTest.)
   EXPECT_EQ(rs->Field("ID").kind(), VarKind::Long);
   EXPECT_EQ(rs->Field("Cost").kind(), VarKind::Currency);
   EXPECT_EQ(rs->Field("beg_year").kind(), VarKind::Integer);

@@ -3,7 +3,9 @@
 // shape tests, the fuzz seed corpus and the benchmarks.
 #pragma once
 
+#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "sql/translate.h"
@@ -138,30 +140,32 @@ inline const std::vector<MemberStatement>& MemberStatements() {
     // Project master writes.
     s.push_back({"UPD_ProjectMasterALL close steps", J, "update projectsteps set status='2' where projectid =12"});
     s.push_back({"UPD_ProjectMasterALL update", J,
-                 "UPDATE ProjectMaster Set NameofProject = 'Line 4', Priority = '0', ProjectNo = 'P-17', Department = '2', EstDateStarted  = '1/5/2026', "
+                 "UPDATE ProjectMaster Set NameofProject = 'Line 4 &#40;east&#41;', Priority = '0', ProjectNo = 'P-17', Department = '2', EstDateStarted  = '1/5/2026', "
                  "ActDateStarted  = '', EstDateCompleted = '6/30/2026', ActDateCompleted = '', ProjectOwner = '4', SubmittedBy = '5', Status = '1', "
-                 "PercentCompleted = '25', ProjectType = '3', ProjectRank = '15.0', EstProjectCost = '1200', ActProjectCost = '', ReviewDate = '2/1/2026', "
-                 "SuccessRank = '1', CostRank = '2', TimeRank = '3', ImprCompanyRank = '4', ImprCustomerRank = '5', misc1 = '', misc2 = '', misc3 = '', "
-                 "misc4 = '', misc5 = '', Comments = 'none', Benefits = 'less scrap', ExpectedResults = 'ok' Where ID = 12"});
+                 "PercentCompleted = '40', ProjectType = '7', ProjectRank = '15.0', EstProjectCost = '1200.5', ActProjectCost = '', ReviewDate = '2/1/2026', "
+                 "SuccessRank = '1', CostRank = '2', TimeRank = '3', ImprCompanyRank = '4', ImprCustomerRank = '5', misc1 = 'm1', misc2 = 'm2', misc3 = 'm3', "
+                 "misc4 = 'm4', misc5 = 'm5', Comments = 'its late', Benefits = 'Cost  and  time', ExpectedResults = 'Less scrap&#46;' Where ID = 12"});
     s.push_back({"UPD_ProjectMasterALL insert", J,
                  "INSERT INTO ProjectMaster ( NameOfProject, Priority, ProjectNo, Department, EstDateStarted,  ActDateStarted, EstDateCompleted, ActDateCompleted, "
                  " ProjectOwner, SubmittedBy, Status, PercentCompleted, ProjectType, ProjectRank,  EstProjectCost, ActProjectCost, ReviewDate, SuccessRank, CostRank, "
                  " TimeRank, ImprCompanyRank, ImprCustomerRank, misc1, misc2, misc3, misc4, misc5,  Comments, Benefits, ExpectedResults ) VALUES ("
-                 "'Line 4',0,'P-17',2,'1/5/2026','','6/30/2026','',4,5,1,'25',3,'15.0','1200','','2/1/2026','1','2','3','4','5','','','','','','none','less scrap','ok')"});
+                 "'Line 4 &#40;east&#41;',0,'P-17',2,'1/5/2026','','6/30/2026','',4,5,1,'40',7,15.0,'1200.5','','2/1/2026',1,2,3,4,5,'m1','m2','m3',"
+                 "'m4','m5','its late','Cost  and  time','Less scrap&#46;')"});
     // Steps writes and revised dates.
     s.push_back({"INS_UPD_ProjectSteps UPD", J,
-                 "UPDATE ProjectSteps Set StepName = 'Measure', ProjectID = 3, ResourceID = 4, EstTime  = '10', ActTime = '', EstCost = '100', ActCost = '', "
-                 "EstStartDate  = '1/5/2026', ActStartDate = '', EstCompletionDate  = '1/20/2026', ActCompletionDate = '', Status= 1, Misc1= '', Misc2= '', "
-                 "Description= 'measure it', PercentCompleted= '0' Where ID = 15"});
+                 "UPDATE ProjectSteps Set StepName = 'Weld &#40;frame&#41;', ProjectID = 12, ResourceID = 4, EstTime  = '8', ActTime = '', EstCost = '150', ActCost = '', "
+                 "EstStartDate  = '2/1/2026', ActStartDate = '', EstCompletionDate  = '2/9/2026', ActCompletionDate = '', Status= 1, Misc1= 'a', Misc2= '', "
+                 "Description= 'Use jig&#47;fixture', PercentCompleted= '25' Where ID = 3"});
     s.push_back({"INS_UPD_ProjectSteps INS", J,
                  "Insert Into ProjectSteps (StepName,  ProjectID, ResourceID, EstTime, ActTime, EstCost, ActCost, EstStartDate, ActStartDate, EstCompletionDate, "
-                 "ActCompletionDate, Status, misc1, misc2, description, percentcompleted) VALUES ( 'Measure',3,4, '10', '', '100', '', '1/5/2026', '', '1/20/2026', '',1, '', '', 'measure it', '0')"});
+                 "ActCompletionDate, Status, misc1, misc2, description, percentcompleted) VALUES ( 'Weld &#40;frame&#41;',12,4, '8', '', '150', '', '2/1/2026', '', "
+                 "'2/9/2026', '',1, 'a', '', 'Use jig&#47;fixture', '25')"});
     s.push_back({"Update_ProjectRevisedCompDates read", J, "select EstDateCompleted from projectmaster where id = 12"});
     s.push_back({"Update_ProjectRevisedCompDates insert", J,
                  "insert into projectRevisedDates (projectID,RevisedEstCompDate)   Values(12,'6/30/2026')"});
     // Rank, meetings, step resources, Gantt dates.
     s.push_back({"UPD_ProjectRank", J,
-                 "Update ProjectMaster Set ( ProjectRank = 3,SuccessRank = 1,TimeRank = 2,CostRank = 3,ImprCompanyRank = 4,ImprCustomerRank = 5) where id = 12"});
+                 "Update ProjectMaster Set ( ProjectRank = 3.0,SuccessRank = 1,TimeRank = 2,CostRank = 3,ImprCompanyRank = 4,ImprCustomerRank = 5) where id = 12"});
     s.push_back({"UpDateMeetingDates 1", J,
                  "Update Attendees Set ActualReviewDate = '3/16/2026' where PlannedReviewDate = '3/15/2026'"});
     s.push_back({"UpDateMeetingDates 2", J, "delete from attendees where PlannedReviewDate = '3/15/2026'"});
@@ -283,6 +287,14 @@ inline const std::vector<MemberStatement>& MemberStatements() {
     return s;
   }();
   return all;
+}
+
+// The text of the shape a member sends, by its name in the list above.
+inline const std::string& Shape(std::string_view member) {
+  for (const MemberStatement& m : MemberStatements()) {
+    if (m.member == member) return m.text;
+  }
+  throw std::logic_error("no member statement " + std::string(member));
 }
 
 }  // namespace ksmain::sql::testing

@@ -1,5 +1,5 @@
-// Test support: the two databases' tables as a catalogue, and raw SQLite databases built
-// from it, on which translated statements are run and judged by their rows.
+// Test support: the two databases' real schemas as catalogues, and raw SQLite databases
+// built from them, on which translated statements are run and judged by their rows.
 #pragma once
 
 #include <sqlite3.h>
@@ -12,7 +12,7 @@
 
 namespace ksmain::sql::testing {
 
-// Plausible column types for the portfolio (Jet) and catalogue (T-SQL) tables.
+// The declared column types of the portfolio (Jet) and catalogue (T-SQL) schemas.
 const MemoryCatalog& PortfolioCatalog();
 const MemoryCatalog& CatalogueCatalog();
 // The catalogue a dialect's statements run against: Jet the portfolio, T-SQL the catalogue.
@@ -22,8 +22,8 @@ inline const MemoryCatalog& CatalogFor(Dialect d) {
 
 using Rows = std::vector<std::vector<std::string>>;  // NULL reads "NULL"
 
-// An in-memory SQLite database holding every table of a catalogue (text columns compare
-// without regard to case, as the schema declares them), with the ks_* functions.
+// An in-memory SQLite database made from the schema of a catalogue above, with the ks_*
+// functions.
 class Db {
  public:
   explicit Db(const MemoryCatalog& catalog);

@@ -8,8 +8,6 @@
 // run on the embedded engine only.
 #pragma once
 
-#include <sqlite3.h>
-
 #include <atomic>
 #include <filesystem>
 #include <functional>
@@ -17,6 +15,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 #include "data/datalink.h"
@@ -67,36 +66,31 @@ class TempDb {
   // On Engine::Server without a server in this run the database stays unusable; the
   // suite's SetUp skips the case first (KSMAIN_SKIP_WITHOUT_SERVER).
   explicit TempDb(Kind kind, bool demo = false, Engine engine = Engine::Embedded) : engine_(engine) {
+    const bool catalogue = kind == Kind::Catalogue;
     if (engine == Engine::Server) {
       if (!ServerString()) return;
-      // The catalogue's fixed connection string names its database.
-      const bool catalogue = kind == Kind::Catalogue;
+      // The catalogue's fixed connection string names its database. An empty schema is
+      // copied from the template; a demo one is made afresh below.
       server_ = std::make_unique<ServerDatabase>(catalogue ? "veldaSQL" : "",
                                                  demo ? "template0" : ServerTemplate(catalogue));
       path_ = server_->connect();
-      if (demo && catalogue) {
+    } else {
+      static std::atomic<int> counter{0};
+      dir_ = std::filesystem::temp_directory_path() /
+             ("ksmain-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+      std::filesystem::create_directories(dir_);
+      path_ = (dir_ / (catalogue ? "veldaSQL.db" : "portfolio.db")).string();
+    }
+    if (engine == Engine::Embedded || demo) {
+      if (catalogue) {
         schema::CreateCatalogueDatabase(path_, demo);
-      } else if (demo) {
+      } else {
         schema::CreatePortfolioDatabase(path_, demo);
       }
-      admin_.emplace(data::EngineDatabase::Open(path_));
-      return;
     }
-    static std::atomic<int> counter{0};
-    dir_ = std::filesystem::temp_directory_path() /
-           ("ksmain-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-    std::filesystem::create_directories(dir_);
-    path_ = (dir_ / (kind == Kind::Portfolio ? "portfolio.db" : "veldaSQL.db")).string();
-    if (kind == Kind::Portfolio) {
-      schema::CreatePortfolioDatabase(path_, demo);
-    } else {
-      schema::CreateCatalogueDatabase(path_, demo);
-    }
-    if (sqlite3_open(path_.c_str(), &db_) != SQLITE_OK) throw std::runtime_error("cannot open fixture");
-    sqlite3_busy_timeout(db_, 5000);
+    admin_.emplace(data::EngineDatabase::Open(path_));
   }
   ~TempDb() {
-    sqlite3_close(db_);
     admin_.reset();
     server_.reset();
     if (dir_.empty()) return;
@@ -106,10 +100,8 @@ class TempDb {
   TempDb(const TempDb&) = delete;
   TempDb& operator=(const TempDb&) = delete;
 
-  Engine engine() const { return engine_; }
   // The database file, or on the server its ODBC connection string.
   const std::string& path() const { return path_; }
-  std::string dir() const { return dir_.string(); }
   // The connection string a page passes.
   Variant connect() const {
     return Variant(engine_ == Engine::Server ? path_ : "Data Source=" + path_);
@@ -136,37 +128,16 @@ class TempDb {
 
   // Runs statements directly (fixture set-up), separated by ";".
   void Exec(const std::string& sql) {
-    if (sql.empty()) return;
-    if (engine_ == Engine::Server) {
-      Admin().Script(sql);
-      return;
-    }
-    char* message = nullptr;
-    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
-      std::string text = message ? message : "?";
-      sqlite3_free(message);
-      throw std::runtime_error("fixture statement failed: " + text + " in: " + sql);
-    }
+    if (!sql.empty()) Admin().Script(sql);
   }
+  // Every row of an engine-native query, each value in its kind.
+  std::vector<std::vector<Variant>> Rows(const std::string& sql) { return Admin().Rows(sql); }
   // The first column of the first row as text ("" for none, "NULL" for NULL).
   std::string Scalar(const std::string& sql) {
-    if (engine_ == Engine::Server) {
-      const auto rows = Admin().Rows(sql);
-      if (rows.empty() || rows.front().empty()) return "";
-      const Variant& v = rows.front().front();
-      return v.IsNull() ? "NULL" : vb::CStr(v);
-    }
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
-      throw std::runtime_error(std::string("fixture query failed: ") + sqlite3_errmsg(db_));
-    }
-    std::string out;
-    if (sqlite3_step(st) == SQLITE_ROW) {
-      const unsigned char* t = sqlite3_column_text(st, 0);
-      out = t ? reinterpret_cast<const char*>(t) : "NULL";
-    }
-    sqlite3_finalize(st);
-    return out;
+    const auto rows = Rows(sql);
+    if (rows.empty() || rows.front().empty()) return "";
+    const Variant& v = rows.front().front();
+    return v.IsNull() ? "NULL" : vb::CStr(v);
   }
 
  private:
@@ -177,7 +148,6 @@ class TempDb {
   Engine engine_;
   std::filesystem::path dir_;
   std::string path_;
-  sqlite3* db_ = nullptr;
   std::unique_ptr<ServerDatabase> server_;
   std::optional<data::EngineDatabase> admin_;
 };
