@@ -57,6 +57,12 @@ bool SameValue(const sql::BoundValue& a, const sql::BoundValue& b) {
   return a == b;
 }
 
+// The main file's data version. A null schema name stands for "main" and spares the engine
+// looking the name up among the attached databases on every statement.
+bool ReadDataVersion(sqlite3* db, unsigned int* version) {
+  return sqlite3_file_control(db, nullptr, SQLITE_FCNTL_DATA_VERSION, version) == SQLITE_OK;
+}
+
 std::string Lower(std::string_view s) {
   std::string out(s);
   for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -419,6 +425,7 @@ void SqliteSession::ClearStatements() noexcept {
   ++cache_epoch_;
   for (TextMemo& memo : translated_) {
     memo.texts.clear();
+    memo.last = nullptr;
     memo.bytes = 0;
   }
   by_translation_.clear();
@@ -437,8 +444,15 @@ std::shared_ptr<const sql::BoundStatement> SqliteSession::Translated(std::string
   constexpr std::size_t kMostBytes = 128 * 1024;
   constexpr std::size_t kLongestText = 2048;
   TextMemo& memo = translated_[dialect == sql::Dialect::Jet ? 0 : 1];
+  // A member sends the same text call after call: compared with the last one found before
+  // the text is hashed.
+  if (memo.last != nullptr && memo.last->first == text) {
+    sql::CountExactHit();
+    return memo.last->second;
+  }
   if (auto it = memo.texts.find(text); it != memo.texts.end()) {
     sql::CountExactHit();
+    memo.last = &*it;
     return it->second;
   }
   std::shared_ptr<const sql::BoundStatement> bound =
@@ -448,7 +462,7 @@ std::shared_ptr<const sql::BoundStatement> SqliteSession::Translated(std::string
       memo.texts.clear();
       memo.bytes = 0;
     }
-    memo.texts.emplace(std::string(text), bound);
+    memo.last = &*memo.texts.emplace(std::string(text), bound).first;
     memo.bytes += text.size();
   }
   return bound;
@@ -479,9 +493,7 @@ bool SqliteSession::RefreshCatalog(bool in_snapshot) {
   // stand in for the header read only right after one of ours.
   if (in_snapshot && catalog_ && data_version_known_) {
     unsigned int data_version = 0;
-    if (sqlite3_file_control(db_, "main", SQLITE_FCNTL_DATA_VERSION, &data_version) ==
-            SQLITE_OK &&
-        data_version == data_version_) {
+    if (ReadDataVersion(db_, &data_version) && data_version == data_version_) {
       return false;
     }
   }
@@ -501,8 +513,7 @@ bool SqliteSession::RefreshCatalog(bool in_snapshot) {
   const std::int64_t version = sqlite3_column_int64(schema_version_stmt_, 0);
   // Taken while the pragma holds its read transaction, so it matches `version`.
   unsigned int data_version = 0;
-  const bool data_version_known =
-      sqlite3_file_control(db_, "main", SQLITE_FCNTL_DATA_VERSION, &data_version) == SQLITE_OK;
+  const bool data_version_known = ReadDataVersion(db_, &data_version);
   if (version == schema_version_ && catalog_) {
     data_version_ = data_version;
     data_version_known_ = data_version_known;

@@ -173,9 +173,11 @@ class SqliteSession final : public Session {
   // cache: a member's repeated text is found without that cache's lock and key. Cleared
   // with the statements (a catalogue that changed translates differently) and when full.
   struct TextMemo {
-    std::unordered_map<std::string, std::shared_ptr<const sql::BoundStatement>, TextHash,
-                       std::equal_to<>>
-        texts;
+    using Map = std::unordered_map<std::string, std::shared_ptr<const sql::BoundStatement>,
+                                   TextHash, std::equal_to<>>;
+    Map texts;
+    // The entry found or added last (its node stays put until the map is cleared).
+    const Map::value_type* last = nullptr;
     std::size_t bytes = 0;
   };
   TextMemo translated_[2];
