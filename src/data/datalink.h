@@ -105,7 +105,6 @@ class Recordset : public RecordSource {
  private:
   friend class Connection;
   friend class DataLink;
-  struct Impl;
   void Attach(std::shared_ptr<ConnectionState> state, std::unique_ptr<Cursor> cursor);
   // `row_cap`: the caller reads at most that many rows (-1: all of them).
   void Run(Connection& connection, std::string_view source, std::int64_t row_cap = -1);
@@ -113,7 +112,10 @@ class Recordset : public RecordSource {
   void RequireRecord() const;
   int Ordinal(std::string_view name) const;
 
-  std::unique_ptr<Impl> impl_;
+  // The connection's state and the statement's cursor while open.
+  std::shared_ptr<ConnectionState> state_;
+  std::unique_ptr<Cursor> cursor_;
+  bool bof_ = false;
   std::string source_;
   Connection* active_connection_ = nullptr;
   int cursor_type_ = -1;
