@@ -630,15 +630,17 @@ std::unique_ptr<Cursor> SqliteSession::Run(std::string_view text, sql::Dialect d
   StartClock();
   for (int attempt = 0;; ++attempt) {
     std::unique_ptr<Cursor> cursor;
+    Lease ran;  // the query's statement, on loan to `cursor`
     try {
       std::shared_ptr<const sql::BoundStatement> bound = Translated(text, dialect);
       switch (bound->translation->kind) {
         case sql::StatementKind::Select:
           if (rows >= 0 && !bound->translation->limited && CapStopsEarly(*bound, rows)) {
-            cursor = OpenCursor(*this, PrepareBound(*bound, Form::Capped, rows),
-                                bound->translation, bound);
+            ran = PrepareBound(*bound, Form::Capped, rows);
+            cursor = OpenCursor(*this, ran, bound->translation, bound);
           } else {
-            cursor = OpenCursor(*this, PrepareBound(*bound), bound->translation);
+            ran = PrepareBound(*bound);
+            cursor = OpenCursor(*this, ran, bound->translation);
           }
           break;
         case sql::StatementKind::Insert:
@@ -655,9 +657,38 @@ std::unique_ptr<Cursor> SqliteSession::Run(std::string_view text, sql::Dialect d
     }
     // The query's first step read the file in a transaction of its own (still open while a
     // row is current, just ended otherwise), unless the caller holds one open.
-    if (RefreshCatalog(sqlite3_get_autocommit(db_) != 0) && attempt == 0) continue;
+    const bool in_snapshot = sqlite3_get_autocommit(db_) != 0;
+    if (in_snapshot && StillCurrent(ran)) return cursor;
+    if (RefreshCatalog(in_snapshot) && attempt == 0) continue;
+    MarkCurrent(ran);
     return cursor;
   }
+}
+
+// The engine compares the schema cookie a statement was compiled against with the file's
+// at the start of every statement that reads a table, and compiles it again when they
+// differ (counted by SQLITE_STMTSTATUS_REPREPARE). So a cached statement that has just run
+// without being compiled again has the cookie it had when the catalogue was last confirmed
+// beside it: the file's schema is the catalogue's, and no check is needed. A statement
+// that reads no table is not compared, but neither does its translation depend on the
+// catalogue.
+bool SqliteSession::StillCurrent(const Lease& lease) const {
+  const CachedStatement* entry = lease.entry;
+  return entry != nullptr && lease.epoch == cache_epoch_ && entry->confirmed_schema >= 0 &&
+         entry->confirmed_schema == schema_version_ &&
+         entry->confirmed_compiles ==
+             sqlite3_stmt_status(lease.stmt, SQLITE_STMTSTATUS_REPREPARE, 0);
+}
+
+// After a check made in the statement's own read transaction: its compiled schema is the
+// catalogue's. Had another connection changed the schema between the statement's step and
+// a check that read the header afresh, the statement is compiled again at its next run, so
+// StillCurrent does not take this for a confirmation then.
+void SqliteSession::MarkCurrent(const Lease& lease) {
+  CachedStatement* entry = lease.entry;
+  if (entry == nullptr || lease.epoch != cache_epoch_) return;
+  entry->confirmed_schema = schema_version_;
+  entry->confirmed_compiles = sqlite3_stmt_status(lease.stmt, SQLITE_STMTSTATUS_REPREPARE, 0);
 }
 
 // A translation is at least 8-byte aligned: the low bits carry the form and whether its
