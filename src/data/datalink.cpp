@@ -95,20 +95,37 @@ struct Lender {
   int depth;
   std::weak_ptr<SharedSession> session;  // its database: the location it was pooled for
 };
-// Reached without a call into the dynamic linker: the library is part of the programs that
-// use it, never loaded later.
-[[gnu::tls_model("initial-exec")]] thread_local std::vector<Lender> lenders;
+// The list is made on the thread's first lending; until then, and on a thread that never
+// lends, every look is one read of a plain pointer (a thread-local object with a destructor
+// would be checked for its construction at every use). Reached without a call into the
+// dynamic linker: the library is part of the programs that use it, never loaded later.
+struct LenderList {
+  std::vector<Lender> list;
+  ~LenderList();
+};
+[[gnu::tls_model("initial-exec")]] thread_local LenderList* lenders = nullptr;
+LenderList::~LenderList() { lenders = nullptr; }
+
+std::vector<Lender>& Lenders() {
+  if (lenders == nullptr) {
+    thread_local LenderList made;
+    lenders = &made;
+  }
+  return lenders->list;
+}
+
+bool AnyLenders() { return lenders != nullptr && !lenders->list.empty(); }
 
 void ForgetClosedLenders() {
-  if (lenders.empty()) return;
-  std::erase_if(lenders, [](const Lender& lender) { return lender.session.expired(); });
+  if (!AnyLenders()) return;
+  std::erase_if(lenders->list, [](const Lender& lender) { return lender.session.expired(); });
 }
 
 // A session a member call of this thread has open on `connect`'s database, when this link
 // is opened at call depth `depth` by a sibling it calls.
 std::shared_ptr<SharedSession> FindLender(std::string_view connect, int depth) {
   ForgetClosedLenders();
-  if (lenders.empty() || depth < 2) return nullptr;
+  if (!AnyLenders() || depth < 2) return nullptr;
   const std::string* path = RecentPath(connect);
   std::optional<std::string> cached;
   if (path == nullptr) {
@@ -116,7 +133,7 @@ std::shared_ptr<SharedSession> FindLender(std::string_view connect, int depth) {
     if (!cached) return nullptr;
     path = &*cached;
   }
-  for (auto it = lenders.rbegin(); it != lenders.rend(); ++it) {
+  for (auto it = lenders->list.rbegin(); it != lenders->list.rend(); ++it) {
     if (it->depth >= depth) continue;
     std::shared_ptr<SharedSession> session = it->session.lock();
     if (!session || LocationPath(session->pooled) != *path) continue;
@@ -137,7 +154,7 @@ void OpenInto(const std::shared_ptr<SharedSession>& shared, std::string_view con
   Driver& driver = embedded ? EmbeddedDriver() : ServerDriver();
   // `target` stays valid until this thread resolves again, which acquiring does not do.
   shared->pooled = AcquireSession(driver, target.path, target.identity, timeout_seconds);
-  if (lends) lenders.push_back(Lender{depth, shared});
+  if (lends) Lenders().push_back(Lender{depth, shared});
 }
 
 std::shared_ptr<SharedSession> OpenShared(std::string_view connect, int timeout_seconds) {
@@ -148,7 +165,7 @@ std::shared_ptr<SharedSession> OpenShared(std::string_view connect, int timeout_
 
 // Whether a statement may have to take a session of its own or stop lending (see
 // PrepareToWrite): not on a connection that borrows nothing while nothing is lent.
-bool MayPrepareToWrite(const ConnectionState& state) { return state.borrowed || !lenders.empty(); }
+bool MayPrepareToWrite(const ConnectionState& state) { return state.borrowed || AnyLenders(); }
 
 // Whether a statement only reads: a query, which is all a borrowed session runs.
 bool ReadsOnly(std::string_view text) {
@@ -177,7 +194,8 @@ void PrepareToWrite(ConnectionState& state, int timeout_seconds) {
     state.shared = std::move(own);
     state.borrowed = false;
   }
-  std::erase_if(lenders, [&](const Lender& lender) {
+  if (!AnyLenders()) return;
+  std::erase_if(lenders->list, [&](const Lender& lender) {
     return lender.session.lock() != state.shared;
   });
 }
@@ -215,7 +233,7 @@ void Connection::SetCommandTimeout(int seconds) {
 
 void Connection::Open(std::string_view connect, std::string_view, std::string_view, int) {
   if (IsOpen()) RaiseOpen();
-  auto state = std::make_shared<ConnectionState>();
+  auto state = std::allocate_shared<ConnectionState>(SpareAllocator<ConnectionState>());
   const int depth = MemberCall::Depth();
   if (std::shared_ptr<SharedSession> lender = FindLender(connect, depth)) {
     state->shared = std::move(lender);

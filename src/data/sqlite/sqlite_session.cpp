@@ -15,6 +15,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "data/pool.h"
 #include "data/sqlite/functions.h"
 #include "data/sqlite/schema_catalogs.h"
 #include "data/statement_limit.h"
@@ -80,6 +81,17 @@ class SqliteCursor final : public Cursor {
                std::shared_ptr<const sql::BoundStatement> capped = nullptr)
       : session_(session), lease_(lease), columns_(std::move(columns)), capped_(std::move(capped)) {}
   ~SqliteCursor() override { session_.Return(lease_); }
+  // A query's cursor is made and freed once per call: the thread keeps the memory.
+  static void* operator new(std::size_t size) {
+    return size == sizeof(SqliteCursor) ? SpareBlock<SqliteCursor>::Take() : ::operator new(size);
+  }
+  static void operator delete(void* block, std::size_t size) noexcept {
+    if (size == sizeof(SqliteCursor)) {
+      SpareBlock<SqliteCursor>::Give(block);
+    } else {
+      ::operator delete(block);
+    }
+  }
 
   int ColumnCount() const override { return static_cast<int>(columns_->names.size()); }
   const std::string& ColumnName(int column) const override { return columns_->names.at(column); }
