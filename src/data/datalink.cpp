@@ -16,6 +16,7 @@
 #include "data/datalink.h"
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 #include <utility>
 
@@ -263,7 +264,7 @@ std::unique_ptr<Recordset> Connection::Execute(std::string_view command, Variant
         std::clamp<std::int64_t>(affected, INT32_MIN, INT32_MAX)));
   }
   auto recordset = std::make_unique<Recordset>();
-  recordset->source_ = std::string(command);
+  recordset->source_ = command;
   recordset->active_connection_ = this;
   if (cursor) recordset->Attach(state_, std::move(cursor));
   return recordset;
@@ -292,6 +293,40 @@ void Connection::Close() {
 bool Connection::IsOpen() const { return state_ != nullptr && state_->shared != nullptr; }
 
 // ---- Recordset -----------------------------------------------------------------------
+
+namespace {
+// Room for the texts of nearly every member's statement.
+struct SourceBlock {
+  char text[256];
+};
+}  // namespace
+
+SourceText::~SourceText() { Release(); }
+
+void SourceText::Release() noexcept {
+  if (data_ == nullptr) return;
+  if (in_block_) {
+    SpareBlock<SourceBlock>::Give(data_);
+  } else {
+    delete[] data_;
+  }
+  data_ = nullptr;
+  size_ = 0;
+}
+
+SourceText& SourceText::operator=(std::string_view text) {
+  // The text may be a view of this one's own.
+  char* data = text.size() <= sizeof(SourceBlock::text)
+                   ? static_cast<char*>(SpareBlock<SourceBlock>::Take())
+                   : new char[text.size()];
+  const bool in_block = text.size() <= sizeof(SourceBlock::text);
+  if (!text.empty()) std::memcpy(data, text.data(), text.size());
+  Release();
+  data_ = data;
+  size_ = text.size();
+  in_block_ = in_block;
+  return *this;
+}
 
 Recordset::Recordset() = default;
 
@@ -329,13 +364,13 @@ void Recordset::Run(Connection& connection, std::string_view source, std::int64_
 }
 
 void Recordset::Open(std::string_view source, Connection& connection, int, int, int) {
-  source_ = std::string(source);
+  source_ = source;
   Run(connection, source);
 }
 
 void Recordset::SetSource(std::string_view source) {
   if (IsOpen()) RaiseOpen();
-  source_ = std::string(source);
+  source_ = source;
 }
 
 void Recordset::SetActiveConnection(Connection& connection) {
@@ -359,7 +394,7 @@ void Recordset::Open(int) {
                   "The connection cannot be used to perform this operation. It is either closed "
                   "or invalid in this context.");
   }
-  Run(*active_connection_, source_);
+  Run(*active_connection_, source_.view());
 }
 
 bool Recordset::IsOpen() const { return cursor_ != nullptr; }
@@ -487,7 +522,7 @@ Recordset& DataLink::Query(std::string_view sql) {
 }
 
 Recordset& DataLink::Query(std::string_view sql, std::int64_t row_cap) {
-  recordset_.source_ = std::string(sql);
+  recordset_.source_ = sql;
   recordset_.Run(connection_, sql, row_cap);
   return recordset_;
 }

@@ -64,6 +64,25 @@ class Connection {
   std::shared_ptr<ConnectionState> state_;
 };
 
+// A statement's text as a recordset keeps it. A member call opens one recordset and lets it
+// go before the next, so a text that fits a small block lives in the block the thread's last
+// recordset let go of, rather than in memory of its own from the allocator.
+class SourceText {
+ public:
+  SourceText() = default;
+  ~SourceText();
+  SourceText(const SourceText&) = delete;
+  SourceText& operator=(const SourceText&) = delete;
+  SourceText& operator=(std::string_view text);
+  std::string_view view() const { return {data_, size_}; }
+
+ private:
+  void Release() noexcept;
+  char* data_ = nullptr;
+  std::size_t size_ = 0;
+  bool in_block_ = false;  // data_ is the thread's reused block, not an array of its own
+};
+
 class Recordset : public RecordSource {
  public:
   Recordset();
@@ -116,7 +135,7 @@ class Recordset : public RecordSource {
   std::shared_ptr<ConnectionState> state_;
   std::unique_ptr<Cursor> cursor_;
   bool bof_ = false;
-  std::string source_;
+  SourceText source_;
   Connection* active_connection_ = nullptr;
   int cursor_type_ = -1;
   int lock_type_ = -1;

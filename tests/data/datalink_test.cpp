@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -168,35 +167,6 @@ TEST_F(DataLinkTest, FieldsByNameAndOrdinalAnswerByTheStatementsCurrentColumns) 
   EXPECT_EQ(rs.FieldCount(), 10);
   EXPECT_EQ(rs.Field("Extra"), Variant(std::int32_t{7}));
   EXPECT_EQ(rs.Field("plain"), Variant(2.5));
-}
-
-// A statement run again after another connection changed the schema under it answers by
-// the new schema: here a column's declared type, which changes its values' kind and nothing
-// the engine itself reports about the statement.
-TEST_F(DataLinkTest, StatementRunAgainSeesAnotherConnectionsSchemaChange) {
-  EngineDatabase other = EngineDatabase::Open(dir_.File("kinds.db"));
-  other.Script("CREATE TABLE shifting (v TEXT); INSERT INTO shifting VALUES ('2026-12-06')");
-  constexpr const char* kRecreate =
-      "DROP TABLE shifting; CREATE TABLE shifting (v %s); INSERT INTO shifting VALUES "
-      "('2026-12-06')";
-  struct Step {
-    const char* declared;  // the column's type from now on; nullptr: unchanged
-    VarKind kind;
-  };
-  const Step steps[] = {{nullptr, VarKind::String},
-                        {nullptr, VarKind::String},
-                        {"DATETIME", VarKind::Date},
-                        {"VARCHAR(10)", VarKind::String}};
-  for (const auto& [declared, kind] : steps) {
-    if (declared != nullptr) {
-      char ddl[256];
-      std::snprintf(ddl, sizeof ddl, kRecreate, declared);
-      other.Script(ddl);
-    }
-    DataLink link(Variant(connect_), sql::Dialect::Jet);
-    EXPECT_EQ(link.Query("SELECT v FROM shifting").Field("v").kind(), kind)
-        << (declared != nullptr ? declared : "unchanged");
-  }
 }
 
 TEST_F(DataLinkTest, RecordsetWalksForwardToEofAnEmptyOneStartsThere) {
