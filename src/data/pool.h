@@ -37,6 +37,7 @@ template <class T>
 
 template <class T>
 struct SpareBlock {
+  static_assert(alignof(T) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__);
   static void* Take() {
     SpareSlot& slot = spare_slot<T>;
     if (void* kept = slot.block) {
