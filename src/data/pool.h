@@ -20,40 +20,43 @@ namespace ksmain::data {
 // statement's cursor), and taking the last one's memory back costs less than the
 // allocator's round trip. Blocks come from and go back to the global operator new/delete,
 // so one freed on another thread is as good as any.
-struct SpareSlot {
-  void* block = nullptr;
-  SpareSlot() = default;
-  SpareSlot(const SpareSlot&) = delete;
-  SpareSlot& operator=(const SpareSlot&) = delete;
-  ~SpareSlot() {
-    ::operator delete(block);
-    block = nullptr;
-  }
-};
-// Reached without a call into the dynamic linker: the library is part of the programs that
-// use it, never loaded later.
-template <class T>
-[[gnu::tls_model("initial-exec")]] inline thread_local SpareSlot spare_slot;
-
 template <class T>
 struct SpareBlock {
   static_assert(alignof(T) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__);
   static void* Take() {
-    SpareSlot& slot = spare_slot<T>;
-    if (void* kept = slot.block) {
-      slot.block = nullptr;
+    if (void* kept = spare) {
+      spare = nullptr;
       return kept;
     }
     return ::operator new(sizeof(T));
   }
   static void Give(void* freed) noexcept {
-    SpareSlot& slot = spare_slot<T>;
-    if (slot.block == nullptr) {
-      slot.block = freed;
-    } else {
+    if (spare != nullptr || state == State::Gone) {
       ::operator delete(freed);
+      return;
     }
+    if (state == State::None) {
+      // Frees the block the thread keeps when the thread ends.
+      static thread_local Keeper keeper;
+      state = State::Kept;
+    }
+    spare = freed;
   }
+
+ private:
+  enum class State : unsigned char { None, Kept, Gone };
+  struct Keeper {
+    ~Keeper() {
+      ::operator delete(spare);
+      spare = nullptr;
+      state = State::Gone;
+    }
+  };
+  // Plain thread-local words (a thread-local object with a destructor would be checked for
+  // its construction at every use), reached without a call into the dynamic linker: the
+  // library is part of the programs that use it, never loaded later.
+  [[gnu::tls_model("initial-exec")]] static inline thread_local void* spare = nullptr;
+  [[gnu::tls_model("initial-exec")]] static inline thread_local State state = State::None;
 };
 
 // An allocator for std::allocate_shared of one object at a time through SpareBlock.
