@@ -16,6 +16,7 @@
 #include "data/datalink.h"
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 #include <utility>
 
@@ -57,12 +58,6 @@ struct ConnectionState {
   Session& session() const { return *shared->pooled.session; }
 };
 
-struct Recordset::Impl {
-  std::shared_ptr<ConnectionState> state;
-  std::unique_ptr<Cursor> cursor;
-  bool bof = false;
-};
-
 namespace {
 
 [[noreturn]] void RaiseClosed() {
@@ -88,7 +83,12 @@ namespace {
 // The C locale's blanks, as std::isspace has them, without a call per character.
 bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
-bool IsBlank(std::string_view s) { return std::all_of(s.begin(), s.end(), IsSpace); }
+bool IsBlank(std::string_view s) {
+  for (char c : s) {
+    if (!IsSpace(c)) return false;
+  }
+  return true;
+}
 
 // Sessions that member calls on this thread have open and may lend to the links of the
 // siblings they call (a deeper call). Weak: a lender that closes is gone from here.
@@ -96,19 +96,37 @@ struct Lender {
   int depth;
   std::weak_ptr<SharedSession> session;  // its database: the location it was pooled for
 };
-thread_local std::vector<Lender> lenders;
+// The list is made on the thread's first lending; until then, and on a thread that never
+// lends, every look is one read of a plain pointer (a thread-local object with a destructor
+// would be checked for its construction at every use). Reached without a call into the
+// dynamic linker: the library is part of the programs that use it, never loaded later.
+struct LenderList {
+  std::vector<Lender> list;
+  ~LenderList();
+};
+[[gnu::tls_model("initial-exec")]] thread_local LenderList* lenders = nullptr;
+LenderList::~LenderList() { lenders = nullptr; }
+
+std::vector<Lender>& Lenders() {
+  if (lenders == nullptr) {
+    thread_local LenderList made;
+    lenders = &made;
+  }
+  return lenders->list;
+}
+
+bool AnyLenders() { return lenders != nullptr && !lenders->list.empty(); }
 
 void ForgetClosedLenders() {
-  if (lenders.empty()) return;
-  std::erase_if(lenders, [](const Lender& lender) { return lender.session.expired(); });
+  if (!AnyLenders()) return;
+  std::erase_if(lenders->list, [](const Lender& lender) { return lender.session.expired(); });
 }
 
 // A session a member call of this thread has open on `connect`'s database, when this link
-// is opened by a sibling it calls.
-std::shared_ptr<SharedSession> FindLender(std::string_view connect) {
+// is opened at call depth `depth` by a sibling it calls.
+std::shared_ptr<SharedSession> FindLender(std::string_view connect, int depth) {
   ForgetClosedLenders();
-  const int depth = MemberCall::Depth();
-  if (lenders.empty() || depth < 2) return nullptr;
+  if (!AnyLenders() || depth < 2) return nullptr;
   const std::string* path = RecentPath(connect);
   std::optional<std::string> cached;
   if (path == nullptr) {
@@ -116,7 +134,7 @@ std::shared_ptr<SharedSession> FindLender(std::string_view connect) {
     if (!cached) return nullptr;
     path = &*cached;
   }
-  for (auto it = lenders.rbegin(); it != lenders.rend(); ++it) {
+  for (auto it = lenders->list.rbegin(); it != lenders->list.rend(); ++it) {
     if (it->depth >= depth) continue;
     std::shared_ptr<SharedSession> session = it->session.lock();
     if (!session || LocationPath(session->pooled) != *path) continue;
@@ -126,26 +144,29 @@ std::shared_ptr<SharedSession> FindLender(std::string_view connect) {
   return nullptr;
 }
 
-// Acquires a session for `connect` into `shared`.
+// Acquires a session for `connect` into `shared`, for a link opened at call depth `depth`.
 void OpenInto(const std::shared_ptr<SharedSession>& shared, std::string_view connect,
-              int timeout_seconds) {
+              int timeout_seconds, int depth) {
   const ConnectTarget& target = ResolveForOpen(connect);
   const bool embedded = target.engine != ConnectTarget::Engine::Server;
   // Only embedded sessions are lent: a server driver may not run a second statement while
   // the first still has rows to give. Links opened outside any member lend nothing.
-  const int depth = MemberCall::Depth();
   const bool lends = embedded && depth >= 1;
   Driver& driver = embedded ? EmbeddedDriver() : ServerDriver();
   // `target` stays valid until this thread resolves again, which acquiring does not do.
   shared->pooled = AcquireSession(driver, target.path, target.identity, timeout_seconds);
-  if (lends) lenders.push_back(Lender{depth, shared});
+  if (lends) Lenders().push_back(Lender{depth, shared});
 }
 
 std::shared_ptr<SharedSession> OpenShared(std::string_view connect, int timeout_seconds) {
   auto shared = std::make_shared<SharedSession>();
-  OpenInto(shared, connect, timeout_seconds);
+  OpenInto(shared, connect, timeout_seconds, MemberCall::Depth());
   return shared;
 }
+
+// Whether a statement may have to take a session of its own or stop lending (see
+// PrepareToWrite): not on a connection that borrows nothing while nothing is lent.
+bool MayPrepareToWrite(const ConnectionState& state) { return state.borrowed || AnyLenders(); }
 
 // Whether a statement only reads: a query, which is all a borrowed session runs.
 bool ReadsOnly(std::string_view text) {
@@ -174,7 +195,8 @@ void PrepareToWrite(ConnectionState& state, int timeout_seconds) {
     state.shared = std::move(own);
     state.borrowed = false;
   }
-  std::erase_if(lenders, [&](const Lender& lender) {
+  if (!AnyLenders()) return;
+  std::erase_if(lenders->list, [&](const Lender& lender) {
     return lender.session.lock() != state.shared;
   });
 }
@@ -212,8 +234,9 @@ void Connection::SetCommandTimeout(int seconds) {
 
 void Connection::Open(std::string_view connect, std::string_view, std::string_view, int) {
   if (IsOpen()) RaiseOpen();
-  auto state = std::make_shared<ConnectionState>();
-  if (std::shared_ptr<SharedSession> lender = FindLender(connect)) {
+  auto state = std::allocate_shared<ConnectionState>(SpareAllocator<ConnectionState>());
+  const int depth = MemberCall::Depth();
+  if (std::shared_ptr<SharedSession> lender = FindLender(connect, depth)) {
     state->shared = std::move(lender);
     state->borrowed = true;
     state->connect = std::string(connect);
@@ -221,7 +244,7 @@ void Connection::Open(std::string_view connect, std::string_view, std::string_vi
     // The state owns itself through `shared` until Close resets it, which every
     // connection's end does.
     std::shared_ptr<SharedSession> own(state, &state->own);
-    OpenInto(own, connect, timeout_seconds_);
+    OpenInto(own, connect, timeout_seconds_, depth);
     state->shared = std::move(own);
   }
   state_ = std::move(state);
@@ -233,7 +256,7 @@ std::unique_ptr<Recordset> Connection::Execute(std::string_view command, Variant
   if (IsBlank(command)) {
     throw VbError(err::kDatabaseError, "Command text was not set for the command object.");
   }
-  if (!ReadsOnly(command)) PrepareToWrite(*state_, timeout_seconds_);
+  if (MayPrepareToWrite(*state_) && !ReadsOnly(command)) PrepareToWrite(*state_, timeout_seconds_);
   std::int64_t affected = -1;
   std::unique_ptr<Cursor> cursor = state_->session().Execute(command, dialect_, &affected);
   if (records_affected != nullptr) {
@@ -241,7 +264,7 @@ std::unique_ptr<Recordset> Connection::Execute(std::string_view command, Variant
         std::clamp<std::int64_t>(affected, INT32_MIN, INT32_MAX)));
   }
   auto recordset = std::make_unique<Recordset>();
-  recordset->source_ = std::string(command);
+  recordset->source_ = command;
   recordset->active_connection_ = this;
   if (cursor) recordset->Attach(state_, std::move(cursor));
   return recordset;
@@ -255,8 +278,8 @@ void Connection::Close() {
   std::vector<Recordset*> more = std::move(state->more_open);
   state->more_open.clear();
   auto detach = [](Recordset* recordset) {
-    recordset->impl_->cursor.reset();
-    recordset->impl_->state.reset();
+    recordset->cursor_.reset();
+    recordset->state_.reset();
   };
   if (first != nullptr) detach(first);
   for (Recordset* recordset : more) detach(recordset);
@@ -271,17 +294,51 @@ bool Connection::IsOpen() const { return state_ != nullptr && state_->shared != 
 
 // ---- Recordset -----------------------------------------------------------------------
 
-Recordset::Recordset() : impl_(std::make_unique<Impl>()) {}
+namespace {
+// Room for the texts of nearly every member's statement.
+struct SourceBlock {
+  char text[256];
+};
+}  // namespace
+
+SourceText::~SourceText() { Release(); }
+
+void SourceText::Release() noexcept {
+  if (data_ == nullptr) return;
+  if (in_block_) {
+    SpareBlock<SourceBlock>::Give(data_);
+  } else {
+    delete[] data_;
+  }
+  data_ = nullptr;
+  size_ = 0;
+}
+
+SourceText& SourceText::operator=(std::string_view text) {
+  // The text may be a view of this one's own.
+  char* data = text.size() <= sizeof(SourceBlock::text)
+                   ? static_cast<char*>(SpareBlock<SourceBlock>::Take())
+                   : new char[text.size()];
+  const bool in_block = text.size() <= sizeof(SourceBlock::text);
+  if (!text.empty()) std::memcpy(data, text.data(), text.size());
+  Release();
+  data_ = data;
+  size_ = text.size();
+  in_block_ = in_block;
+  return *this;
+}
+
+Recordset::Recordset() = default;
 
 Recordset::~Recordset() {
-  if (impl_->state) Unregister(*impl_->state, this);
+  if (state_) Unregister(*state_, this);
 }
 
 void Recordset::Attach(std::shared_ptr<ConnectionState> state, std::unique_ptr<Cursor> cursor) {
-  impl_->state = std::move(state);
-  impl_->cursor = std::move(cursor);
-  impl_->bof = !impl_->cursor->HasRow();
-  Register(*impl_->state, this);
+  state_ = std::move(state);
+  cursor_ = std::move(cursor);
+  bof_ = !cursor_->HasRow();
+  Register(*state_, this);
 }
 
 void Recordset::Run(Connection& connection, std::string_view source, std::int64_t row_cap) {
@@ -296,7 +353,9 @@ void Recordset::Run(Connection& connection, std::string_view source, std::int64_
   }
   active_connection_ = &connection;
   ConnectionState& state = *connection.state_;
-  if (!ReadsOnly(source)) PrepareToWrite(state, connection.timeout_seconds_);
+  if (MayPrepareToWrite(state) && !ReadsOnly(source)) {
+    PrepareToWrite(state, connection.timeout_seconds_);
+  }
   std::int64_t affected = -1;
   std::unique_ptr<Cursor> cursor =
       row_cap >= 0 ? state.session().ExecuteCapped(source, connection.dialect_, row_cap)
@@ -305,13 +364,13 @@ void Recordset::Run(Connection& connection, std::string_view source, std::int64_
 }
 
 void Recordset::Open(std::string_view source, Connection& connection, int, int, int) {
-  source_ = std::string(source);
+  source_ = source;
   Run(connection, source);
 }
 
 void Recordset::SetSource(std::string_view source) {
   if (IsOpen()) RaiseOpen();
-  source_ = std::string(source);
+  source_ = source;
 }
 
 void Recordset::SetActiveConnection(Connection& connection) {
@@ -335,10 +394,10 @@ void Recordset::Open(int) {
                   "The connection cannot be used to perform this operation. It is either closed "
                   "or invalid in this context.");
   }
-  Run(*active_connection_, source_);
+  Run(*active_connection_, source_.view());
 }
 
-bool Recordset::IsOpen() const { return impl_->cursor != nullptr; }
+bool Recordset::IsOpen() const { return cursor_ != nullptr; }
 
 void Recordset::RequireOpen() const {
   if (!IsOpen()) RaiseClosed();
@@ -346,43 +405,48 @@ void Recordset::RequireOpen() const {
 
 void Recordset::RequireRecord() const {
   RequireOpen();
-  if (!impl_->cursor->HasRow()) RaiseNoRecord();
+  if (!cursor_->HasRow()) RaiseNoRecord();
 }
 
 bool Recordset::AtBof() const {
   RequireOpen();
-  return impl_->bof;
+  return bof_;
 }
 
 bool Recordset::AtEof() const {
   RequireOpen();
-  return !impl_->cursor->HasRow();
+  return !cursor_->HasRow();
 }
 
 int Recordset::FieldCount() const {
   RequireOpen();
-  return impl_->cursor->ColumnCount();
+  return cursor_->ColumnCount();
 }
 
 std::string Recordset::FieldName(int ordinal) const {
   RequireOpen();
-  if (ordinal < 0 || ordinal >= impl_->cursor->ColumnCount()) RaiseNoSuchField();
-  return impl_->cursor->ColumnName(ordinal);
+  if (ordinal < 0 || ordinal >= cursor_->ColumnCount()) RaiseNoSuchField();
+  return cursor_->ColumnName(ordinal);
 }
 
 // Field names compare without regard to case; the first of equal names wins, as in the
 // platform's Fields collection.
 int Recordset::Ordinal(std::string_view name) const {
   RequireOpen();
-  const int ordinal = impl_->cursor->FindColumn(name);
+  const int ordinal = cursor_->FindColumn(name);
   if (ordinal < 0) RaiseNoSuchField();
   return ordinal;
 }
 
+// Read for every field of every record: Ordinal's and RequireRecord's checks, in that
+// order, on the cursor looked up once.
 Variant Recordset::Field(std::string_view name) const {
-  int ordinal = Ordinal(name);
-  RequireRecord();
-  return impl_->cursor->Value(ordinal);
+  const Cursor* cursor = cursor_.get();
+  if (cursor == nullptr) RaiseClosed();
+  const int ordinal = cursor->FindColumn(name);
+  if (ordinal < 0) RaiseNoSuchField();
+  if (!cursor->HasRow()) RaiseNoRecord();
+  return cursor->Value(ordinal);
 }
 
 Variant Recordset::FieldAt(int index) const { return Field(index); }
@@ -390,7 +454,7 @@ Variant Recordset::FieldAt(int index) const { return Field(index); }
 // Read once per mapped field of every row: the checks of RequireOpen, a range check and
 // RequireRecord, in that order, on the cursor looked up once.
 Variant Recordset::Field(int ordinal) const {
-  const Cursor* cursor = impl_->cursor.get();
+  const Cursor* cursor = cursor_.get();
   if (cursor == nullptr) RaiseClosed();
   if (ordinal < 0 || ordinal >= cursor->ColumnCount()) RaiseNoSuchField();
   if (!cursor->HasRow()) RaiseNoRecord();
@@ -399,28 +463,28 @@ Variant Recordset::Field(int ordinal) const {
 
 void Recordset::MoveNext() {
   RequireRecord();
-  impl_->bof = false;
-  impl_->cursor->Next();
+  bof_ = false;
+  cursor_->Next();
 }
 
 std::int64_t Recordset::CountToEnd() {
   RequireOpen();
-  if (!impl_->cursor->HasRow()) return 0;
-  impl_->bof = false;
-  return impl_->cursor->CountToEnd();
+  if (!cursor_->HasRow()) return 0;
+  bof_ = false;
+  return cursor_->CountToEnd();
 }
 
 Variant Recordset::GetRows(int rows) {
   RequireRecord();
-  const int fields = impl_->cursor->ColumnCount();
+  const int fields = cursor_->ColumnCount();
   std::vector<std::vector<Variant>> records;
-  while (impl_->cursor->HasRow() && (rows < 0 || static_cast<int>(records.size()) < rows)) {
+  while (cursor_->HasRow() && (rows < 0 || static_cast<int>(records.size()) < rows)) {
     std::vector<Variant> record;
     record.reserve(fields);
-    for (int f = 0; f < fields; ++f) record.push_back(impl_->cursor->Value(f));
+    for (int f = 0; f < fields; ++f) record.push_back(cursor_->Value(f));
     records.push_back(std::move(record));
-    impl_->bof = false;
-    impl_->cursor->Next();
+    bof_ = false;
+    cursor_->Next();
   }
   VarArray array = VarArray::Grid(fields - 1, static_cast<std::int32_t>(records.size()) - 1);
   for (std::size_t r = 0; r < records.size(); ++r) {
@@ -433,9 +497,9 @@ Variant Recordset::GetRows(int rows) {
 
 void Recordset::Close() {
   RequireOpen();
-  impl_->cursor.reset();
-  if (impl_->state) Unregister(*impl_->state, this);
-  impl_->state.reset();
+  cursor_.reset();
+  if (state_) Unregister(*state_, this);
+  state_.reset();
 }
 
 // ---- DataLink ------------------------------------------------------------------------
@@ -458,7 +522,7 @@ Recordset& DataLink::Query(std::string_view sql) {
 }
 
 Recordset& DataLink::Query(std::string_view sql, std::int64_t row_cap) {
-  recordset_.source_ = std::string(sql);
+  recordset_.source_ = sql;
   recordset_.Run(connection_, sql, row_cap);
   return recordset_;
 }

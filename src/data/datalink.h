@@ -64,6 +64,25 @@ class Connection {
   std::shared_ptr<ConnectionState> state_;
 };
 
+// A statement's text as a recordset keeps it. A member call opens one recordset and lets it
+// go before the next, so a text that fits a small block lives in the block the thread's last
+// recordset let go of, rather than in memory of its own from the allocator.
+class SourceText {
+ public:
+  SourceText() = default;
+  ~SourceText();
+  SourceText(const SourceText&) = delete;
+  SourceText& operator=(const SourceText&) = delete;
+  SourceText& operator=(std::string_view text);
+  std::string_view view() const { return {data_, size_}; }
+
+ private:
+  void Release() noexcept;
+  char* data_ = nullptr;
+  std::size_t size_ = 0;
+  bool in_block_ = false;  // data_ is the thread's reused block, not an array of its own
+};
+
 class Recordset : public RecordSource {
  public:
   Recordset();
@@ -105,7 +124,6 @@ class Recordset : public RecordSource {
  private:
   friend class Connection;
   friend class DataLink;
-  struct Impl;
   void Attach(std::shared_ptr<ConnectionState> state, std::unique_ptr<Cursor> cursor);
   // `row_cap`: the caller reads at most that many rows (-1: all of them).
   void Run(Connection& connection, std::string_view source, std::int64_t row_cap = -1);
@@ -113,8 +131,11 @@ class Recordset : public RecordSource {
   void RequireRecord() const;
   int Ordinal(std::string_view name) const;
 
-  std::unique_ptr<Impl> impl_;
-  std::string source_;
+  // The connection's state and the statement's cursor while open.
+  std::shared_ptr<ConnectionState> state_;
+  std::unique_ptr<Cursor> cursor_;
+  bool bof_ = false;
+  SourceText source_;
   Connection* active_connection_ = nullptr;
   int cursor_type_ = -1;
   int lock_type_ = -1;

@@ -77,16 +77,30 @@ Pool& ThePool() {
 // The locations this thread acquired from lately: a thread mostly opens the same few
 // databases again and again, and a current one found here spares hashing its path.
 // Only the pool's own entries are kept; one no longer current is looked up afresh.
+// Made at the thread's first acquisition and reached through a plain pointer (a thread-local
+// object with a destructor would be checked for its construction at every use), without a
+// call into the dynamic linker: the library is part of the programs that use it, never
+// loaded later.
 constexpr std::size_t kRecentLocations = 4;
-thread_local std::array<std::shared_ptr<Location>, kRecentLocations> recent_locations;
-thread_local std::size_t next_recent_location = 0;
+struct RecentLocations {
+  std::array<std::shared_ptr<Location>, kRecentLocations> locations;
+  std::size_t next = 0;
+  ~RecentLocations();
+};
+[[gnu::tls_model("initial-exec")]] thread_local RecentLocations* recent_locations = nullptr;
+RecentLocations::~RecentLocations() { recent_locations = nullptr; }
 
 void RememberLocation(const std::shared_ptr<Location>& location) {
-  for (const auto& recent : recent_locations) {
-    if (recent == location) return;
+  if (recent_locations == nullptr) {
+    thread_local RecentLocations made;
+    recent_locations = &made;
   }
-  recent_locations[next_recent_location] = location;
-  next_recent_location = (next_recent_location + 1) % kRecentLocations;
+  RecentLocations& recent = *recent_locations;
+  for (const auto& known : recent.locations) {
+    if (known == location) return;
+  }
+  recent.locations[recent.next] = location;
+  recent.next = (recent.next + 1) % kRecentLocations;
 }
 
 // Drops a location from the pool's table (it has nothing idle; what is lent from it goes
@@ -159,17 +173,22 @@ PooledSession AcquireSession(Driver& driver, std::string_view path, std::string_
   // A location of this thread's with the path: its path never changes, so it is compared
   // outside the lock; whether it is still the pool's entry is checked under it.
   std::shared_ptr<Location> recent;
-  for (const auto& candidate : recent_locations) {
-    if (candidate && candidate->path == path) {
-      recent = candidate;
-      break;
+  if (recent_locations != nullptr) {
+    for (const auto& candidate : recent_locations->locations) {
+      if (candidate && candidate->path == path) {
+        recent = candidate;
+        break;
+      }
     }
   }
+  // Whether `location` is among this thread's recent ones already.
+  bool remembered = false;
   {
     std::lock_guard lock(pool.mutex);
     SweepExpired(pool, Clock::now(), stale);
     if (recent && recent->current) {
       location = std::move(recent);
+      remembered = true;
     } else {
       auto it = pool.locations.find(path);
       if (it == pool.locations.end()) {
@@ -187,6 +206,7 @@ PooledSession AcquireSession(Driver& driver, std::string_view path, std::string_
       auto fresh = std::make_shared<Location>(path, identity);
       pool.locations.find(path)->second = fresh;
       location = std::move(fresh);
+      remembered = false;
     }
     IdleList& idle = location->idle;
     if (!idle.empty()) {
@@ -196,7 +216,7 @@ PooledSession AcquireSession(Driver& driver, std::string_view path, std::string_
       ++pool.stats.reused;
       ++location->lent;
       session->SetTimeout(timeout_seconds);
-      RememberLocation(location);
+      if (!remembered) RememberLocation(location);
       // `stale` closes here, outside the lock.
       return PooledSession{std::move(location), std::move(session)};
     }

@@ -7,12 +7,81 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 
 #include "data/driver.h"
 
 namespace ksmain::data {
+
+// The memory of one object of type T that a thread freed, kept for the next it makes: a
+// member call makes and frees the same few objects once each (its connection's state, its
+// statement's cursor), and taking the last one's memory back costs less than the
+// allocator's round trip. Blocks come from and go back to the global operator new/delete,
+// so one freed on another thread is as good as any.
+template <class T>
+struct SpareBlock {
+  static_assert(alignof(T) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__);
+  static void* Take() {
+    if (void* kept = spare) {
+      spare = nullptr;
+      return kept;
+    }
+    return ::operator new(sizeof(T));
+  }
+  static void Give(void* freed) noexcept {
+    if (spare != nullptr || state == State::Gone) {
+      ::operator delete(freed);
+      return;
+    }
+    if (state == State::None) {
+      // Frees the block the thread keeps when the thread ends.
+      static thread_local Keeper keeper;
+      state = State::Kept;
+    }
+    spare = freed;
+  }
+
+ private:
+  enum class State : unsigned char { None, Kept, Gone };
+  struct Keeper {
+    ~Keeper() {
+      ::operator delete(spare);
+      spare = nullptr;
+      state = State::Gone;
+    }
+  };
+  // Plain thread-local words (a thread-local object with a destructor would be checked for
+  // its construction at every use), reached without a call into the dynamic linker: the
+  // library is part of the programs that use it, never loaded later.
+  [[gnu::tls_model("initial-exec")]] static inline thread_local void* spare = nullptr;
+  [[gnu::tls_model("initial-exec")]] static inline thread_local State state = State::None;
+};
+
+// An allocator for std::allocate_shared of one object at a time through SpareBlock.
+template <class T>
+struct SpareAllocator {
+  using value_type = T;
+  SpareAllocator() = default;
+  template <class U>
+  SpareAllocator(const SpareAllocator<U>&) noexcept {}
+  T* allocate(std::size_t n) {
+    if (n == 1) return static_cast<T*>(SpareBlock<T>::Take());
+    return std::allocator<T>().allocate(n);
+  }
+  void deallocate(T* p, std::size_t n) noexcept {
+    if (n == 1) {
+      SpareBlock<T>::Give(p);
+    } else {
+      std::allocator<T>().deallocate(p, n);
+    }
+  }
+  template <class U>
+  bool operator==(const SpareAllocator<U>&) const noexcept {
+    return true;
+  }
+};
 
 struct PoolStatistics {
   std::uint64_t opened = 0;    // sessions the driver opened since start (or ResetPool)

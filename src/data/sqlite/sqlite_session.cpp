@@ -15,6 +15,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "data/pool.h"
 #include "data/sqlite/functions.h"
 #include "data/sqlite/schema_catalogs.h"
 #include "data/statement_limit.h"
@@ -57,6 +58,12 @@ bool SameValue(const sql::BoundValue& a, const sql::BoundValue& b) {
   return a == b;
 }
 
+// The main file's data version. A null schema name stands for "main" and spares the engine
+// looking the name up among the attached databases on every statement.
+bool ReadDataVersion(sqlite3* db, unsigned int* version) {
+  return sqlite3_file_control(db, nullptr, SQLITE_FCNTL_DATA_VERSION, version) == SQLITE_OK;
+}
+
 std::string Lower(std::string_view s) {
   std::string out(s);
   for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -74,6 +81,17 @@ class SqliteCursor final : public Cursor {
                std::shared_ptr<const sql::BoundStatement> capped = nullptr)
       : session_(session), lease_(lease), columns_(std::move(columns)), capped_(std::move(capped)) {}
   ~SqliteCursor() override { session_.Return(lease_); }
+  // A query's cursor is made and freed once per call: the thread keeps the memory.
+  static void* operator new(std::size_t size) {
+    return size == sizeof(SqliteCursor) ? SpareBlock<SqliteCursor>::Take() : ::operator new(size);
+  }
+  static void operator delete(void* block, std::size_t size) noexcept {
+    if (size == sizeof(SqliteCursor)) {
+      SpareBlock<SqliteCursor>::Give(block);
+    } else {
+      ::operator delete(block);
+    }
+  }
 
   int ColumnCount() const override { return static_cast<int>(columns_->names.size()); }
   const std::string& ColumnName(int column) const override { return columns_->names.at(column); }
@@ -419,6 +437,7 @@ void SqliteSession::ClearStatements() noexcept {
   ++cache_epoch_;
   for (TextMemo& memo : translated_) {
     memo.texts.clear();
+    memo.last = nullptr;
     memo.bytes = 0;
   }
   by_translation_.clear();
@@ -437,8 +456,15 @@ std::shared_ptr<const sql::BoundStatement> SqliteSession::Translated(std::string
   constexpr std::size_t kMostBytes = 128 * 1024;
   constexpr std::size_t kLongestText = 2048;
   TextMemo& memo = translated_[dialect == sql::Dialect::Jet ? 0 : 1];
+  // A member sends the same text call after call: compared with the last one found before
+  // the text is hashed.
+  if (memo.last != nullptr && memo.last->first == text) {
+    sql::CountExactHit();
+    return memo.last->second;
+  }
   if (auto it = memo.texts.find(text); it != memo.texts.end()) {
     sql::CountExactHit();
+    memo.last = &*it;
     return it->second;
   }
   std::shared_ptr<const sql::BoundStatement> bound =
@@ -448,7 +474,7 @@ std::shared_ptr<const sql::BoundStatement> SqliteSession::Translated(std::string
       memo.texts.clear();
       memo.bytes = 0;
     }
-    memo.texts.emplace(std::string(text), bound);
+    memo.last = &*memo.texts.emplace(std::string(text), bound).first;
     memo.bytes += text.size();
   }
   return bound;
@@ -479,9 +505,7 @@ bool SqliteSession::RefreshCatalog(bool in_snapshot) {
   // stand in for the header read only right after one of ours.
   if (in_snapshot && catalog_ && data_version_known_) {
     unsigned int data_version = 0;
-    if (sqlite3_file_control(db_, "main", SQLITE_FCNTL_DATA_VERSION, &data_version) ==
-            SQLITE_OK &&
-        data_version == data_version_) {
+    if (ReadDataVersion(db_, &data_version) && data_version == data_version_) {
       return false;
     }
   }
@@ -501,8 +525,7 @@ bool SqliteSession::RefreshCatalog(bool in_snapshot) {
   const std::int64_t version = sqlite3_column_int64(schema_version_stmt_, 0);
   // Taken while the pragma holds its read transaction, so it matches `version`.
   unsigned int data_version = 0;
-  const bool data_version_known =
-      sqlite3_file_control(db_, "main", SQLITE_FCNTL_DATA_VERSION, &data_version) == SQLITE_OK;
+  const bool data_version_known = ReadDataVersion(db_, &data_version);
   if (version == schema_version_ && catalog_) {
     data_version_ = data_version;
     data_version_known_ = data_version_known;
@@ -619,15 +642,17 @@ std::unique_ptr<Cursor> SqliteSession::Run(std::string_view text, sql::Dialect d
   StartClock();
   for (int attempt = 0;; ++attempt) {
     std::unique_ptr<Cursor> cursor;
+    Lease ran;  // the query's statement, on loan to `cursor`
     try {
       std::shared_ptr<const sql::BoundStatement> bound = Translated(text, dialect);
       switch (bound->translation->kind) {
         case sql::StatementKind::Select:
           if (rows >= 0 && !bound->translation->limited && CapStopsEarly(*bound, rows)) {
-            cursor = OpenCursor(*this, PrepareBound(*bound, Form::Capped, rows),
-                                bound->translation, bound);
+            ran = PrepareBound(*bound, Form::Capped, rows);
+            cursor = OpenCursor(*this, ran, bound->translation, bound);
           } else {
-            cursor = OpenCursor(*this, PrepareBound(*bound), bound->translation);
+            ran = PrepareBound(*bound);
+            cursor = OpenCursor(*this, ran, bound->translation);
           }
           break;
         case sql::StatementKind::Insert:
@@ -644,9 +669,38 @@ std::unique_ptr<Cursor> SqliteSession::Run(std::string_view text, sql::Dialect d
     }
     // The query's first step read the file in a transaction of its own (still open while a
     // row is current, just ended otherwise), unless the caller holds one open.
-    if (RefreshCatalog(sqlite3_get_autocommit(db_) != 0) && attempt == 0) continue;
+    const bool in_snapshot = sqlite3_get_autocommit(db_) != 0;
+    if (in_snapshot && StillCurrent(ran)) return cursor;
+    if (RefreshCatalog(in_snapshot) && attempt == 0) continue;
+    MarkCurrent(ran);
     return cursor;
   }
+}
+
+// The engine compares the schema cookie a statement was compiled against with the file's
+// at the start of every statement that reads a table, and compiles it again when they
+// differ (counted by SQLITE_STMTSTATUS_REPREPARE). So a cached statement that has just run
+// without being compiled again has the cookie it had when the catalogue was last confirmed
+// beside it: the file's schema is the catalogue's, and no check is needed. A statement
+// that reads no table is not compared, but neither does its translation depend on the
+// catalogue.
+bool SqliteSession::StillCurrent(const Lease& lease) const {
+  const CachedStatement* entry = lease.entry;
+  return entry != nullptr && lease.epoch == cache_epoch_ && entry->confirmed_schema >= 0 &&
+         entry->confirmed_schema == schema_version_ &&
+         entry->confirmed_compiles ==
+             sqlite3_stmt_status(lease.stmt, SQLITE_STMTSTATUS_REPREPARE, 0);
+}
+
+// After a check made in the statement's own read transaction: its compiled schema is the
+// catalogue's. Had another connection changed the schema between the statement's step and
+// a check that read the header afresh, the statement is compiled again at its next run, so
+// StillCurrent does not take this for a confirmation then.
+void SqliteSession::MarkCurrent(const Lease& lease) {
+  CachedStatement* entry = lease.entry;
+  if (entry == nullptr || lease.epoch != cache_epoch_) return;
+  entry->confirmed_schema = schema_version_;
+  entry->confirmed_compiles = sqlite3_stmt_status(lease.stmt, SQLITE_STMTSTATUS_REPREPARE, 0);
 }
 
 // A translation is at least 8-byte aligned: the low bits carry the form and whether its

@@ -91,6 +91,11 @@ class SqliteSession final : public Session {
     std::shared_ptr<const sql::Translation> translation;
     std::uintptr_t translation_key = 0;
     std::int64_t rows = -1;  // the cap of a capped form (see PrepareBound)
+    // The schema version the catalogue had when this statement was last confirmed to be
+    // compiled against it, and the engine's count of its compilations then (see
+    // StillCurrent).
+    std::int64_t confirmed_schema = -1;
+    int confirmed_compiles = 0;
   };
 
  private:
@@ -99,6 +104,10 @@ class SqliteSession final : public Session {
   // explicit transaction of the caller's is open), so the pager's data version is current
   // and an unchanged one proves the schema unchanged without reading the header.
   bool RefreshCatalog(bool in_snapshot = false);
+  // Whether a query that has just taken its first step proves the catalogue current, and
+  // the record of a check that did.
+  bool StillCurrent(const Lease& lease) const;
+  void MarkCurrent(const Lease& lease);
   // The schema table's rows for tables and views as one text, the shared catalogues' key.
   std::string ReadSchemaText();
   // Takes `catalog` for schema `version`; true when its content differs from the last one.
@@ -173,9 +182,11 @@ class SqliteSession final : public Session {
   // cache: a member's repeated text is found without that cache's lock and key. Cleared
   // with the statements (a catalogue that changed translates differently) and when full.
   struct TextMemo {
-    std::unordered_map<std::string, std::shared_ptr<const sql::BoundStatement>, TextHash,
-                       std::equal_to<>>
-        texts;
+    using Map = std::unordered_map<std::string, std::shared_ptr<const sql::BoundStatement>,
+                                   TextHash, std::equal_to<>>;
+    Map texts;
+    // The entry found or added last (its node stays put until the map is cleared).
+    const Map::value_type* last = nullptr;
     std::size_t bytes = 0;
   };
   TextMemo translated_[2];
