@@ -49,11 +49,10 @@ CREATE OR REPLACE FUNCTION ks_cdate(v timestamp) RETURNS timestamp LANGUAGE sql 
   AS $$ SELECT v $$;
 CREATE OR REPLACE FUNCTION ks_cdate(v double precision) RETURNS timestamp LANGUAGE sql IMMUTABLE
   AS $$ SELECT date_trunc('second', timestamp '1899-12-30' + v * interval '1 day' + interval '0.5 second') $$;
--- Text read as the runtime reads a date, whatever the server's own setting: month first;
--- the day first when month first is impossible ('13/1/2026', '31-12-2025'); a two-digit
--- year is 1930 to 2029.
-CREATE OR REPLACE FUNCTION ks_cdate(v text) RETURNS timestamp LANGUAGE plpgsql STABLE
-  SET datestyle = 'ISO, MDY' AS $$
+-- Text read as the runtime reads a date: month first (the session's DateStyle); the day
+-- first when month first is impossible ('13/1/2026', '31-12-2025'); a two-digit year is
+-- 1930 to 2029.
+CREATE OR REPLACE FUNCTION ks_cdate(v text) RETURNS timestamp LANGUAGE plpgsql STABLE AS $$
 DECLARE
   t text := btrim(v);
   d timestamp;
