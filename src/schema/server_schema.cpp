@@ -49,11 +49,25 @@ CREATE OR REPLACE FUNCTION ks_cdate(v timestamp) RETURNS timestamp LANGUAGE sql 
   AS $$ SELECT v $$;
 CREATE OR REPLACE FUNCTION ks_cdate(v double precision) RETURNS timestamp LANGUAGE sql IMMUTABLE
   AS $$ SELECT date_trunc('second', timestamp '1899-12-30' + v * interval '1 day' + interval '0.5 second') $$;
+-- Text read as the runtime reads a date: month first (the session's DateStyle); the day
+-- first when month first is impossible ('13/1/2026', '31-12-2025'); a two-digit year is
+-- 1930 to 2029.
 CREATE OR REPLACE FUNCTION ks_cdate(v text) RETURNS timestamp LANGUAGE plpgsql STABLE AS $$
+DECLARE
+  t text := btrim(v);
+  d timestamp;
 BEGIN
   IF v IS NULL THEN RETURN NULL; END IF;
-  IF btrim(v) ~ '^[0-9]+$' THEN RETURN ks_mismatch(); END IF;
-  RETURN date_trunc('second', btrim(v)::timestamp);
+  IF t ~ '^[0-9]+$' THEN RETURN ks_mismatch(); END IF;
+  BEGIN
+    d := t::timestamp;
+  EXCEPTION WHEN datetime_field_overflow THEN
+    d := regexp_replace(t, '^([0-9]{1,2})([/.-])([0-9]{1,2})\2', '\3\2\1\2')::timestamp;
+  END;
+  IF t ~ '^[0-9]{1,2}([/.-])[0-9]{1,2}\1[0-9]{2}($|[^0-9])' AND d >= timestamp '2030-01-01' THEN
+    d := d - interval '100 years';
+  END IF;
+  RETURN date_trunc('second', d);
 EXCEPTION WHEN invalid_datetime_format OR datetime_field_overflow OR invalid_parameter_value THEN
   RETURN ks_mismatch();
 END $$;

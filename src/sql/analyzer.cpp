@@ -30,7 +30,9 @@ bool IsNumeric(ColumnType t) {
 ColumnType ArithmeticType(ColumnType a, ColumnType b) {
   const auto integral = [](ColumnType t) { return t == ColumnType::Integer || t == ColumnType::Long; };
   if (integral(a) && integral(b)) return ColumnType::Long;
-  if (a == ColumnType::Currency && b == ColumnType::Currency) return ColumnType::Currency;
+  // Currency with Currency or a whole number stays Currency, as the runtime's arithmetic does.
+  if ((a == ColumnType::Currency || integral(a)) && (b == ColumnType::Currency || integral(b)))
+    return ColumnType::Currency;
   return ColumnType::Double;
 }
 

@@ -559,6 +559,20 @@ class Printer {
     Child(e, 5);
   }
 
+  // An operand written with its known kind as the strict engine's type: a number as a
+  // double, a text as text; any other stays as the engine types it.
+  void Typed(const ::ksmain::sql::Expr& e) {
+    const bool number = e.type == ColumnType::Integer || e.type == ColumnType::Long ||
+                        e.type == ColumnType::Double || e.type == ColumnType::Currency;
+    if (!number && e.type != ColumnType::String) {
+      Expr(e);
+      return;
+    }
+    out_ += "CAST(";
+    Expr(e);
+    out_ += number ? " AS double precision)" : " AS text)";
+  }
+
   // A source literal as the next parameter, when parameters are wanted here.
   bool AsParameter(const ::ksmain::sql::Expr& e) {
     if (parameters_ == nullptr || inline_ > 0 || e.literal < 0) return false;
@@ -707,7 +721,15 @@ class Printer {
         out_ += rules_.Function(e.text, e.args.size());  // a plain word: the parser reads only words as calls
         out_ += "(";
         if (e.distinct) out_ += "DISTINCT ";
-        if (rules_.StrictTypes() && e.text == "coalesce" &&
+        if (rules_.StrictTypes() && e.text == fn::kAdd) {
+          // The server picks the overload by the operands' declared types, and a source
+          // literal reaches it as an untyped parameter, which would make `'12' + 1` two
+          // texts joined: each operand says what the analysis knows it is.
+          for (std::size_t i = 0; i < e.args.size(); ++i) {
+            if (i) out_ += ", ";
+            Typed(*e.args[i]);
+          }
+        } else if (rules_.StrictTypes() && e.text == "coalesce" &&
             std::any_of(e.args.begin(), e.args.end(),
                         [](const ExprPtr& a) { return a->type == ColumnType::String; })) {
           for (std::size_t i = 0; i < e.args.size(); ++i) {

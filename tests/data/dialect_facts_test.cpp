@@ -198,6 +198,9 @@ const Fact kFacts[] = {
      "Integer 0, Integer 0, Integer 12, Integer 3, Long 1, Long 1, String money"},
     {"isnull-10.2", kTSql, "select isnull(amount, '1.5') from facts where ID = 2", "error: mismatch"},
     {"isnull-10.3", kTSql, "select isnull(description, '-') from facts order by ID", "String Active; String -; String closed"},
+    {"isnull-10.7", kTSql,
+     "select isnull(amount, ltrim(' 5')), isnull(amount, ltrim(' ')), isnull(amount, '5') from facts where ID = 2",
+     "Integer 5, Integer 0, Integer 5"},
     {"isnull-10.4", kJet, "select ID from facts where isnull(description)", "Long 2"},
     {"isnull-10.5", kJet, "select ID from facts where not isnull(description) order by ID", "Long 1; Long 3"},
     {"isnull-10.6", kJet, "select nz(description) & '|' & nz(amount, 0) from facts order by ID",
@@ -208,6 +211,12 @@ const Fact kFacts[] = {
      "String Active Austin, Long 4, String 12, String 3/1.5"},
     {"plus-15.2", kJet, "select description + ' ', amount + 1, description & category & '|' from facts where ID = 2",
      "Null, Null, String |"},
+    // A text and a number add as the runtime adds them, to a Double; a text that is no
+    // number is a mismatch, never joined.
+    {"plus-15.3", kJet, "select '12' + 1, '12' + amount, amount + ' 2.5' from facts where ID = 1",
+     "Double 13, Double 15, Double 5.5"},
+    {"plus-15.4", kJet, "select 'Active' + 1", "error: mismatch"},
+    {"plus-15.5", kJet, "select description + amount from facts where ID = 1", "error: mismatch"},
     // Text written into or compared with a date column (these rows change the table, so
     // they come last): the empty text is NULL, a text that is no date is refused, and so
     // is one the stored data supplies at run time.
@@ -263,6 +272,19 @@ const Fact kFacts[] = {
      "Date 1/13/2026, Date 1/13/2026"},
     {"datetext-14.11", kJet, "select ID, datevalue('1/5/2026 12:30 PM') from facts where started = #1/13/2026#",
      "Long 3, Date 1/5/2026"},
+    // A date text kept in a column converts as the literal does: day first when month
+    // first is impossible, a two-digit year in 1930..2029.
+    {"datetext-14.12", kJet,
+     "update facts set secret = '13/1/2026 10:30 AM', category = '31-12-2025', description = '1/5/35' where ID = 3", ""},
+    {"datetext-14.13", kJet,
+     "select cdate(secret), datevalue(secret), cdate(category), cdate(description), cdate('1/5/35') from facts where ID = 3",
+     "Date 1/13/2026 10:30:00 AM, Date 1/13/2026, Date 12/31/2025, Date 1/5/1935, Date 1/5/1935"},
+    {"datetext-14.14", kTSql, "select convert(datetime, secret), cast(category as datetime) from facts where ID = 3",
+     "Date 1/13/2026 10:30:00 AM, Date 12/31/2025"},
+    // Currency with a whole number stays Currency; with a fraction it is a Double.
+    {"money-16.1", kJet, "update facts set price = 2.5 where ID = 1", ""},
+    {"money-16.2", kJet, "select price + 1, price * amount, price - price, price + 0.25 from facts where ID = 1",
+     "Currency 3.5, Currency 7.5, Currency 0, Double 2.75"},
 };
 
 class DialectFacts : public ::testing::TestWithParam<Engine> {};

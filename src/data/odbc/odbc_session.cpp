@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <cstdlib>
 #include <ctime>
@@ -476,15 +477,21 @@ class OdbcCursor final : public Cursor {
     switch (types_[i]) {
       case sql::ColumnType::Integer:
       case sql::ColumnType::Long: {
-        if (sql_type == SQL_NUMERIC || sql_type == SQL_DECIMAL || sql_type == SQL_DOUBLE || sql_type == SQL_FLOAT ||
-            sql_type == SQL_REAL)
-          break;  // a fraction is possible: read as a number below
         auto text = Text(i);
         if (!text) return Variant::Null();
         std::int64_t v = 0;
         const char* b = text->data();
         const char* e = b + text->size();
-        if (auto [p, ec] = std::from_chars(b, e, v); ec != std::errc() || p != e) {
+        if (sql_type == SQL_NUMERIC || sql_type == SQL_DECIMAL || sql_type == SQL_DOUBLE || sql_type == SQL_FLOAT ||
+            sql_type == SQL_REAL) {
+          // The server computed it in a wider type (a whole number standing in for a NULL
+          // Integer column): a whole value keeps the statement's kind, a fraction its own.
+          double real = 0;
+          if (auto [p, ec] = std::from_chars(b, e, real); ec != std::errc() || p != e || std::trunc(real) != real ||
+                                                          std::fabs(real) > 9.0e15)
+            break;
+          v = static_cast<std::int64_t>(real);
+        } else if (auto [p, ec] = std::from_chars(b, e, v); ec != std::errc() || p != e) {
           // Text in a number's place (a procedure's untyped column): its own kind.
           break;
         }

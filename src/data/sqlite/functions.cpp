@@ -199,7 +199,9 @@ void AddFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
   const auto a = NumberOf(argv[0]);
   const auto b = NumberOf(argv[1]);
   if (!a || !b) return sqlite3_result_error(ctx, kMismatch, -1);
-  if (a->integral && b->integral) {
+  // Two numbers add in their own kind; a text read as a number makes the sum a Double,
+  // as the runtime's "+" of a String and a number is.
+  if (a->integral && b->integral && !is_text(ta) && !is_text(tb)) {
     sqlite3_int64 sum = 0;
     if (!__builtin_add_overflow(a->i, b->i, &sum)) return sqlite3_result_int64(ctx, sum);
   }
