@@ -617,6 +617,18 @@ class Analyzer {
         e->type = ArithmeticType(a, b);
         return;
       }
+      // T-SQL converts a text added to a known number to that number's type (the number's
+      // type takes precedence), so the sum keeps the number's kind; a text that is no
+      // number is refused by the conversion.
+      if (dialect_ != Dialect::Jet && (a == ColumnType::String || b == ColumnType::String) &&
+          (IsNumeric(a) || IsNumeric(b))) {
+        ExprPtr& text = a == ColumnType::String ? e->args[0] : e->args[1];
+        const ColumnType number = a == ColumnType::String ? b : a;
+        const std::size_t at = text->pos;
+        text = MakeCall(fn::kToNumber, at, Args(std::move(text)), number);
+        e->type = ArithmeticType(number, number);
+        return;
+      }
       // Texts join, anything else adds: only the stored values can tell.
       const std::size_t pos = e->pos;
       const ColumnType t = a == ColumnType::String && b == ColumnType::String ? ColumnType::String

@@ -217,6 +217,10 @@ const Fact kFacts[] = {
      "Double 13, Double 15, Double 5.5"},
     {"plus-15.4", kJet, "select 'Active' + 1", "error: mismatch"},
     {"plus-15.5", kJet, "select description + amount from facts where ID = 1", "error: mismatch"},
+    // T-SQL converts the text to the number's type instead.
+    {"plus-15.6", kTSql, "select '12' + 1, '12' + amount, 1 + ' 2', 'Active' + ' ' + 'x' from facts where ID = 1",
+     "Long 13, Long 15, Long 3, String Active x"},
+    {"plus-15.7", kTSql, "select 'Active' + 1", "error: mismatch"},
     // Text written into or compared with a date column (these rows change the table, so
     // they come last): the empty text is NULL, a text that is no date is refused, and so
     // is one the stored data supplies at run time.
