@@ -442,9 +442,26 @@ struct RecentTarget {
   bool valid = false;
 };
 constexpr std::size_t kRecentTargets = 4;
-thread_local std::array<RecentTarget, kRecentTargets> recent_targets;
-thread_local std::size_t next_recent = 0;
-thread_local std::uint64_t opens_answered_by_watch = 0;
+// Reached through a plain thread-local pointer, set at the thread's first resolution: a
+// thread-local object with a destructor would cost a call into the dynamic linker and a
+// check of its construction at every open. The library is part of the programs that use
+// it, never loaded later, so its thread-locals sit in the initial block.
+struct RecentTargets {
+  std::array<RecentTarget, kRecentTargets> slots;
+  std::size_t next = 0;
+  ~RecentTargets();
+};
+[[gnu::tls_model("initial-exec")]] thread_local RecentTargets* recent_targets = nullptr;
+[[gnu::tls_model("initial-exec")]] thread_local std::uint64_t opens_answered_by_watch = 0;
+RecentTargets::~RecentTargets() { recent_targets = nullptr; }
+
+RecentTargets& Recent() {
+  if (recent_targets == nullptr) {
+    thread_local RecentTargets made;
+    recent_targets = &made;
+  }
+  return *recent_targets;
+}
 
 // Whether the file `recent` resolved to is still at its path, re-arming the path's watch
 // when the watch cannot tell.
@@ -470,7 +487,8 @@ ConnectTarget ResolveConnectionString(std::string_view text) {
 
 const ConnectTarget& ResolveForOpen(std::string_view text) {
   const std::uint64_t generation = CurrentGeneration();
-  for (RecentTarget& recent : recent_targets) {
+  RecentTargets& recent_list = Recent();
+  for (RecentTarget& recent : recent_list.slots) {
     if (!recent.valid || recent.generation != generation || recent.text != text) continue;
     if (recent.target.engine == ConnectTarget::Engine::Server) return recent.target;
     if (Unreplaced(recent)) return recent.target;
@@ -480,8 +498,8 @@ const ConnectTarget& ResolveForOpen(std::string_view text) {
   dev_t device;
   ino_t inode;
   ConnectTarget target = Resolve(text, device, inode);
-  RecentTarget& slot = recent_targets[next_recent];
-  next_recent = (next_recent + 1) % kRecentTargets;
+  RecentTarget& slot = recent_list.slots[recent_list.next];
+  recent_list.next = (recent_list.next + 1) % kRecentTargets;
   slot.valid = false;
   if (text.size() > kMaxCachedText) {
     // Not kept for later, but handed back like the others.
@@ -501,7 +519,8 @@ const ConnectTarget& ResolveForOpen(std::string_view text) {
 
 const std::string* RecentPath(std::string_view text) {
   const std::uint64_t generation = CurrentGeneration();
-  for (const RecentTarget& recent : recent_targets) {
+  if (recent_targets == nullptr) return nullptr;
+  for (const RecentTarget& recent : recent_targets->slots) {
     if (recent.valid && recent.generation == generation && recent.text == text &&
         recent.target.engine == ConnectTarget::Engine::Embedded) {
       return &recent.target.path;
