@@ -20,6 +20,7 @@
 
 #include "data/datalink.h"
 #include "data/path_watch.h"
+#include "data/thread_state.h"
 #include "frame/app_log.h"
 #include "ksmain/error.h"
 
@@ -442,26 +443,12 @@ struct RecentTarget {
   bool valid = false;
 };
 constexpr std::size_t kRecentTargets = 4;
-// Reached through a plain thread-local pointer, set at the thread's first resolution: a
-// thread-local object with a destructor would cost a call into the dynamic linker and a
-// check of its construction at every open. The library is part of the programs that use
-// it, never loaded later, so its thread-locals sit in the initial block.
+// Made at the thread's first resolution (see ThreadState).
 struct RecentTargets {
   std::array<RecentTarget, kRecentTargets> slots;
   std::size_t next = 0;
-  ~RecentTargets();
 };
-[[gnu::tls_model("initial-exec")]] thread_local RecentTargets* recent_targets = nullptr;
 [[gnu::tls_model("initial-exec")]] thread_local std::uint64_t opens_answered_by_watch = 0;
-RecentTargets::~RecentTargets() { recent_targets = nullptr; }
-
-RecentTargets& Recent() {
-  if (recent_targets == nullptr) {
-    thread_local RecentTargets made;
-    recent_targets = &made;
-  }
-  return *recent_targets;
-}
 
 // Whether the file `recent` resolved to is still at its path, re-arming the path's watch
 // when the watch cannot tell.
@@ -487,7 +474,7 @@ ConnectTarget ResolveConnectionString(std::string_view text) {
 
 const ConnectTarget& ResolveForOpen(std::string_view text) {
   const std::uint64_t generation = CurrentGeneration();
-  RecentTargets& recent_list = Recent();
+  RecentTargets& recent_list = ThreadState<RecentTargets>::Get();
   for (RecentTarget& recent : recent_list.slots) {
     if (!recent.valid || recent.generation != generation || recent.text != text) continue;
     if (recent.target.engine == ConnectTarget::Engine::Server) return recent.target;
@@ -519,6 +506,7 @@ const ConnectTarget& ResolveForOpen(std::string_view text) {
 
 const std::string* RecentPath(std::string_view text) {
   const std::uint64_t generation = CurrentGeneration();
+  const RecentTargets* recent_targets = ThreadState<RecentTargets>::Find();
   if (recent_targets == nullptr) return nullptr;
   for (const RecentTarget& recent : recent_targets->slots) {
     if (recent.valid && recent.generation == generation && recent.text == text &&

@@ -23,6 +23,7 @@
 #include "data/connection_string.h"
 #include "data/driver.h"
 #include "data/pool.h"
+#include "data/thread_state.h"
 #include "data/odbc/server.h"
 #include "data/sqlite/embedded.h"
 #include "frame/trap.h"
@@ -96,29 +97,19 @@ struct Lender {
   int depth;
   std::weak_ptr<SharedSession> session;  // its database: the location it was pooled for
 };
-// The list is made on the thread's first lending; until then, and on a thread that never
-// lends, every look is one read of a plain pointer (a thread-local object with a destructor
-// would be checked for its construction at every use). Reached without a call into the
-// dynamic linker: the library is part of the programs that use it, never loaded later.
-struct LenderList {
-  std::vector<Lender> list;
-  ~LenderList();
-};
-[[gnu::tls_model("initial-exec")]] thread_local LenderList* lenders = nullptr;
-LenderList::~LenderList() { lenders = nullptr; }
+// Made on the thread's first lending; until then, and on a thread that never lends, every
+// look is one read of a plain pointer.
+using LenderList = ThreadState<std::vector<Lender>>;
 
-std::vector<Lender>& Lenders() {
-  if (lenders == nullptr) {
-    thread_local LenderList made;
-    lenders = &made;
-  }
-  return lenders->list;
+std::vector<Lender>& Lenders() { return LenderList::Get(); }
+
+bool AnyLenders() {
+  const std::vector<Lender>* list = LenderList::Find();
+  return list != nullptr && !list->empty();
 }
 
-bool AnyLenders() { return lenders != nullptr && !lenders->list.empty(); }
-
 void EraseClosedLenders() {
-  std::erase_if(lenders->list, [](const Lender& lender) { return lender.session.expired(); });
+  std::erase_if(Lenders(), [](const Lender& lender) { return lender.session.expired(); });
 }
 
 // Run at every open and close; a thread that lends nothing pays one pointer read.
@@ -138,7 +129,8 @@ std::shared_ptr<SharedSession> FindLender(std::string_view connect, int depth) {
     if (!cached) return nullptr;
     path = &*cached;
   }
-  for (auto it = lenders->list.rbegin(); it != lenders->list.rend(); ++it) {
+  const std::vector<Lender>& list = *LenderList::Find();
+  for (auto it = list.rbegin(); it != list.rend(); ++it) {
     if (it->depth >= depth) continue;
     std::shared_ptr<SharedSession> session = it->session.lock();
     if (!session || LocationPath(session->pooled) != *path) continue;
@@ -200,7 +192,7 @@ void PrepareToWrite(ConnectionState& state, int timeout_seconds) {
     state.borrowed = false;
   }
   if (!AnyLenders()) return;
-  std::erase_if(lenders->list, [&](const Lender& lender) {
+  std::erase_if(Lenders(), [&](const Lender& lender) {
     return lender.session.lock() != state.shared;
   });
 }

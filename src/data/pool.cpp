@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "data/thread_state.h"
 #include "ksmain/library.h"
 
 namespace ksmain::data {
@@ -77,25 +78,15 @@ Pool& ThePool() {
 // The locations this thread acquired from lately: a thread mostly opens the same few
 // databases again and again, and a current one found here spares hashing its path.
 // Only the pool's own entries are kept; one no longer current is looked up afresh.
-// Made at the thread's first acquisition and reached through a plain pointer (a thread-local
-// object with a destructor would be checked for its construction at every use), without a
-// call into the dynamic linker: the library is part of the programs that use it, never
-// loaded later.
+// Made at the thread's first acquisition (see ThreadState).
 constexpr std::size_t kRecentLocations = 4;
 struct RecentLocations {
   std::array<std::shared_ptr<Location>, kRecentLocations> locations;
   std::size_t next = 0;
-  ~RecentLocations();
 };
-[[gnu::tls_model("initial-exec")]] thread_local RecentLocations* recent_locations = nullptr;
-RecentLocations::~RecentLocations() { recent_locations = nullptr; }
 
 void RememberLocation(const std::shared_ptr<Location>& location) {
-  if (recent_locations == nullptr) {
-    thread_local RecentLocations made;
-    recent_locations = &made;
-  }
-  RecentLocations& recent = *recent_locations;
+  RecentLocations& recent = ThreadState<RecentLocations>::Get();
   for (const auto& known : recent.locations) {
     if (known == location) return;
   }
@@ -173,7 +164,7 @@ PooledSession AcquireSession(Driver& driver, std::string_view path, std::string_
   // A location of this thread's with the path: its path never changes, so it is compared
   // outside the lock; whether it is still the pool's entry is checked under it.
   std::shared_ptr<Location> recent;
-  if (recent_locations != nullptr) {
+  if (const RecentLocations* recent_locations = ThreadState<RecentLocations>::Find()) {
     for (const auto& candidate : recent_locations->locations) {
       if (candidate && candidate->path == path) {
         recent = candidate;
