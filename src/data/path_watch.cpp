@@ -8,8 +8,11 @@
 // databases, the engine's own "-wal" and "-shm" files beside a database) are read off the
 // queue and change nothing.
 //
-// The fast path takes no lock: it asks the kernel whether anything is queued (one ioctl) and
-// compares the epoch. A thread that drains the queue holds the lock and keeps a sequence
+// The fast path takes no lock: it asks the kernel whether anything is queued and compares
+// the epoch. It asks an epoll instance that holds only the inotify descriptor: the kernel
+// marks that ready from within the change itself, and the question costs about half what
+// asking the inotify descriptor directly (FIONREAD) does, since it passes no security hook
+// and takes no lock while nothing is ready. A thread that drains the queue holds the lock and keeps a sequence
 // counter odd meanwhile, so a reader that found the queue empty because a drainer had just
 // taken the events off it, but not yet ended the epoch, sees the counter move and answers
 // "in doubt".
@@ -20,8 +23,8 @@
 #include <linux/magic.h>
 #include <pthread.h>
 #include <stdlib.h>
+#include <sys/epoll.h>
 #include <sys/inotify.h>
-#include <sys/ioctl.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
@@ -50,6 +53,8 @@ struct Watcher {
   // The inotify descriptor, -1 while there is none. Set under the mutex; read without it
   // by the fast path.
   std::atomic<int> fd{-1};
+  // The epoll instance watching `fd` for readiness, -1 while there is none. Set after `fd`.
+  std::atomic<int> ready_fd{-1};
   bool tried = false;  // creating the instance was attempted (once per process)
   std::atomic<std::uint64_t> epoch{1};
   std::atomic<std::uint64_t> sequence{0};  // odd while a drain is under way
@@ -84,6 +89,8 @@ void LockForFork() { TheWatcher().mutex.lock(); }
 void UnlockInParent() { TheWatcher().mutex.unlock(); }
 void ResetInChild() {
   Watcher& w = TheWatcher();
+  const int ready_fd = w.ready_fd.exchange(-1);
+  if (ready_fd >= 0) ::close(ready_fd);
   const int fd = w.fd.exchange(-1);
   if (fd >= 0) ::close(fd);
   w.names.clear();
@@ -98,9 +105,20 @@ bool EnsureInstance(Watcher& w) {
   if (!w.tried) {
     w.tried = true;
     static const bool handlers = ::pthread_atfork(LockForFork, UnlockInParent, ResetInChild) == 0;
-    if (handlers) w.fd.store(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    const int fd = handlers ? ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC) : -1;
+    const int ready_fd = fd >= 0 ? ::epoll_create1(EPOLL_CLOEXEC) : -1;
+    epoll_event interest{};
+    interest.events = EPOLLIN;
+    if (ready_fd >= 0 && ::epoll_ctl(ready_fd, EPOLL_CTL_ADD, fd, &interest) == 0) {
+      w.fd.store(fd);
+      w.ready_fd.store(ready_fd);
+    } else {
+      // No watch at all then: every path is looked at on each open.
+      if (ready_fd >= 0) ::close(ready_fd);
+      if (fd >= 0) ::close(fd);
+    }
   }
-  return w.fd.load() >= 0;
+  return w.ready_fd.load() >= 0;
 }
 
 // File systems whose every change passes through this machine's kernel, so that inotify
@@ -217,10 +235,11 @@ bool Unchanged(std::uint64_t token) {
   if (token == 0) return false;
   Watcher& w = TheWatcher();
   const std::uint64_t sequence = w.sequence.load();
-  const int fd = w.fd.load();
-  if ((sequence & 1) != 0 || fd < 0) return false;
-  int queued = 0;
-  if (::ioctl(fd, FIONREAD, &queued) != 0) return false;
+  const int ready_fd = w.ready_fd.load();
+  if ((sequence & 1) != 0 || ready_fd < 0) return false;
+  epoll_event ready;
+  const int queued = ::epoll_wait(ready_fd, &ready, 1, 0);
+  if (queued < 0) return false;
   if (queued > 0) {
     // Whatever was queued when asked has been judged once the drain (ours or another
     // thread's, under the same lock) is over.
