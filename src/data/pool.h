@@ -105,7 +105,9 @@ struct PoolLocation;
 
 // A session on loan; returning it to the pool is the caller's job (ReleaseSession).
 struct PooledSession {
-  std::shared_ptr<PoolLocation> location;  // where it goes back to
+  // Where it goes back to. The pool keeps a location alive while sessions from it are lent,
+  // so a loan holds no reference count of its own (and costs no atomic operations).
+  PoolLocation* location = nullptr;
   std::unique_ptr<Session> session;
 };
 
