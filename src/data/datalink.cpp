@@ -43,10 +43,14 @@ struct SharedSession {
 };
 
 struct ConnectionState {
-  // The session a connection opens for itself, in the state's own allocation; `shared`
-  // then points into it and shares the state's ownership (until Close lets it go).
+  // The session a connection opens for itself, in the state's own allocation. Lent to a
+  // sibling's link, it is shared through the state's own ownership.
   SharedSession own;
-  std::shared_ptr<SharedSession> shared;  // the session statements run on
+  // The session statements run on: `own`, or the one `shared` holds. Null once closed.
+  SharedSession* current = nullptr;
+  // A session of another's: the lender's while borrowed, or one of its own taken for a
+  // write after borrowing.
+  std::shared_ptr<SharedSession> shared;
   // While borrowed: the connection text, for a session of its own should it write, and
   // the lender's session, kept for the recordsets still open on it after such a switch.
   bool borrowed = false;
@@ -56,7 +60,7 @@ struct ConnectionState {
   Recordset* first_open = nullptr;
   std::vector<Recordset*> more_open;
 
-  Session& session() const { return *shared->pooled.session; }
+  Session& session() const { return *current->pooled.session; }
 };
 
 namespace {
@@ -140,23 +144,27 @@ std::shared_ptr<SharedSession> FindLender(std::string_view connect, int depth) {
   return nullptr;
 }
 
-// Acquires a session for `connect` into `shared`, for a link opened at call depth `depth`.
-void OpenInto(const std::shared_ptr<SharedSession>& shared, std::string_view connect,
-              int timeout_seconds, int depth) {
+// Acquires a session for `connect` into `into`, for a link opened at call depth `depth`;
+// true when the link lends it to the links of the siblings it calls (see Lend).
+bool OpenInto(SharedSession& into, std::string_view connect, int timeout_seconds, int depth) {
   const ConnectTarget& target = ResolveForOpen(connect);
   const bool embedded = target.engine != ConnectTarget::Engine::Server;
-  // Only embedded sessions are lent: a server driver may not run a second statement while
-  // the first still has rows to give. Links opened outside any member lend nothing.
-  const bool lends = embedded && depth >= 1;
   Driver& driver = embedded ? EmbeddedDriver() : ServerDriver();
   // `target` stays valid until this thread resolves again, which acquiring does not do.
-  shared->pooled = AcquireSession(driver, target.path, target.identity, timeout_seconds);
-  if (lends) Lenders().push_back(Lender{depth, shared});
+  into.pooled = AcquireSession(driver, target.path, target.identity, timeout_seconds);
+  // Only embedded sessions are lent: a server driver may not run a second statement while
+  // the first still has rows to give. Links opened outside any member lend nothing.
+  return embedded && depth >= 1;
+}
+
+void Lend(const std::shared_ptr<SharedSession>& session, int depth) {
+  Lenders().push_back(Lender{depth, session});
 }
 
 std::shared_ptr<SharedSession> OpenShared(std::string_view connect, int timeout_seconds) {
   auto shared = std::make_shared<SharedSession>();
-  OpenInto(shared, connect, timeout_seconds, MemberCall::Depth());
+  const int depth = MemberCall::Depth();
+  if (OpenInto(*shared, connect, timeout_seconds, depth)) Lend(shared, depth);
   return shared;
 }
 
@@ -189,11 +197,12 @@ void PrepareToWrite(ConnectionState& state, int timeout_seconds) {
     std::shared_ptr<SharedSession> own = OpenShared(state.connect, timeout_seconds);
     state.lent = std::move(state.shared);
     state.shared = std::move(own);
+    state.current = state.shared.get();
     state.borrowed = false;
   }
   if (!AnyLenders()) return;
   std::erase_if(Lenders(), [&](const Lender& lender) {
-    return lender.session.lock() != state.shared;
+    return lender.session.lock().get() != state.current;
   });
 }
 
@@ -234,14 +243,15 @@ void Connection::Open(std::string_view connect, std::string_view, std::string_vi
   const int depth = MemberCall::Depth();
   if (std::shared_ptr<SharedSession> lender = FindLender(connect, depth)) {
     state->shared = std::move(lender);
+    state->current = state->shared.get();
     state->borrowed = true;
     state->connect = std::string(connect);
   } else {
-    // The state owns itself through `shared` until Close resets it, which every
-    // connection's end does.
-    std::shared_ptr<SharedSession> own(state, &state->own);
-    OpenInto(own, connect, timeout_seconds_, depth);
-    state->shared = std::move(own);
+    if (OpenInto(state->own, connect, timeout_seconds_, depth)) {
+      // A sibling's link that borrows it keeps the whole state alive until it closes.
+      Lend(std::shared_ptr<SharedSession>(state, &state->own), depth);
+    }
+    state->current = &state->own;
   }
   state_ = std::move(state);
 }
@@ -280,13 +290,14 @@ void Connection::Close() {
   if (first != nullptr) detach(first);
   for (Recordset* recordset : more) detach(recordset);
   // The session goes back to the pool unless a sibling's link still reads through it.
+  state->current = nullptr;
   state->shared.reset();
   state->lent.reset();
   state.reset();
   ForgetClosedLenders();
 }
 
-bool Connection::IsOpen() const { return state_ != nullptr && state_->shared != nullptr; }
+bool Connection::IsOpen() const { return state_ != nullptr && state_->current != nullptr; }
 
 // ---- Recordset -----------------------------------------------------------------------
 
