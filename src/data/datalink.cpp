@@ -147,11 +147,13 @@ std::shared_ptr<SharedSession> FindLender(std::string_view connect, int depth) {
 // Acquires a session for `connect` into `into`, for a link opened at call depth `depth`;
 // true when the link lends it to the links of the siblings it calls (see Lend).
 bool OpenInto(SharedSession& into, std::string_view connect, int timeout_seconds, int depth) {
-  const ConnectTarget& target = ResolveForOpen(connect);
+  const OpenTarget resolved = ResolveOpenTarget(connect);
+  const ConnectTarget& target = resolved.target;
   const bool embedded = target.engine != ConnectTarget::Engine::Server;
   Driver& driver = embedded ? EmbeddedDriver() : ServerDriver();
-  // `target` stays valid until this thread resolves again, which acquiring does not do.
-  into.pooled = AcquireSession(driver, target.path, target.identity, timeout_seconds);
+  // `resolved` stays valid until this thread resolves again, which acquiring does not do.
+  into.pooled =
+      AcquireSession(driver, target.path, target.identity, timeout_seconds, resolved.pooled_at);
   // Only embedded sessions are lent: a server driver may not run a second statement while
   // the first still has rows to give. Links opened outside any member lend nothing.
   return embedded && depth >= 1;

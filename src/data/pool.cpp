@@ -11,7 +11,6 @@
 #include <utility>
 #include <vector>
 
-#include "data/thread_state.h"
 #include "ksmain/library.h"
 
 namespace ksmain::data {
@@ -78,25 +77,6 @@ Pool& ThePool() {
   // in time through Shutdown).
   static Pool* pool = new Pool;
   return *pool;
-}
-
-// The locations this thread acquired from lately: a thread mostly opens the same few
-// databases again and again, and a current one found here spares hashing its path.
-// Only the pool's own entries are kept; one no longer current is looked up afresh.
-// Made at the thread's first acquisition (see ThreadState).
-constexpr std::size_t kRecentLocations = 4;
-struct RecentLocations {
-  std::array<std::shared_ptr<Location>, kRecentLocations> locations;
-  std::size_t next = 0;
-};
-
-void RememberLocation(const std::shared_ptr<Location>& location) {
-  RecentLocations& recent = ThreadState<RecentLocations>::Get();
-  for (const auto& known : recent.locations) {
-    if (known == location) return;
-  }
-  recent.locations[recent.next] = location;
-  recent.next = (recent.next + 1) % kRecentLocations;
 }
 
 // Takes a location out of the pool's table: what is lent from it goes back to no pool, and
@@ -194,29 +174,19 @@ inline void EvictOldest(Pool& pool, IdleList& closing) {
 }  // namespace
 
 PooledSession AcquireSession(Driver& driver, std::string_view path, std::string_view identity,
-                             int timeout_seconds) {
+                             int timeout_seconds, std::shared_ptr<PoolLocation>& pooled_at) {
   Pool& pool = ThePool();
   IdleList stale;
-  // A location of this thread's with the path: its path never changes, so it is compared
-  // outside the lock; whether it is still the pool's entry is checked under it. The
-  // thread's list keeps it alive meanwhile, and only this thread changes that list.
-  Location* recent = nullptr;
-  if (const RecentLocations* recent_locations = ThreadState<RecentLocations>::Find()) {
-    for (const auto& candidate : recent_locations->locations) {
-      if (candidate && candidate->path == path) {
-        recent = candidate.get();
-        break;
-      }
-    }
-  }
   // Expired idle sessions are not swept here: returning a session sweeps, and that spares
   // every borrow a look at the clock. A session taken past its age is as sound as one
   // taken just before it; the next return closes the rest.
   Location* location;
   {
     std::lock_guard lock(pool.mutex);
-    if (recent != nullptr && recent->current && recent->identity == identity) {
-      location = recent;
+    // The caller's memo is kept by its own thread, and kept alive by it: only whether it
+    // is still the pool's entry needs the lock.
+    if (pooled_at && pooled_at->current && pooled_at->identity == identity) {
+      location = pooled_at.get();
     } else {
       auto it = pool.locations.find(path);
       if (it == pool.locations.end()) {
@@ -231,7 +201,7 @@ PooledSession AcquireSession(Driver& driver, std::string_view path, std::string_
         Retire(pool, std::exchange(it->second, std::make_shared<Location>(path, identity)));
       }
       location = it->second.get();
-      if (location != recent) RememberLocation(it->second);
+      pooled_at = it->second;
     }
     // Counted before the lock is let go, so the location stays the pool's to keep.
     ++location->lent;
