@@ -39,7 +39,9 @@ struct SharedSession {
   SharedSession() = default;
   SharedSession(const SharedSession&) = delete;
   SharedSession& operator=(const SharedSession&) = delete;
-  ~SharedSession() { ReleaseSession(std::move(pooled)); }
+  ~SharedSession() {
+    if (pooled.session) ReleaseSession(std::move(pooled));
+  }
 };
 
 struct ConnectionState {
@@ -59,9 +61,33 @@ struct ConnectionState {
   // The recordsets open on it: nearly always one, kept without an allocation.
   Recordset* first_open = nullptr;
   std::vector<Recordset*> more_open;
+  // Owned by its connection alone (see MakeUnsharedState).
+  bool unshared = false;
 
   Session& session() const { return *current->pooled.session; }
 };
+
+namespace {
+
+// The state of a connection whose session nobody else can come to share (it lends nothing
+// and borrows nothing): its connection owns it alone, and the shared_ptr handed to its
+// recordsets carries no count, so attaching and detaching them costs no atomic operations.
+// Sound because a connection detaches every recordset on it when it closes, before it
+// destroys the state (DestroyUnsharedState).
+std::shared_ptr<ConnectionState> MakeUnsharedState(SharedSession& own) {
+  auto* state = new (SpareBlock<ConnectionState>::Take()) ConnectionState;
+  state->unshared = true;
+  state->own.pooled = std::move(own.pooled);
+  state->current = &state->own;
+  return std::shared_ptr<ConnectionState>(std::shared_ptr<ConnectionState>(), state);
+}
+
+void DestroyUnsharedState(ConnectionState* state) noexcept {
+  state->~ConnectionState();
+  SpareBlock<ConnectionState>::Give(state);
+}
+
+}  // namespace
 
 namespace {
 
@@ -241,20 +267,27 @@ void Connection::SetCommandTimeout(int seconds) {
 
 void Connection::Open(std::string_view connect, std::string_view, std::string_view, int) {
   if (IsOpen()) RaiseOpen();
-  auto state = std::allocate_shared<ConnectionState>(SpareAllocator<ConnectionState>());
   const int depth = MemberCall::Depth();
   if (std::shared_ptr<SharedSession> lender = FindLender(connect, depth)) {
+    auto state = std::allocate_shared<ConnectionState>(SpareAllocator<ConnectionState>());
     state->shared = std::move(lender);
     state->current = state->shared.get();
     state->borrowed = true;
     state->connect = std::string(connect);
-  } else {
-    if (OpenInto(state->own, connect, timeout_seconds_, depth)) {
-      // A sibling's link that borrows it keeps the whole state alive until it closes.
-      Lend(std::shared_ptr<SharedSession>(state, &state->own), depth);
-    }
-    state->current = &state->own;
+    state_ = std::move(state);
+    return;
   }
+  // Goes back to the pool from here should anything below fail.
+  SharedSession own;
+  if (!OpenInto(own, connect, timeout_seconds_, depth)) {
+    state_ = MakeUnsharedState(own);
+    return;
+  }
+  auto state = std::allocate_shared<ConnectionState>(SpareAllocator<ConnectionState>());
+  state->own.pooled = std::move(own.pooled);
+  state->current = &state->own;
+  // A sibling's link that borrows it keeps the whole state alive until it closes.
+  Lend(std::shared_ptr<SharedSession>(state, &state->own), depth);
   state_ = std::move(state);
 }
 
@@ -295,6 +328,7 @@ void Connection::Close() {
   state->current = nullptr;
   state->shared.reset();
   state->lent.reset();
+  if (state->unshared) DestroyUnsharedState(state.get());
   state.reset();
   ForgetClosedLenders();
 }
