@@ -125,7 +125,18 @@ bool IsBlank(std::string_view s) {
 // siblings they call (a deeper call). Weak: a lender that closes is gone from here.
 struct Lender {
   int depth;
-  std::weak_ptr<SharedSession> session;  // its database: the location it was pooled for
+  // What keeps the session alive (its connection's state, or the session itself), watched
+  // without a share of it; and the session, its database the location it was pooled for.
+  // Kept apart so that lending needs no shared_ptr of the session's own made for the
+  // occasion.
+  std::weak_ptr<void> owner;
+  SharedSession* session;
+
+  std::shared_ptr<SharedSession> Lock() const {
+    std::shared_ptr<void> alive = owner.lock();
+    if (!alive) return nullptr;
+    return std::shared_ptr<SharedSession>(std::move(alive), session);
+  }
 };
 // Made on the thread's first lending; until then, and on a thread that never lends, every
 // look is one read of a plain pointer.
@@ -139,7 +150,7 @@ bool AnyLenders() {
 }
 
 void EraseClosedLenders() {
-  std::erase_if(Lenders(), [](const Lender& lender) { return lender.session.expired(); });
+  std::erase_if(Lenders(), [](const Lender& lender) { return lender.owner.expired(); });
 }
 
 // Run at every open and close; a thread that lends nothing pays one pointer read.
@@ -162,7 +173,7 @@ std::shared_ptr<SharedSession> FindLender(std::string_view connect, int depth) {
   const std::vector<Lender>& list = *LenderList::Find();
   for (auto it = list.rbegin(); it != list.rend(); ++it) {
     if (it->depth >= depth) continue;
-    std::shared_ptr<SharedSession> session = it->session.lock();
+    std::shared_ptr<SharedSession> session = it->Lock();
     if (!session || LocationPath(session->pooled) != *path) continue;
     // A session that failed, or holds a transaction open, is not lent.
     if (session->pooled.session->Reusable()) return session;
@@ -185,14 +196,15 @@ bool OpenInto(SharedSession& into, std::string_view connect, int timeout_seconds
   return embedded && depth >= 1;
 }
 
-void Lend(const std::shared_ptr<SharedSession>& session, int depth) {
-  Lenders().push_back(Lender{depth, session});
+// `owner` keeps `session` alive.
+void Lend(const std::shared_ptr<void>& owner, SharedSession* session, int depth) {
+  Lenders().push_back(Lender{depth, owner, session});
 }
 
 std::shared_ptr<SharedSession> OpenShared(std::string_view connect, int timeout_seconds) {
   auto shared = std::make_shared<SharedSession>();
   const int depth = MemberCall::Depth();
-  if (OpenInto(*shared, connect, timeout_seconds, depth)) Lend(shared, depth);
+  if (OpenInto(*shared, connect, timeout_seconds, depth)) Lend(shared, shared.get(), depth);
   return shared;
 }
 
@@ -230,7 +242,7 @@ void PrepareToWrite(ConnectionState& state, int timeout_seconds) {
   }
   if (!AnyLenders()) return;
   std::erase_if(Lenders(), [&](const Lender& lender) {
-    return lender.session.lock().get() != state.current;
+    return lender.owner.expired() || lender.session != state.current;
   });
 }
 
@@ -287,7 +299,7 @@ void Connection::Open(std::string_view connect, std::string_view, std::string_vi
   state->own.pooled = std::move(own.pooled);
   state->current = &state->own;
   // A sibling's link that borrows it keeps the whole state alive until it closes.
-  Lend(std::shared_ptr<SharedSession>(state, &state->own), depth);
+  Lend(state, &state->own, depth);
   state_ = std::move(state);
 }
 
