@@ -81,15 +81,16 @@ Pool& ThePool() {
 
 // Takes a location out of the pool's table: what is lent from it goes back to no pool, and
 // the pool keeps it until then.
-void Retire(Pool& pool, std::shared_ptr<Location> location) {
+void Retire(Pool& pool, const std::shared_ptr<Location>& location) {
+  // Kept first: should that fail, nothing has changed.
+  if (location->lent > 0) pool.retired.push_back(location);
   location->current = false;
-  if (location->lent > 0) pool.retired.push_back(std::move(location));
 }
 
 // Drops a location from the pool's table (it has nothing idle).
 template <class Iterator>
 Iterator Forget(Pool& pool, Iterator it) {
-  Retire(pool, std::move(it->second));
+  Retire(pool, it->second);
   return pool.locations.erase(it);
 }
 
@@ -194,11 +195,13 @@ PooledSession AcquireSession(Driver& driver, std::string_view path, std::string_
       } else if (it->second->identity != identity) {
         // A newer file at this location: idle sessions on the earlier one are closed, and
         // those still lent belong to the earlier file and are not kept when they come back.
+        auto fresh = std::make_shared<Location>(path, identity);
+        Retire(pool, it->second);
         Location& earlier = *it->second;
         pool.stats.idle -= earlier.idle.size();
         pool.stats.discarded += earlier.idle.size();
         stale.swap(earlier.idle);
-        Retire(pool, std::exchange(it->second, std::make_shared<Location>(path, identity)));
+        it->second = std::move(fresh);
       }
       location = it->second.get();
       pooled_at = it->second;
@@ -316,7 +319,7 @@ void ResetPool() {
     for (auto& [path, location] : pool.locations) {
       std::move(location->idle.begin(), location->idle.end(), std::back_inserter(closing));
       location->idle.clear();
-      Retire(pool, std::move(location));
+      Retire(pool, location);
     }
     pool.locations.clear();
     pool.stats = PoolStatistics{};
