@@ -87,10 +87,6 @@ void DestroyUnsharedState(ConnectionState* state) noexcept {
   SpareBlock<ConnectionState>::Give(state);
 }
 
-}  // namespace
-
-namespace {
-
 [[noreturn]] void RaiseClosed() {
   throw VbError(err::kObjectClosed, "Operation is not allowed when the object is closed.");
 }
@@ -196,9 +192,10 @@ bool OpenInto(SharedSession& into, std::string_view connect, int timeout_seconds
   return embedded && depth >= 1;
 }
 
-// `owner` keeps `session` alive.
-void Lend(const std::shared_ptr<void>& owner, SharedSession* session, int depth) {
-  Lenders().push_back(Lender{depth, owner, session});
+// `owner` keeps `session` alive; watched straight from the owner's shared_ptr, without a
+// converted copy of it.
+void Lend(std::weak_ptr<void> owner, SharedSession* session, int depth) {
+  Lenders().push_back(Lender{depth, std::move(owner), session});
 }
 
 std::shared_ptr<SharedSession> OpenShared(std::string_view connect, int timeout_seconds) {
