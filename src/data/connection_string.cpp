@@ -87,10 +87,12 @@ struct Deployment {
   // allowed besides these.
   std::vector<std::string> allowed_folders;
   std::string catalogue_host = "localhost";
-  // Moved under the lock by every change; read without it, so a connection's look-up
-  // takes no lock to learn whether what it resolved before still stands.
-  std::atomic<std::uint64_t> generation{0};
 };
+
+// Moved under the deployment's lock by every change; read without it, so a connection's
+// look-up takes no lock to learn whether what it resolved before still stands. A plain
+// global, not a member: read on every open, it needs no construction check.
+constinit std::atomic<std::uint64_t> deployment_generation{0};
 
 Deployment& TheDeployment() {
   static Deployment deployment;
@@ -99,7 +101,7 @@ Deployment& TheDeployment() {
 
 // The deployment's settings as of now; a cache filled under an older generation is stale.
 std::uint64_t CurrentGeneration() {
-  return TheDeployment().generation.load(std::memory_order_acquire);
+  return deployment_generation.load(std::memory_order_acquire);
 }
 
 // A file path, as opposed to a server or data-source name.
@@ -441,6 +443,7 @@ struct RecentTarget {
   ino_t inode = 0;
   std::uint64_t watch_token = 0;  // 0: no look at the file since the path was armed
   bool valid = false;
+  std::shared_ptr<PoolLocation> pooled_at;  // see OpenTarget
 };
 constexpr std::size_t kRecentTargets = 4;
 // Made at the thread's first resolution (see ThreadState).
@@ -472,13 +475,14 @@ ConnectTarget ResolveConnectionString(std::string_view text) {
   return Resolve(text, device, inode);
 }
 
-const ConnectTarget& ResolveForOpen(std::string_view text) {
+OpenTarget ResolveOpenTarget(std::string_view text) {
   const std::uint64_t generation = CurrentGeneration();
   RecentTargets& recent_list = ThreadState<RecentTargets>::Get();
   for (RecentTarget& recent : recent_list.slots) {
     if (!recent.valid || recent.generation != generation || recent.text != text) continue;
-    if (recent.target.engine == ConnectTarget::Engine::Server) return recent.target;
-    if (Unreplaced(recent)) return recent.target;
+    if (recent.target.engine == ConnectTarget::Engine::Server || Unreplaced(recent)) {
+      return OpenTarget{recent.target, recent.pooled_at};
+    }
     recent.valid = false;  // resolved afresh below, through the shared cache
     break;
   }
@@ -500,8 +504,9 @@ const ConnectTarget& ResolveForOpen(std::string_view text) {
   slot.inode = inode;
   // Armed by its next open: a target from the shared cache was looked at before any watch.
   slot.watch_token = 0;
+  slot.pooled_at.reset();
   slot.valid = text.size() <= kMaxCachedText;
-  return slot.target;
+  return OpenTarget{slot.target, slot.pooled_at};
 }
 
 const std::string* RecentPath(std::string_view text) {
@@ -546,14 +551,14 @@ void SetDataSource(std::string server, std::string directory) {
   while (directory.size() > 1 && directory.back() == '/' && !NamesOdbcDriver(directory))
     directory.pop_back();
   d.servers[Lower(server)] = std::move(directory);
-  d.generation.fetch_add(1, std::memory_order_release);
+  deployment_generation.fetch_add(1, std::memory_order_release);
 }
 
 void ClearDataSources() {
   Deployment& d = TheDeployment();
   std::unique_lock lock(d.mutex);
   d.servers.clear();
-  d.generation.fetch_add(1, std::memory_order_release);
+  deployment_generation.fetch_add(1, std::memory_order_release);
 }
 
 void SetAllowedFolders(std::vector<std::string> folders) {
@@ -565,7 +570,7 @@ void SetAllowedFolders(std::vector<std::string> folders) {
   Deployment& d = TheDeployment();
   std::unique_lock lock(d.mutex);
   d.allowed_folders = std::move(folders);
-  d.generation.fetch_add(1, std::memory_order_release);
+  deployment_generation.fetch_add(1, std::memory_order_release);
 }
 
 void SetCatalogueHost(std::string host) {

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -41,11 +42,24 @@ struct ConnectTarget {
 // table changes.
 ConnectTarget ResolveConnectionString(std::string_view text);
 
+struct PoolLocation;  // see data/pool.h
+
+// ResolveOpenTarget's answer: the target, and beside this thread's memo of it the pool's
+// location it last lent this thread a session on the target from (empty at first, and
+// again whenever the string is resolved afresh), for the pool to find it without a look-up.
+struct OpenTarget {
+  const ConnectTarget& target;
+  std::shared_ptr<PoolLocation>& pooled_at;
+};
+
 // The same for a caller about to open the target: the same checks and the same answer,
 // but a string this thread resolved lately is answered from a memo of its own (the file
-// looked at only when the watch on its directories cannot vouch for it). The reference
-// stays valid until this thread's next call.
-const ConnectTarget& ResolveForOpen(std::string_view text);
+// looked at only when the watch on its directories cannot vouch for it). The references
+// stay valid until this thread's next call.
+OpenTarget ResolveOpenTarget(std::string_view text);
+inline const ConnectTarget& ResolveForOpen(std::string_view text) {
+  return ResolveOpenTarget(text).target;
+}
 
 // The path a connection string resolved to when last resolved, without looking at the file
 // again; nullopt when it is not in the cache. For a link opened inside a member call that

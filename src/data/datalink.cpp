@@ -39,14 +39,20 @@ struct SharedSession {
   SharedSession() = default;
   SharedSession(const SharedSession&) = delete;
   SharedSession& operator=(const SharedSession&) = delete;
-  ~SharedSession() { ReleaseSession(std::move(pooled)); }
+  ~SharedSession() {
+    if (pooled.session) ReleaseSession(std::move(pooled));
+  }
 };
 
 struct ConnectionState {
-  // The session a connection opens for itself, in the state's own allocation; `shared`
-  // then points into it and shares the state's ownership (until Close lets it go).
+  // The session a connection opens for itself, in the state's own allocation. Lent to a
+  // sibling's link, it is shared through the state's own ownership.
   SharedSession own;
-  std::shared_ptr<SharedSession> shared;  // the session statements run on
+  // The session statements run on: `own`, or the one `shared` holds. Null once closed.
+  SharedSession* current = nullptr;
+  // A session of another's: the lender's while borrowed, or one of its own taken for a
+  // write after borrowing.
+  std::shared_ptr<SharedSession> shared;
   // While borrowed: the connection text, for a session of its own should it write, and
   // the lender's session, kept for the recordsets still open on it after such a switch.
   bool borrowed = false;
@@ -55,11 +61,31 @@ struct ConnectionState {
   // The recordsets open on it: nearly always one, kept without an allocation.
   Recordset* first_open = nullptr;
   std::vector<Recordset*> more_open;
+  // Owned by its connection alone (see MakeUnsharedState).
+  bool unshared = false;
 
-  Session& session() const { return *shared->pooled.session; }
+  Session& session() const { return *current->pooled.session; }
 };
 
 namespace {
+
+// The state of a connection whose session nobody else can come to share (it lends nothing
+// and borrows nothing): its connection owns it alone, and the shared_ptr handed to its
+// recordsets carries no count, so attaching and detaching them costs no atomic operations.
+// Sound because a connection detaches every recordset on it when it closes, before it
+// destroys the state (DestroyUnsharedState).
+std::shared_ptr<ConnectionState> MakeUnsharedState(SharedSession& own) {
+  auto* state = new (SpareBlock<ConnectionState>::Take()) ConnectionState;
+  state->unshared = true;
+  state->own.pooled = std::move(own.pooled);
+  state->current = &state->own;
+  return std::shared_ptr<ConnectionState>(std::shared_ptr<ConnectionState>(), state);
+}
+
+void DestroyUnsharedState(ConnectionState* state) noexcept {
+  state->~ConnectionState();
+  SpareBlock<ConnectionState>::Give(state);
+}
 
 [[noreturn]] void RaiseClosed() {
   throw VbError(err::kObjectClosed, "Operation is not allowed when the object is closed.");
@@ -95,7 +121,18 @@ bool IsBlank(std::string_view s) {
 // siblings they call (a deeper call). Weak: a lender that closes is gone from here.
 struct Lender {
   int depth;
-  std::weak_ptr<SharedSession> session;  // its database: the location it was pooled for
+  // What keeps the session alive (its connection's state, or the session itself), watched
+  // without a share of it; and the session, its database the location it was pooled for.
+  // Kept apart so that lending needs no shared_ptr of the session's own made for the
+  // occasion.
+  std::weak_ptr<void> owner;
+  SharedSession* session;
+
+  std::shared_ptr<SharedSession> Lock() const {
+    std::shared_ptr<void> alive = owner.lock();
+    if (!alive) return nullptr;
+    return std::shared_ptr<SharedSession>(std::move(alive), session);
+  }
 };
 // Made on the thread's first lending; until then, and on a thread that never lends, every
 // look is one read of a plain pointer.
@@ -109,7 +146,7 @@ bool AnyLenders() {
 }
 
 void EraseClosedLenders() {
-  std::erase_if(Lenders(), [](const Lender& lender) { return lender.session.expired(); });
+  std::erase_if(Lenders(), [](const Lender& lender) { return lender.owner.expired(); });
 }
 
 // Run at every open and close; a thread that lends nothing pays one pointer read.
@@ -132,7 +169,7 @@ std::shared_ptr<SharedSession> FindLender(std::string_view connect, int depth) {
   const std::vector<Lender>& list = *LenderList::Find();
   for (auto it = list.rbegin(); it != list.rend(); ++it) {
     if (it->depth >= depth) continue;
-    std::shared_ptr<SharedSession> session = it->session.lock();
+    std::shared_ptr<SharedSession> session = it->Lock();
     if (!session || LocationPath(session->pooled) != *path) continue;
     // A session that failed, or holds a transaction open, is not lent.
     if (session->pooled.session->Reusable()) return session;
@@ -140,23 +177,31 @@ std::shared_ptr<SharedSession> FindLender(std::string_view connect, int depth) {
   return nullptr;
 }
 
-// Acquires a session for `connect` into `shared`, for a link opened at call depth `depth`.
-void OpenInto(const std::shared_ptr<SharedSession>& shared, std::string_view connect,
-              int timeout_seconds, int depth) {
-  const ConnectTarget& target = ResolveForOpen(connect);
+// Acquires a session for `connect` into `into`, for a link opened at call depth `depth`;
+// true when the link lends it to the links of the siblings it calls (see Lend).
+bool OpenInto(SharedSession& into, std::string_view connect, int timeout_seconds, int depth) {
+  const OpenTarget resolved = ResolveOpenTarget(connect);
+  const ConnectTarget& target = resolved.target;
   const bool embedded = target.engine != ConnectTarget::Engine::Server;
+  Driver& driver = embedded ? EmbeddedDriver() : ServerDriver();
+  // `resolved` stays valid until this thread resolves again, which acquiring does not do.
+  into.pooled =
+      AcquireSession(driver, target.path, target.identity, timeout_seconds, resolved.pooled_at);
   // Only embedded sessions are lent: a server driver may not run a second statement while
   // the first still has rows to give. Links opened outside any member lend nothing.
-  const bool lends = embedded && depth >= 1;
-  Driver& driver = embedded ? EmbeddedDriver() : ServerDriver();
-  // `target` stays valid until this thread resolves again, which acquiring does not do.
-  shared->pooled = AcquireSession(driver, target.path, target.identity, timeout_seconds);
-  if (lends) Lenders().push_back(Lender{depth, shared});
+  return embedded && depth >= 1;
+}
+
+// `owner` keeps `session` alive; watched straight from the owner's shared_ptr, without a
+// converted copy of it.
+void Lend(std::weak_ptr<void> owner, SharedSession* session, int depth) {
+  Lenders().push_back(Lender{depth, std::move(owner), session});
 }
 
 std::shared_ptr<SharedSession> OpenShared(std::string_view connect, int timeout_seconds) {
   auto shared = std::make_shared<SharedSession>();
-  OpenInto(shared, connect, timeout_seconds, MemberCall::Depth());
+  const int depth = MemberCall::Depth();
+  if (OpenInto(*shared, connect, timeout_seconds, depth)) Lend(shared, shared.get(), depth);
   return shared;
 }
 
@@ -189,11 +234,12 @@ void PrepareToWrite(ConnectionState& state, int timeout_seconds) {
     std::shared_ptr<SharedSession> own = OpenShared(state.connect, timeout_seconds);
     state.lent = std::move(state.shared);
     state.shared = std::move(own);
+    state.current = state.shared.get();
     state.borrowed = false;
   }
   if (!AnyLenders()) return;
   std::erase_if(Lenders(), [&](const Lender& lender) {
-    return lender.session.lock() != state.shared;
+    return lender.owner.expired() || lender.session != state.current;
   });
 }
 
@@ -230,19 +276,27 @@ void Connection::SetCommandTimeout(int seconds) {
 
 void Connection::Open(std::string_view connect, std::string_view, std::string_view, int) {
   if (IsOpen()) RaiseOpen();
-  auto state = std::allocate_shared<ConnectionState>(SpareAllocator<ConnectionState>());
   const int depth = MemberCall::Depth();
   if (std::shared_ptr<SharedSession> lender = FindLender(connect, depth)) {
+    auto state = std::allocate_shared<ConnectionState>(SpareAllocator<ConnectionState>());
     state->shared = std::move(lender);
+    state->current = state->shared.get();
     state->borrowed = true;
     state->connect = std::string(connect);
-  } else {
-    // The state owns itself through `shared` until Close resets it, which every
-    // connection's end does.
-    std::shared_ptr<SharedSession> own(state, &state->own);
-    OpenInto(own, connect, timeout_seconds_, depth);
-    state->shared = std::move(own);
+    state_ = std::move(state);
+    return;
   }
+  // Goes back to the pool from here should anything below fail.
+  SharedSession own;
+  if (!OpenInto(own, connect, timeout_seconds_, depth)) {
+    state_ = MakeUnsharedState(own);
+    return;
+  }
+  auto state = std::allocate_shared<ConnectionState>(SpareAllocator<ConnectionState>());
+  state->own.pooled = std::move(own.pooled);
+  state->current = &state->own;
+  // A sibling's link that borrows it keeps the whole state alive until it closes.
+  Lend(state, &state->own, depth);
   state_ = std::move(state);
 }
 
@@ -280,13 +334,15 @@ void Connection::Close() {
   if (first != nullptr) detach(first);
   for (Recordset* recordset : more) detach(recordset);
   // The session goes back to the pool unless a sibling's link still reads through it.
+  state->current = nullptr;
   state->shared.reset();
   state->lent.reset();
+  if (state->unshared) DestroyUnsharedState(state.get());
   state.reset();
   ForgetClosedLenders();
 }
 
-bool Connection::IsOpen() const { return state_ != nullptr && state_->shared != nullptr; }
+bool Connection::IsOpen() const { return state_ != nullptr && state_->current != nullptr; }
 
 // ---- Recordset -----------------------------------------------------------------------
 

@@ -8,9 +8,9 @@
 #include <mutex>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
-#include "data/thread_state.h"
 #include "ksmain/library.h"
 
 namespace ksmain::data {
@@ -34,14 +34,16 @@ using IdleList = std::vector<IdleSession>;
 // and how many are lent out. Sessions on an earlier file are never kept, so one list per
 // location is enough: a newer file gets a location object of its own, and the earlier one
 // is no longer current. A location with nothing idle and nothing lent is forgotten, so a
-// host that touches many files keeps no trace of those it no longer uses. Every field but
-// `path` and `identity`, which never change, is guarded by the pool's mutex.
+// host that touches many files keeps no trace of those it no longer uses; one forgotten
+// while sessions from it are lent is kept among the retired until the last comes back.
+// Every field but `path` and `identity`, which never change, is guarded by the pool's
+// mutex.
 struct PoolLocation {
   PoolLocation(std::string_view path, std::string_view identity) : path(path), identity(identity) {}
   const std::string path;
   const std::string identity;
   IdleList idle;
-  std::size_t lent = 0;
+  std::size_t lent = 0;  // sessions from it not yet returned, current or not
   // Still the pool's entry for its path; a session lent from a location that is not goes
   // back to no pool.
   bool current = true;
@@ -62,6 +64,8 @@ struct LocationHash {
 struct Pool {
   std::mutex mutex;
   std::unordered_map<std::string, std::shared_ptr<Location>, LocationHash, std::equal_to<>> locations;
+  // Locations no longer current with sessions still lent from them (see PooledSession).
+  std::vector<std::shared_ptr<Location>> retired;
   PoolStatistics stats;
   PoolLimits limits;
   Clock::time_point last_sweep{};
@@ -75,43 +79,46 @@ Pool& ThePool() {
   return *pool;
 }
 
-// The locations this thread acquired from lately: a thread mostly opens the same few
-// databases again and again, and a current one found here spares hashing its path.
-// Only the pool's own entries are kept; one no longer current is looked up afresh.
-// Made at the thread's first acquisition (see ThreadState).
-constexpr std::size_t kRecentLocations = 4;
-struct RecentLocations {
-  std::array<std::shared_ptr<Location>, kRecentLocations> locations;
-  std::size_t next = 0;
-};
-
-void RememberLocation(const std::shared_ptr<Location>& location) {
-  RecentLocations& recent = ThreadState<RecentLocations>::Get();
-  for (const auto& known : recent.locations) {
-    if (known == location) return;
-  }
-  recent.locations[recent.next] = location;
-  recent.next = (recent.next + 1) % kRecentLocations;
+// Takes a location out of the pool's table: what is lent from it goes back to no pool, and
+// the pool keeps it until then.
+void Retire(Pool& pool, const std::shared_ptr<Location>& location) {
+  // Kept first: should that fail, nothing has changed.
+  if (location->lent > 0) pool.retired.push_back(location);
+  location->current = false;
 }
 
-// Drops a location from the pool's table (it has nothing idle; what is lent from it goes
-// back to no pool).
+// Drops a location from the pool's table (it has nothing idle).
 template <class Iterator>
 Iterator Forget(Pool& pool, Iterator it) {
-  it->second->current = false;
+  Retire(pool, it->second);
   return pool.locations.erase(it);
 }
 
-void Forget(Pool& pool, const std::shared_ptr<Location>& location) {
-  auto it = pool.locations.find(std::string_view(location->path));
-  if (it != pool.locations.end() && it->second == location) Forget(pool, it);
+void Forget(Pool& pool, const Location& location) {
+  auto it = pool.locations.find(std::string_view(location.path));
+  if (it != pool.locations.end() && it->second.get() == &location) Forget(pool, it);
+}
+
+// One session from `location` is back (or never came): a current location left with
+// nothing is forgotten, a retired one let go with its last session. `location` may be gone
+// afterwards.
+void CountReturned(Pool& pool, Location& location) {
+  if (--location.lent > 0) return;
+  if (location.current) {
+    if (location.idle.empty()) Forget(pool, location);
+    return;
+  }
+  auto it = std::find_if(pool.retired.begin(), pool.retired.end(),
+                         [&](const std::shared_ptr<Location>& retired) { return retired.get() == &location; });
+  if (it != pool.retired.end()) {
+    std::swap(*it, pool.retired.back());
+    pool.retired.pop_back();
+  }
 }
 
 // Moves the sessions idle for longer than the limit into `closing`; the oldest sit at the
-// front of each list, since sessions are taken from and returned to its back. Runs at most
-// once per tenth of the age limit, so a busy host pays for it rarely.
-void SweepExpired(Pool& pool, Clock::time_point now, IdleList& closing) {
-  if (now - pool.last_sweep < pool.limits.max_idle_age / 10) return;
+// front of each list, since sessions are taken from and returned to its back.
+[[gnu::noinline]] void SweepExpiredNow(Pool& pool, Clock::time_point now, IdleList& closing) {
   pool.last_sweep = now;
   for (auto it = pool.locations.begin(); it != pool.locations.end();) {
     IdleList& idle = it->second->idle;
@@ -132,9 +139,14 @@ void SweepExpired(Pool& pool, Clock::time_point now, IdleList& closing) {
   }
 }
 
+// Runs at most once per tenth of the age limit, so a busy host pays for it rarely.
+inline void SweepExpired(Pool& pool, Clock::time_point now, IdleList& closing) {
+  if (now - pool.last_sweep >= pool.limits.max_idle_age / 10) SweepExpiredNow(pool, now, closing);
+}
+
 // Makes room for one more idle session under the total bound by closing the one idle the
 // longest, wherever it is.
-void EvictOldest(Pool& pool, IdleList& closing) {
+[[gnu::noinline]] void EvictOldestNow(Pool& pool, IdleList& closing) {
   while (pool.stats.idle >= pool.limits.max_idle_total && pool.stats.idle > 0) {
     auto oldest = pool.locations.end();
     for (auto it = pool.locations.begin(); it != pool.locations.end(); ++it) {
@@ -154,64 +166,58 @@ void EvictOldest(Pool& pool, IdleList& closing) {
   }
 }
 
+inline void EvictOldest(Pool& pool, IdleList& closing) {
+  if (pool.stats.idle >= pool.limits.max_idle_total && pool.stats.idle > 0) {
+    EvictOldestNow(pool, closing);
+  }
+}
+
 }  // namespace
 
 PooledSession AcquireSession(Driver& driver, std::string_view path, std::string_view identity,
-                             int timeout_seconds) {
+                             int timeout_seconds, std::shared_ptr<PoolLocation>& pooled_at) {
   Pool& pool = ThePool();
   IdleList stale;
-  std::shared_ptr<Location> location;
-  // A location of this thread's with the path: its path never changes, so it is compared
-  // outside the lock; whether it is still the pool's entry is checked under it.
-  std::shared_ptr<Location> recent;
-  if (const RecentLocations* recent_locations = ThreadState<RecentLocations>::Find()) {
-    for (const auto& candidate : recent_locations->locations) {
-      if (candidate && candidate->path == path) {
-        recent = candidate;
-        break;
-      }
-    }
-  }
-  // Whether `location` is among this thread's recent ones already.
-  bool remembered = false;
+  // Expired idle sessions are not swept here: returning a session sweeps, and that spares
+  // every borrow a look at the clock. A session taken past its age is as sound as one
+  // taken just before it; the next return closes the rest.
+  Location* location;
   {
     std::lock_guard lock(pool.mutex);
-    SweepExpired(pool, Clock::now(), stale);
-    if (recent && recent->current) {
-      location = std::move(recent);
-      remembered = true;
+    // The caller's memo is kept by its own thread, and kept alive by it: only whether it
+    // is still the pool's entry needs the lock.
+    if (pooled_at && pooled_at->current && pooled_at->identity == identity) {
+      location = pooled_at.get();
     } else {
       auto it = pool.locations.find(path);
       if (it == pool.locations.end()) {
         it = pool.locations.emplace(std::string(path), std::make_shared<Location>(path, identity)).first;
+      } else if (it->second->identity != identity) {
+        // A newer file at this location: idle sessions on the earlier one are closed, and
+        // those still lent belong to the earlier file and are not kept when they come back.
+        auto fresh = std::make_shared<Location>(path, identity);
+        Retire(pool, it->second);
+        Location& earlier = *it->second;
+        pool.stats.idle -= earlier.idle.size();
+        pool.stats.discarded += earlier.idle.size();
+        stale.swap(earlier.idle);
+        it->second = std::move(fresh);
       }
-      location = it->second;
+      location = it->second.get();
+      pooled_at = it->second;
     }
-    if (location->identity != identity) {
-      // A newer file at this location: idle sessions on the earlier one are closed, and
-      // those still lent belong to the earlier file and are not kept when they come back.
-      pool.stats.idle -= location->idle.size();
-      pool.stats.discarded += location->idle.size();
-      stale.swap(location->idle);
-      location->current = false;
-      auto fresh = std::make_shared<Location>(path, identity);
-      pool.locations.find(path)->second = fresh;
-      location = std::move(fresh);
-      remembered = false;
-    }
+    // Counted before the lock is let go, so the location stays the pool's to keep.
+    ++location->lent;
     IdleList& idle = location->idle;
     if (!idle.empty()) {
       std::unique_ptr<Session> session = std::move(idle.back().session);
       idle.pop_back();
       --pool.stats.idle;
       ++pool.stats.reused;
-      ++location->lent;
       session->SetTimeout(timeout_seconds);
-      if (!remembered) RememberLocation(location);
       // `stale` closes here, outside the lock.
-      return PooledSession{std::move(location), std::move(session)};
+      return PooledSession{location, std::move(session)};
     }
-    ++location->lent;
   }
   // Sessions on a replaced file close before the new file is opened: the last of them
   // writes its log back into the old file and removes the -wal and -shm beside the path,
@@ -223,15 +229,12 @@ PooledSession AcquireSession(Driver& driver, std::string_view path, std::string_
     session = driver.Open(location->path, timeout_seconds);
   } catch (...) {
     std::lock_guard lock(pool.mutex);
-    if (location->current && location->lent > 0) {
-      if (--location->lent == 0 && location->idle.empty()) Forget(pool, location);
-    }
+    CountReturned(pool, *location);
     throw;
   }
   std::lock_guard lock(pool.mutex);
   ++pool.stats.opened;
-  RememberLocation(location);
-  return PooledSession{std::move(location), std::move(session)};
+  return PooledSession{location, std::move(session)};
 }
 
 void ReleaseSession(PooledSession pooled) {
@@ -244,16 +247,11 @@ void ReleaseSession(PooledSession pooled) {
     const Clock::time_point now = Clock::now();
     Location& location = *pooled.location;
     // A session on a location's earlier file is not kept once a newer file was seen there.
-    const bool current = location.current;
-    if (current && location.lent > 0) --location.lent;
-    if (current && pooled.session->Reusable() && location.idle.size() < kMaxIdlePerLocation &&
+    if (location.current && pooled.session->Reusable() && location.idle.size() < kMaxIdlePerLocation &&
         pool.limits.max_idle_total > 0) {
+      // This session is still counted as lent, so eviction leaves its location in place.
       EvictOldest(pool, closing);
-      // Eviction may have forgotten this location if nothing else was on it.
-      if (!location.current) {
-        location.current = true;
-        pool.locations[location.path] = pooled.location;
-      }
+      --location.lent;
       location.idle.push_back(IdleSession{std::move(pooled.session), now});
       ++pool.stats.idle;
       SweepExpired(pool, now, closing);
@@ -261,7 +259,7 @@ void ReleaseSession(PooledSession pooled) {
     }
     ++pool.stats.discarded;
     discard = std::move(pooled.session);
-    if (current && location.idle.empty() && location.lent == 0) Forget(pool, pooled.location);
+    CountReturned(pool, location);
     SweepExpired(pool, now, closing);
   }
 }
@@ -321,7 +319,7 @@ void ResetPool() {
     for (auto& [path, location] : pool.locations) {
       std::move(location->idle.begin(), location->idle.end(), std::back_inserter(closing));
       location->idle.clear();
-      location->current = false;
+      Retire(pool, location);
     }
     pool.locations.clear();
     pool.stats = PoolStatistics{};

@@ -105,15 +105,19 @@ struct PoolLocation;
 
 // A session on loan; returning it to the pool is the caller's job (ReleaseSession).
 struct PooledSession {
-  std::shared_ptr<PoolLocation> location;  // where it goes back to
+  // Where it goes back to. The pool keeps a location alive while sessions from it are lent,
+  // so a loan holds no reference count of its own (and costs no atomic operations).
+  PoolLocation* location = nullptr;
   std::unique_ptr<Session> session;
 };
 
 // `identity` tells apart successive files at one location (see ConnectTarget): sessions
 // are pooled per location and identity, and idle sessions on a location's earlier file are
-// closed once a newer one is seen.
+// closed once a newer one is seen. `pooled_at` is the caller's memo of the location it
+// acquired from last time with the same path and identity (see OpenTarget): while that is
+// still the pool's, the pool's table is not searched; otherwise it is set to the one found.
 PooledSession AcquireSession(Driver& driver, std::string_view location, std::string_view identity,
-                             int timeout_seconds);
+                             int timeout_seconds, std::shared_ptr<PoolLocation>& pooled_at);
 void ReleaseSession(PooledSession pooled);
 // The location a session was acquired for, as it was named then.
 const std::string& LocationPath(const PooledSession& pooled);

@@ -6,6 +6,8 @@
 #include <atomic>
 #include <filesystem>
 #include <chrono>
+#include <functional>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -175,6 +177,39 @@ TEST(PoolTest, IdleSessionsAreBoundedInTotalAndByAge) {
   }
   EXPECT_EQ(GetPoolStatistics().idle, 1u) << "sessions idle past the age limit are closed";
   SetPoolLimits(defaults);
+}
+
+// A session lent while its location leaves the pool (a reset, a file made anew at the path)
+// goes back to no pool, however many other databases the thread has opened meanwhile.
+TEST(PoolTest, SessionLentWhileItsLocationLeavesThePoolIsClosedOnReturn) {
+  namespace fs = std::filesystem;
+  ScratchDir dir;
+  const std::string path = dir.File("held.db");
+  const std::string held_connect = MakeDatabase(path, "CREATE TABLE t (x)");
+  std::vector<std::string> others;
+  for (int i = 0; i < 5; ++i) {
+    others.push_back(MakeDatabase(dir.File("o" + std::to_string(i) + ".db"), "CREATE TABLE t (x)"));
+  }
+  const std::function<void()> retirements[] = {
+      [] { ResetPool(); },
+      [&] {
+        for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(path + suffix);
+        MakeDatabase(path, "CREATE TABLE t (x)");
+        DataLink(Variant(held_connect), sql::Dialect::Jet).Close();
+      },
+  };
+  for (const auto& retire : retirements) {
+    ResetPool();
+    auto held = std::make_unique<DataLink>(Variant(held_connect), sql::Dialect::Jet);
+    retire();
+    for (const std::string& connect : others) DataLink(Variant(connect), sql::Dialect::Jet).Close();
+    const PoolStatistics before = GetPoolStatistics();
+    held.reset();
+    const PoolStatistics after = GetPoolStatistics();
+    EXPECT_EQ(after.idle, before.idle);
+    EXPECT_EQ(after.discarded, before.discarded + 1);
+    EXPECT_EQ(after.locations, before.locations);
+  }
 }
 
 // A full disk fails the write; once space is back, writes succeed again and the log gives
