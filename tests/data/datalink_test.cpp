@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -389,6 +390,27 @@ TEST_F(DataLinkTest, TextsOfOneShapeEachRunWithTheirOwnValues) {
   EXPECT_EQ(vb::CStr(Fetch(connect_, 1, "stamp")), "1/2/2027");
   EXPECT_TRUE(Fetch(connect_, 2, "stamp").IsNull());
   EXPECT_TRUE(Fetch(connect_, 3, "stamp").IsNull());
+}
+
+// One text opened twice at once on a connection: the second recordset does not take the
+// statement the first still reads from, and each walks its own rows.
+TEST_F(DataLinkTest, SameTextOpenTwiceAtOnceReadsTwoCursors) {
+  Connection connection(sql::Dialect::Jet);
+  connection.Open(connect_);
+  const std::string text = "SELECT name FROM kinds WHERE ID < 3 ORDER BY ID";
+  connection.Execute(text)->Close();
+  std::unique_ptr<Recordset> first = connection.Execute(text);
+  std::unique_ptr<Recordset> second = connection.Execute(text);
+  EXPECT_EQ(vb::CStr(first->Field("name")), "Alpha");
+  first->MoveNext();
+  EXPECT_EQ(vb::CStr(second->Field("name")), "Alpha");
+  second->MoveNext();
+  EXPECT_EQ(vb::CStr(first->Field("name")), "beta");
+  EXPECT_EQ(vb::CStr(second->Field("name")), "beta");
+  second->Close();
+  first->Close();
+  std::unique_ptr<Recordset> again = connection.Execute(text);
+  EXPECT_EQ(vb::CStr(again->Field("name")), "Alpha");
 }
 
 // Text written into a numeric column is converted as the source engines converted it: the

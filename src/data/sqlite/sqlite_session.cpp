@@ -115,7 +115,7 @@ class SqliteCursor final : public Cursor {
   // one still holds its read transaction, so both see the same rows.
   std::int64_t CountToEnd() override {
     if (!capped_ || !has_row_) return Cursor::CountToEnd();
-    const std::int64_t total = session_.CountRows(*capped_);
+    const std::int64_t total = session_.CountRows(capped_);
     has_row_ = false;
     return std::max<std::int64_t>(total - rows_passed_, 1);
   }
@@ -412,6 +412,7 @@ SqliteSession::Lease SqliteSession::Prepare(std::string_view text) {
     if (victim == statements_.end()) return Lease{stmt};
     sqlite3_finalize(victim->second.stmt);
     if (victim->second.translation_key != 0) by_translation_.erase(victim->second.translation_key);
+    if (last_bound_.entry == &victim->second) last_bound_ = LastBound{};
     statements_.erase(victim);
   }
   auto added = statements_.emplace(std::move(key), CachedStatement{stmt, true, ++use_clock_, {}, {}, {}, 0}).first;
@@ -648,10 +649,10 @@ std::unique_ptr<Cursor> SqliteSession::Run(std::string_view text, sql::Dialect d
       switch (bound->translation->kind) {
         case sql::StatementKind::Select:
           if (rows >= 0 && !bound->translation->limited && CapStopsEarly(*bound, rows)) {
-            ran = PrepareBound(*bound, Form::Capped, rows);
+            ran = PrepareBound(bound, Form::Capped, rows);
             cursor = OpenCursor(*this, ran, bound->translation, bound);
           } else {
-            ran = PrepareBound(*bound);
+            ran = PrepareBound(bound);
             cursor = OpenCursor(*this, ran, bound->translation);
           }
           break;
@@ -715,8 +716,26 @@ std::uintptr_t SqliteSession::ShapeKey(const sql::BoundStatement& bound, Form fo
 // its value differs. Binding a parameter that a LIKE compares with makes the engine plan
 // the statement again at its next step (the pattern may allow an index); a page's filters
 // are mostly the same "%" from call to call, and then the plan made for it stands.
-SqliteSession::Lease SqliteSession::PrepareBound(const sql::BoundStatement& bound, Form form,
-                                                std::int64_t rows) {
+//
+// The same translated text again (the one object the session's memo gives for it) in the
+// same form finds the statement it had last, as long as that still holds exactly its values:
+// nothing has leased the statement since (a lease of another kind clears the values it
+// knows), the cache has not been cleared, and the statement has not been evicted (which
+// forgets this record).
+SqliteSession::Lease SqliteSession::PrepareBound(
+    const std::shared_ptr<const sql::BoundStatement>& shared, Form form, std::int64_t rows) {
+  const sql::BoundStatement& bound = *shared;
+  if (last_bound_.bound == shared && last_bound_.form == form && last_bound_.rows == rows &&
+      last_bound_.epoch == cache_epoch_) {
+    CachedStatement& entry = *last_bound_.entry;
+    if (!entry.in_use && entry.bound.has_value()) {
+      entry.in_use = true;
+      entry.last_use = ++use_clock_;
+      Lease lease{entry.stmt, &entry, cache_epoch_};
+      lease.keep_bindings = true;
+      return lease;
+    }
+  }
   const std::uintptr_t key = ShapeKey(bound, form);
   Lease lease;
   auto found = by_translation_.find(key);
@@ -771,6 +790,15 @@ SqliteSession::Lease SqliteSession::PrepareBound(const sql::BoundStatement& boun
     Return(lease);
     throw;
   }
+  if (lease.entry != nullptr) {
+    if (last_bound_.bound != shared) last_bound_.bound = shared;
+    last_bound_.entry = lease.entry;
+    last_bound_.epoch = cache_epoch_;
+    last_bound_.form = form;
+    last_bound_.rows = rows;
+  } else {
+    last_bound_ = LastBound{};
+  }
   return lease;
 }
 
@@ -813,7 +841,7 @@ bool SqliteSession::CapStopsEarly(const sql::BoundStatement& bound, std::int64_t
   return stops_early;
 }
 
-std::int64_t SqliteSession::CountRows(const sql::BoundStatement& bound) {
+std::int64_t SqliteSession::CountRows(const std::shared_ptr<const sql::BoundStatement>& bound) {
   Lease lease = PrepareBound(bound, Form::Count);
   const int rc = sqlite3_step(lease.stmt);
   const std::int64_t count = rc == SQLITE_ROW ? sqlite3_column_int64(lease.stmt, 0) : 0;
@@ -856,7 +884,7 @@ std::unique_ptr<Cursor> SqliteSession::RunWrite(std::string_view text, sql::Dial
     if (RefreshCatalog(own_transaction)) {
       bound = Translated(text, dialect);
     }
-    auto [rc, message] = run_lease(PrepareBound(*bound));
+    auto [rc, message] = run_lease(PrepareBound(bound));
     if (rc != SQLITE_DONE) fail(rc, std::move(message));
   } catch (...) {
     // A failure to prepare (rejected text) must not leave the transaction open either.

@@ -72,7 +72,7 @@ class SqliteSession final : public Session {
                                      const std::shared_ptr<const sql::Translation>& translation);
   void Return(Lease lease) noexcept;
   // The number of rows a translated query gives in all, read in the current transaction.
-  std::int64_t CountRows(const sql::BoundStatement& bound);
+  std::int64_t CountRows(const std::shared_ptr<const sql::BoundStatement>& bound);
 
   sqlite3* db() const { return db_; }
   // Raises the engine's current error as a database error, marking the session unfit for
@@ -134,8 +134,8 @@ class SqliteSession final : public Session {
   // still read every match and only trade its sort for a slower bounded one.
   bool CapStopsEarly(const sql::BoundStatement& bound, std::int64_t rows);
   // The statement of a translated shape in `form` with this text's values bound.
-  Lease PrepareBound(const sql::BoundStatement& bound, Form form = Form::Whole,
-                     std::int64_t rows = -1);
+  Lease PrepareBound(const std::shared_ptr<const sql::BoundStatement>& bound,
+                     Form form = Form::Whole, std::int64_t rows = -1);
   std::unique_ptr<Cursor> RunProcedure(const std::string& name,
                                        const std::vector<std::string>& arguments);
   void ExecSimple(const char* sql);
@@ -178,6 +178,17 @@ class SqliteSession final : public Session {
   // runs with parameters): a member's repeated statement is found without hashing its
   // engine text, which for a "select *" lists every column.
   std::unordered_map<std::uintptr_t, CachedStatement*> by_translation_;
+  // The statement PrepareBound last handed out, with the translated text and form it bound
+  // for: a member repeating its call finds it again without the look-up and without
+  // comparing its values one by one. Holding the text keeps its address from being reused.
+  struct LastBound {
+    std::shared_ptr<const sql::BoundStatement> bound;
+    CachedStatement* entry = nullptr;
+    std::uint64_t epoch = 0;
+    Form form = Form::Whole;
+    std::int64_t rows = -1;
+  };
+  LastBound last_bound_;
   // Translations of the texts this session ran, per dialect, in front of the process-wide
   // cache: a member's repeated text is found without that cache's lock and key. Cleared
   // with the statements (a catalogue that changed translates differently) and when full.
