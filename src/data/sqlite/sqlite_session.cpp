@@ -449,8 +449,8 @@ void SqliteSession::ClearStatements() noexcept {
   }
 }
 
-std::shared_ptr<const sql::BoundStatement> SqliteSession::Translated(std::string_view text,
-                                                                     sql::Dialect dialect) {
+const std::shared_ptr<const sql::BoundStatement>& SqliteSession::Translated(std::string_view text,
+                                                                            sql::Dialect dialect) {
   // Enough for a member that sends one text per row of a 500-row list; texts are bounded
   // by their bytes as well, so a session keeps at most about 200 KB of them.
   constexpr std::size_t kMostTexts = 512;
@@ -470,15 +470,17 @@ std::shared_ptr<const sql::BoundStatement> SqliteSession::Translated(std::string
   }
   std::shared_ptr<const sql::BoundStatement> bound =
       sql::TranslateBoundShared(text, dialect, *catalog_);
-  if (text.size() <= kLongestText) {
-    if (memo.texts.size() >= kMostTexts || memo.bytes + text.size() > kMostBytes) {
-      memo.texts.clear();
-      memo.bytes = 0;
-    }
-    memo.last = &*memo.texts.emplace(std::string(text), bound).first;
-    memo.bytes += text.size();
+  if (text.size() > kLongestText) {
+    unkept_ = std::move(bound);
+    return unkept_;
   }
-  return bound;
+  if (memo.texts.size() >= kMostTexts || memo.bytes + text.size() > kMostBytes) {
+    memo.texts.clear();
+    memo.bytes = 0;
+  }
+  memo.last = &*memo.texts.emplace(std::string(text), std::move(bound)).first;
+  memo.bytes += text.size();
+  return memo.last->second;
 }
 
 // Sessions on databases with the same schema share one catalogue object, so the front
@@ -645,7 +647,9 @@ std::unique_ptr<Cursor> SqliteSession::Run(std::string_view text, sql::Dialect d
     std::unique_ptr<Cursor> cursor;
     Lease ran;  // the query's statement, on loan to `cursor`
     try {
-      std::shared_ptr<const sql::BoundStatement> bound = Translated(text, dialect);
+      // Held by the session's memo: good until a change of catalogue, after which it is
+      // not used again (a procedure keeps its own reference across the check).
+      const std::shared_ptr<const sql::BoundStatement>& bound = Translated(text, dialect);
       switch (bound->translation->kind) {
         case sql::StatementKind::Select:
           if (rows >= 0 && !bound->translation->limited && CapStopsEarly(*bound, rows)) {
@@ -659,10 +663,12 @@ std::unique_ptr<Cursor> SqliteSession::Run(std::string_view text, sql::Dialect d
         case sql::StatementKind::Insert:
         case sql::StatementKind::Update:
         case sql::StatementKind::Delete:
-          return RunWrite(text, dialect, std::move(bound), affected);
-        case sql::StatementKind::ProcedureCall:
+          return RunWrite(text, dialect, bound, affected);
+        case sql::StatementKind::ProcedureCall: {
+          const std::shared_ptr<const sql::Translation> call = bound->translation;
           RefreshCatalog();
-          return RunProcedure(bound->translation->procedure, bound->translation->arguments);
+          return RunProcedure(call->procedure, call->arguments);
+        }
       }
     } catch (const VbError&) {
       if (attempt == 0 && RefreshCatalog()) continue;

@@ -115,8 +115,10 @@ class SqliteSession final : public Session {
                   unsigned int data_version, bool data_version_known);
   void ClearStatements() noexcept;
   // The translation of a statement text, from this session's memo when it ran the text
-  // before against the same catalogue.
-  std::shared_ptr<const sql::BoundStatement> Translated(std::string_view text, sql::Dialect dialect);
+  // before against the same catalogue. The reference stays good until the next translation
+  // or a change of catalogue, whichever comes first.
+  const std::shared_ptr<const sql::BoundStatement>& Translated(std::string_view text,
+                                                               sql::Dialect dialect);
   std::unique_ptr<Cursor> RunWrite(std::string_view text, sql::Dialect dialect,
                                    std::shared_ptr<const sql::BoundStatement> bound,
                                    std::int64_t* affected);
@@ -201,6 +203,8 @@ class SqliteSession final : public Session {
     std::size_t bytes = 0;
   };
   TextMemo translated_[2];
+  // The translation of the last text too long to keep in the memo.
+  std::shared_ptr<const sql::BoundStatement> unkept_;
   // Per translated shape and cap: does the cap let the engine stop early (see CapStopsEarly)?
   // Holding the translation keeps its address, the key, from being reused.
   struct CapDecision {
