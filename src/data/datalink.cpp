@@ -290,37 +290,17 @@ bool Connection::IsOpen() const { return state_ != nullptr && state_->shared != 
 
 // ---- Recordset -----------------------------------------------------------------------
 
-namespace {
-// Room for the texts of nearly every member's statement.
-struct SourceBlock {
-  char text[256];
-};
-}  // namespace
-
-SourceText::~SourceText() { Release(); }
-
-void SourceText::Release() noexcept {
-  if (data_ == nullptr) return;
-  if (in_block_) {
-    SpareBlock<SourceBlock>::Give(data_);
-  } else {
-    delete[] data_;
-  }
-  data_ = nullptr;
-  size_ = 0;
-}
-
 SourceText& SourceText::operator=(std::string_view text) {
   // The text may be a view of this one's own.
-  char* data = text.size() <= sizeof(SourceBlock::text)
-                   ? static_cast<char*>(SpareBlock<SourceBlock>::Take())
-                   : new char[text.size()];
-  const bool in_block = text.size() <= sizeof(SourceBlock::text);
-  if (!text.empty()) std::memcpy(data, text.data(), text.size());
-  Release();
-  data_ = data;
+  if (text.size() <= kShort) {
+    if (!text.empty()) std::memmove(short_, text.data(), text.size());
+    long_.reset();
+  } else {
+    std::unique_ptr<char[]> copy(new char[text.size()]);
+    std::memcpy(copy.get(), text.data(), text.size());
+    long_ = std::move(copy);
+  }
   size_ = text.size();
-  in_block_ = in_block;
   return *this;
 }
 
