@@ -80,7 +80,7 @@ class SqliteCursor final : public Cursor {
                std::shared_ptr<SqliteSession::Columns> columns,
                std::shared_ptr<const sql::BoundStatement> capped = nullptr)
       : session_(session), lease_(lease), columns_(std::move(columns)), capped_(std::move(capped)) {}
-  ~SqliteCursor() override { session_.Return(lease_); }
+  ~SqliteCursor() override { session_.Return(lease_, &columns_); }
   // A query's cursor is made and freed once per call: the thread keeps the memory.
   static void* operator new(std::size_t size) {
     return size == sizeof(SqliteCursor) ? SpareBlock<SqliteCursor>::Take() : ::operator new(size);
@@ -349,9 +349,9 @@ std::shared_ptr<SqliteSession::Columns> SqliteSession::ColumnsOf(
   // the cache when it changes. The engine's own names for a native statement could change
   // under it with another connection's schema change, so those are read at every open.
   if (lease.entry != nullptr && translation) {
-    const std::shared_ptr<Columns>& kept = lease.entry->columns;
+    std::shared_ptr<Columns>& kept = lease.entry->columns;
     if (kept && kept->translation == translation && static_cast<int>(kept->names.size()) == count) {
-      return kept;
+      return std::move(kept);
     }
   }
   auto columns = std::make_shared<Columns>();
@@ -376,7 +376,6 @@ std::shared_ptr<SqliteSession::Columns> SqliteSession::ColumnsOf(
     }
     columns->types.push_back(type);
   }
-  if (lease.entry != nullptr && translation) lease.entry->columns = columns;
   return columns;
 }
 
@@ -419,7 +418,7 @@ SqliteSession::Lease SqliteSession::Prepare(std::string_view text) {
   return Lease{stmt, &added->second, cache_epoch_};
 }
 
-void SqliteSession::Return(Lease lease) noexcept {
+void SqliteSession::Return(Lease lease, std::shared_ptr<Columns>* columns) noexcept {
   if (lease.stmt == nullptr) return;
   sqlite3_reset(lease.stmt);
   if (!lease.keep_bindings) sqlite3_clear_bindings(lease.stmt);
@@ -429,6 +428,10 @@ void SqliteSession::Return(Lease lease) noexcept {
   if (lease.entry != nullptr && lease.epoch == cache_epoch_) {
     lease.entry->in_use = false;
     if (!lease.keep_bindings) lease.entry->bound.reset();
+    // Only a translation's columns are kept (see ColumnsOf).
+    if (columns != nullptr && *columns && (*columns)->translation) {
+      lease.entry->columns = std::move(*columns);
+    }
     return;
   }
   sqlite3_finalize(lease.stmt);

@@ -67,10 +67,12 @@ class SqliteSession final : public Session {
   };
   Lease Prepare(std::string_view text);
   // The column description of a leased query for `translation`, from its cache entry when
-  // that entry already has it.
+  // that entry already has it. The entry's description goes to the caller for the time of
+  // the lease and comes back with it (see Return), so it changes hands without a count.
   std::shared_ptr<Columns> ColumnsOf(const Lease& lease,
                                      const std::shared_ptr<const sql::Translation>& translation);
-  void Return(Lease lease) noexcept;
+  // `columns`: a query's, as ColumnsOf gave it for this lease.
+  void Return(Lease lease, std::shared_ptr<Columns>* columns = nullptr) noexcept;
   // The number of rows a translated query gives in all, read in the current transaction.
   std::int64_t CountRows(const std::shared_ptr<const sql::BoundStatement>& bound);
 
