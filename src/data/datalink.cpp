@@ -336,7 +336,10 @@ void Recordset::Run(Connection& connection, std::string_view source, std::int64_
   std::unique_ptr<Cursor> cursor =
       row_cap >= 0 ? state.session().ExecuteCapped(source, connection.dialect_, row_cap)
                    : state.session().Execute(source, connection.dialect_, &affected);
-  if (cursor) Attach(connection.state_, std::move(cursor));
+  // The recordset refers to the connection's state without holding a count on it: the
+  // state lives until the connection closes, and closing detaches every recordset on it
+  // first (see Connection::Close).
+  if (cursor) Attach(std::shared_ptr<ConnectionState>(std::shared_ptr<void>(), &state), std::move(cursor));
 }
 
 void Recordset::Open(std::string_view source, Connection& connection, int, int, int) {

@@ -244,6 +244,20 @@ TEST_F(DataLinkTest, PreparedStyleOpen) {
   EXPECT_THROW(rs.Open(1), VbError) << "already open";
 }
 
+// A recordset opened on a connection that goes away first is closed with it, and nothing
+// of the connection is reached through the recordset afterwards.
+TEST_F(DataLinkTest, RecordsetOutlivesItsConnection) {
+  Recordset rs;
+  {
+    Connection connection(sql::Dialect::Jet);
+    connection.Open(connect_);
+    rs.Open("SELECT name FROM kinds WHERE ID = 1", connection);
+    EXPECT_EQ(rs.Field("name"), Variant("Alpha"));
+  }
+  EXPECT_FALSE(rs.IsOpen());
+  EXPECT_EQ(ErrorOf([&] { rs.Close(); }), err::kObjectClosed);
+}
+
 TEST_F(DataLinkTest, RejectedStatementsRaiseDatabaseErrors) {
   const std::pair<const char*, sql::Dialect> statements[] = {
       {"SELECT nosuch FROM kinds", sql::Dialect::Jet},
