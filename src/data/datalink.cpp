@@ -346,37 +346,17 @@ bool Connection::IsOpen() const { return state_ != nullptr && state_->current !=
 
 // ---- Recordset -----------------------------------------------------------------------
 
-namespace {
-// Room for the texts of nearly every member's statement.
-struct SourceBlock {
-  char text[256];
-};
-}  // namespace
-
-SourceText::~SourceText() { Release(); }
-
-void SourceText::Release() noexcept {
-  if (data_ == nullptr) return;
-  if (in_block_) {
-    SpareBlock<SourceBlock>::Give(data_);
-  } else {
-    delete[] data_;
-  }
-  data_ = nullptr;
-  size_ = 0;
-}
-
 SourceText& SourceText::operator=(std::string_view text) {
   // The text may be a view of this one's own.
-  char* data = text.size() <= sizeof(SourceBlock::text)
-                   ? static_cast<char*>(SpareBlock<SourceBlock>::Take())
-                   : new char[text.size()];
-  const bool in_block = text.size() <= sizeof(SourceBlock::text);
-  if (!text.empty()) std::memcpy(data, text.data(), text.size());
-  Release();
-  data_ = data;
+  if (text.size() <= kShort) {
+    if (!text.empty()) std::memmove(short_, text.data(), text.size());
+    long_.reset();
+  } else {
+    std::unique_ptr<char[]> copy(new char[text.size()]);
+    std::memcpy(copy.get(), text.data(), text.size());
+    long_ = std::move(copy);
+  }
   size_ = text.size();
-  in_block_ = in_block;
   return *this;
 }
 
@@ -412,7 +392,10 @@ void Recordset::Run(Connection& connection, std::string_view source, std::int64_
   std::unique_ptr<Cursor> cursor =
       row_cap >= 0 ? state.session().ExecuteCapped(source, connection.dialect_, row_cap)
                    : state.session().Execute(source, connection.dialect_, &affected);
-  if (cursor) Attach(connection.state_, std::move(cursor));
+  // The recordset refers to the connection's state without holding a count on it: the
+  // state lives until the connection closes, and closing detaches every recordset on it
+  // first (see Connection::Close).
+  if (cursor) Attach(std::shared_ptr<ConnectionState>(std::shared_ptr<void>(), &state), std::move(cursor));
 }
 
 void Recordset::Open(std::string_view source, Connection& connection, int, int, int) {

@@ -64,23 +64,22 @@ class Connection {
   std::shared_ptr<ConnectionState> state_;
 };
 
-// A statement's text as a recordset keeps it. A member call opens one recordset and lets it
-// go before the next, so a text that fits a small block lives in the block the thread's last
-// recordset let go of, rather than in memory of its own from the allocator.
+// A statement's text as a recordset keeps it. A member call's recordset lives in its
+// DataLink on the caller's stack, so a text that fits (nearly every member's statement) is
+// copied into the recordset itself: no memory to take or give back per call.
 class SourceText {
  public:
   SourceText() = default;
-  ~SourceText();
   SourceText(const SourceText&) = delete;
   SourceText& operator=(const SourceText&) = delete;
   SourceText& operator=(std::string_view text);
-  std::string_view view() const { return {data_, size_}; }
+  std::string_view view() const { return {long_ ? long_.get() : short_, size_}; }
 
  private:
-  void Release() noexcept;
-  char* data_ = nullptr;
+  static constexpr std::size_t kShort = 256;
+  std::unique_ptr<char[]> long_;  // a text longer than kShort
   std::size_t size_ = 0;
-  bool in_block_ = false;  // data_ is the thread's reused block, not an array of its own
+  char short_[kShort];
 };
 
 class Recordset : public RecordSource {

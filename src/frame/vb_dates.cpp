@@ -35,12 +35,9 @@ std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
   return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
 }
 
-}  // namespace
-
-namespace detail {
-
-// Days from 1970-01-01 of a proleptic Gregorian date (month 1..12).
-std::int64_t DaysFromCivil(std::int64_t y, int m, int d) {
+// Days from 1970-01-01 of a proleptic Gregorian date (month 1..12); inline here so that
+// reading a stored date does not pay a call for it.
+inline std::int64_t CivilDays(std::int64_t y, int m, int d) {
   y -= m <= 2;
   const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
   const std::int64_t yoe = y - era * 400;
@@ -48,6 +45,24 @@ std::int64_t DaysFromCivil(std::int64_t y, int m, int d) {
   const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
   return era * 146097 + doe - 719468;
 }
+
+// The number in the two digits at `p`, or -1 when either is not a digit.
+inline int TwoDigits(const char* p) {
+  const unsigned tens = static_cast<unsigned char>(p[0]) - unsigned{'0'};
+  const unsigned ones = static_cast<unsigned char>(p[1]) - unsigned{'0'};
+  return tens <= 9 && ones <= 9 ? static_cast<int>(tens * 10 + ones) : -1;
+}
+
+inline int FourDigits(const char* p) {
+  const int high = TwoDigits(p), low = TwoDigits(p + 2);
+  return high < 0 || low < 0 ? -1 : high * 100 + low;
+}
+
+}  // namespace
+
+namespace detail {
+
+std::int64_t DaysFromCivil(std::int64_t y, int m, int d) { return CivilDays(y, m, d); }
 
 int DaysInMonth(int y, int m) {
   static constexpr std::array<int, 12> kDays{31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -129,31 +144,29 @@ std::string ToIso(double serial) {
   return buf;
 }
 
+// Read for every date column of every row the engine returns, nearly always in one of the
+// two shapes ToIso writes: each field is read once, straight from the text, and the month's
+// length is looked up only for a day past the 28th.
 std::optional<double> ParseIso(std::string_view s) {
   // Fixed-width fields: "YYYY-MM-DD", then optionally ' ' or 'T', "HH:MM", ":SS", ".fff".
-  auto field = [&](std::size_t pos, std::size_t width) -> std::optional<int> {
-    if (pos + width > s.size()) return std::nullopt;
-    int value = 0;
-    for (std::size_t i = pos; i < pos + width; ++i) {
-      if (!IsDigit(s[i])) return std::nullopt;
-      value = value * 10 + (s[i] - '0');
-    }
-    return value;
-  };
-  const auto y = field(0, 4), mo = field(5, 2), d = field(8, 2);
-  if (!y || !mo || !d || s[4] != '-' || s[7] != '-') return std::nullopt;
-  if (*y < 100 || *mo < 1 || *mo > 12 || *d < 1 || *d > DaysInMonth(*y, *mo)) return std::nullopt;
-  const std::int64_t day = DaysFromCivil(*y, *mo, *d) - kEpochShift;
+  if (s.size() < 10 || s[4] != '-' || s[7] != '-') return std::nullopt;
+  const char* p = s.data();
+  const int y = FourDigits(p), mo = TwoDigits(p + 5), d = TwoDigits(p + 8);
+  if (y < 100 || mo < 1 || mo > 12 || d < 1 || (d > 28 && d > DaysInMonth(y, mo))) {
+    return std::nullopt;
+  }
+  const std::int64_t day = CivilDays(y, mo, d) - kEpochShift;
   if (s.size() == 10) return JoinSerial(day, 0);
 
-  if (s[10] != ' ' && s[10] != 'T') return std::nullopt;
-  const auto h = field(11, 2), mi = field(14, 2);
-  if (!h || !mi || s[13] != ':' || *h > 23 || *mi > 59) return std::nullopt;
-  double seconds = *h * 3600.0 + *mi * 60.0;
+  if ((s[10] != ' ' && s[10] != 'T') || s.size() < 16 || s[13] != ':') return std::nullopt;
+  const int h = TwoDigits(p + 11), mi = TwoDigits(p + 14);
+  if (h < 0 || h > 23 || mi < 0 || mi > 59) return std::nullopt;
+  double seconds = h * 3600.0 + mi * 60.0;
   if (s.size() == 16) return JoinSerial(day, seconds);
-  const auto sec = field(17, 2);
-  if (!sec || s[16] != ':' || *sec > 59) return std::nullopt;
-  seconds += *sec;
+  if (s.size() < 19 || s[16] != ':') return std::nullopt;
+  const int sec = TwoDigits(p + 17);
+  if (sec < 0 || sec > 59) return std::nullopt;
+  seconds += sec;
   if (s.size() == 19) return JoinSerial(day, seconds);
   if (s[19] != '.' || s.size() == 20) return std::nullopt;
   double scale = 0.1;

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -243,6 +244,20 @@ TEST_F(DataLinkTest, PreparedStyleOpen) {
   EXPECT_THROW(rs.Open(1), VbError) << "already open";
 }
 
+// A recordset opened on a connection that goes away first is closed with it, and nothing
+// of the connection is reached through the recordset afterwards.
+TEST_F(DataLinkTest, RecordsetOutlivesItsConnection) {
+  Recordset rs;
+  {
+    Connection connection(sql::Dialect::Jet);
+    connection.Open(connect_);
+    rs.Open("SELECT name FROM kinds WHERE ID = 1", connection);
+    EXPECT_EQ(rs.Field("name"), Variant("Alpha"));
+  }
+  EXPECT_FALSE(rs.IsOpen());
+  EXPECT_EQ(ErrorOf([&] { rs.Close(); }), err::kObjectClosed);
+}
+
 TEST_F(DataLinkTest, RejectedStatementsRaiseDatabaseErrors) {
   const std::pair<const char*, sql::Dialect> statements[] = {
       {"SELECT nosuch FROM kinds", sql::Dialect::Jet},
@@ -389,6 +404,27 @@ TEST_F(DataLinkTest, TextsOfOneShapeEachRunWithTheirOwnValues) {
   EXPECT_EQ(vb::CStr(Fetch(connect_, 1, "stamp")), "1/2/2027");
   EXPECT_TRUE(Fetch(connect_, 2, "stamp").IsNull());
   EXPECT_TRUE(Fetch(connect_, 3, "stamp").IsNull());
+}
+
+// One text opened twice at once on a connection: the second recordset does not take the
+// statement the first still reads from, and each walks its own rows.
+TEST_F(DataLinkTest, SameTextOpenTwiceAtOnceReadsTwoCursors) {
+  Connection connection(sql::Dialect::Jet);
+  connection.Open(connect_);
+  const std::string text = "SELECT name FROM kinds WHERE ID < 3 ORDER BY ID";
+  connection.Execute(text)->Close();
+  std::unique_ptr<Recordset> first = connection.Execute(text);
+  std::unique_ptr<Recordset> second = connection.Execute(text);
+  EXPECT_EQ(vb::CStr(first->Field("name")), "Alpha");
+  first->MoveNext();
+  EXPECT_EQ(vb::CStr(second->Field("name")), "Alpha");
+  second->MoveNext();
+  EXPECT_EQ(vb::CStr(first->Field("name")), "beta");
+  EXPECT_EQ(vb::CStr(second->Field("name")), "beta");
+  second->Close();
+  first->Close();
+  std::unique_ptr<Recordset> again = connection.Execute(text);
+  EXPECT_EQ(vb::CStr(again->Field("name")), "Alpha");
 }
 
 // Text written into a numeric column is converted as the source engines converted it: the

@@ -300,6 +300,9 @@ TEST(VbDate, IsoText) {
       {"2026-12-6", std::nullopt},  {"2026-02-30", std::nullopt},
       {"2026-12-06 24:00", std::nullopt},  {"2026-12-06 14:05:", std::nullopt},
       {"12/6/2026", std::nullopt},  {"", std::nullopt},
+      {"2024-02-29", Serial(2024, 2, 29)},  {"2026-04-31", std::nullopt},
+      {"2100-02-29", std::nullopt},  {"0099-12-31", std::nullopt},
+      {"2026-12-06 14", std::nullopt},  {"2026-12-06 14:5a", std::nullopt},
   };
   int n = 0;
   for (const auto& c : cases) {

@@ -80,7 +80,7 @@ class SqliteCursor final : public Cursor {
                std::shared_ptr<SqliteSession::Columns> columns,
                std::shared_ptr<const sql::BoundStatement> capped = nullptr)
       : session_(session), lease_(lease), columns_(std::move(columns)), capped_(std::move(capped)) {}
-  ~SqliteCursor() override { session_.Return(lease_); }
+  ~SqliteCursor() override { session_.Return(lease_, &columns_); }
   // A query's cursor is made and freed once per call: the thread keeps the memory.
   static void* operator new(std::size_t size) {
     return size == sizeof(SqliteCursor) ? SpareBlock<SqliteCursor>::Take() : ::operator new(size);
@@ -115,7 +115,7 @@ class SqliteCursor final : public Cursor {
   // one still holds its read transaction, so both see the same rows.
   std::int64_t CountToEnd() override {
     if (!capped_ || !has_row_) return Cursor::CountToEnd();
-    const std::int64_t total = session_.CountRows(*capped_);
+    const std::int64_t total = session_.CountRows(capped_);
     has_row_ = false;
     return std::max<std::int64_t>(total - rows_passed_, 1);
   }
@@ -349,9 +349,9 @@ std::shared_ptr<SqliteSession::Columns> SqliteSession::ColumnsOf(
   // the cache when it changes. The engine's own names for a native statement could change
   // under it with another connection's schema change, so those are read at every open.
   if (lease.entry != nullptr && translation) {
-    const std::shared_ptr<Columns>& kept = lease.entry->columns;
+    std::shared_ptr<Columns>& kept = lease.entry->columns;
     if (kept && kept->translation == translation && static_cast<int>(kept->names.size()) == count) {
-      return kept;
+      return std::move(kept);
     }
   }
   auto columns = std::make_shared<Columns>();
@@ -376,7 +376,6 @@ std::shared_ptr<SqliteSession::Columns> SqliteSession::ColumnsOf(
     }
     columns->types.push_back(type);
   }
-  if (lease.entry != nullptr && translation) lease.entry->columns = columns;
   return columns;
 }
 
@@ -412,13 +411,14 @@ SqliteSession::Lease SqliteSession::Prepare(std::string_view text) {
     if (victim == statements_.end()) return Lease{stmt};
     sqlite3_finalize(victim->second.stmt);
     if (victim->second.translation_key != 0) by_translation_.erase(victim->second.translation_key);
+    if (last_bound_.entry == &victim->second) last_bound_ = LastBound{};
     statements_.erase(victim);
   }
   auto added = statements_.emplace(std::move(key), CachedStatement{stmt, true, ++use_clock_, {}, {}, {}, 0}).first;
   return Lease{stmt, &added->second, cache_epoch_};
 }
 
-void SqliteSession::Return(Lease lease) noexcept {
+void SqliteSession::Return(Lease lease, std::shared_ptr<Columns>* columns) noexcept {
   if (lease.stmt == nullptr) return;
   sqlite3_reset(lease.stmt);
   if (!lease.keep_bindings) sqlite3_clear_bindings(lease.stmt);
@@ -428,6 +428,10 @@ void SqliteSession::Return(Lease lease) noexcept {
   if (lease.entry != nullptr && lease.epoch == cache_epoch_) {
     lease.entry->in_use = false;
     if (!lease.keep_bindings) lease.entry->bound.reset();
+    // Only a translation's columns are kept (see ColumnsOf).
+    if (columns != nullptr && *columns && (*columns)->translation) {
+      lease.entry->columns = std::move(*columns);
+    }
     return;
   }
   sqlite3_finalize(lease.stmt);
@@ -448,8 +452,8 @@ void SqliteSession::ClearStatements() noexcept {
   }
 }
 
-std::shared_ptr<const sql::BoundStatement> SqliteSession::Translated(std::string_view text,
-                                                                     sql::Dialect dialect) {
+const std::shared_ptr<const sql::BoundStatement>& SqliteSession::Translated(std::string_view text,
+                                                                            sql::Dialect dialect) {
   // Enough for a member that sends one text per row of a 500-row list; texts are bounded
   // by their bytes as well, so a session keeps at most about 200 KB of them.
   constexpr std::size_t kMostTexts = 512;
@@ -469,15 +473,17 @@ std::shared_ptr<const sql::BoundStatement> SqliteSession::Translated(std::string
   }
   std::shared_ptr<const sql::BoundStatement> bound =
       sql::TranslateBoundShared(text, dialect, *catalog_);
-  if (text.size() <= kLongestText) {
-    if (memo.texts.size() >= kMostTexts || memo.bytes + text.size() > kMostBytes) {
-      memo.texts.clear();
-      memo.bytes = 0;
-    }
-    memo.last = &*memo.texts.emplace(std::string(text), bound).first;
-    memo.bytes += text.size();
+  if (text.size() > kLongestText) {
+    unkept_ = std::move(bound);
+    return unkept_;
   }
-  return bound;
+  if (memo.texts.size() >= kMostTexts || memo.bytes + text.size() > kMostBytes) {
+    memo.texts.clear();
+    memo.bytes = 0;
+  }
+  memo.last = &*memo.texts.emplace(std::string(text), std::move(bound)).first;
+  memo.bytes += text.size();
+  return memo.last->second;
 }
 
 // Sessions on databases with the same schema share one catalogue object, so the front
@@ -644,24 +650,28 @@ std::unique_ptr<Cursor> SqliteSession::Run(std::string_view text, sql::Dialect d
     std::unique_ptr<Cursor> cursor;
     Lease ran;  // the query's statement, on loan to `cursor`
     try {
-      std::shared_ptr<const sql::BoundStatement> bound = Translated(text, dialect);
+      // Held by the session's memo: good until a change of catalogue, after which it is
+      // not used again (a procedure keeps its own reference across the check).
+      const std::shared_ptr<const sql::BoundStatement>& bound = Translated(text, dialect);
       switch (bound->translation->kind) {
         case sql::StatementKind::Select:
           if (rows >= 0 && !bound->translation->limited && CapStopsEarly(*bound, rows)) {
-            ran = PrepareBound(*bound, Form::Capped, rows);
+            ran = PrepareBound(bound, Form::Capped, rows);
             cursor = OpenCursor(*this, ran, bound->translation, bound);
           } else {
-            ran = PrepareBound(*bound);
+            ran = PrepareBound(bound);
             cursor = OpenCursor(*this, ran, bound->translation);
           }
           break;
         case sql::StatementKind::Insert:
         case sql::StatementKind::Update:
         case sql::StatementKind::Delete:
-          return RunWrite(text, dialect, std::move(bound), affected);
-        case sql::StatementKind::ProcedureCall:
+          return RunWrite(text, dialect, bound, affected);
+        case sql::StatementKind::ProcedureCall: {
+          const std::shared_ptr<const sql::Translation> call = bound->translation;
           RefreshCatalog();
-          return RunProcedure(bound->translation->procedure, bound->translation->arguments);
+          return RunProcedure(call->procedure, call->arguments);
+        }
       }
     } catch (const VbError&) {
       if (attempt == 0 && RefreshCatalog()) continue;
@@ -715,8 +725,26 @@ std::uintptr_t SqliteSession::ShapeKey(const sql::BoundStatement& bound, Form fo
 // its value differs. Binding a parameter that a LIKE compares with makes the engine plan
 // the statement again at its next step (the pattern may allow an index); a page's filters
 // are mostly the same "%" from call to call, and then the plan made for it stands.
-SqliteSession::Lease SqliteSession::PrepareBound(const sql::BoundStatement& bound, Form form,
-                                                std::int64_t rows) {
+//
+// The same translated text again (the one object the session's memo gives for it) in the
+// same form finds the statement it had last, as long as that still holds exactly its values:
+// nothing has leased the statement since (a lease of another kind clears the values it
+// knows), the cache has not been cleared, and the statement has not been evicted (which
+// forgets this record).
+SqliteSession::Lease SqliteSession::PrepareBound(
+    const std::shared_ptr<const sql::BoundStatement>& shared, Form form, std::int64_t rows) {
+  const sql::BoundStatement& bound = *shared;
+  if (last_bound_.bound == shared && last_bound_.form == form && last_bound_.rows == rows &&
+      last_bound_.epoch == cache_epoch_) {
+    CachedStatement& entry = *last_bound_.entry;
+    if (!entry.in_use && entry.bound.has_value()) {
+      entry.in_use = true;
+      entry.last_use = ++use_clock_;
+      Lease lease{entry.stmt, &entry, cache_epoch_};
+      lease.keep_bindings = true;
+      return lease;
+    }
+  }
   const std::uintptr_t key = ShapeKey(bound, form);
   Lease lease;
   auto found = by_translation_.find(key);
@@ -771,6 +799,15 @@ SqliteSession::Lease SqliteSession::PrepareBound(const sql::BoundStatement& boun
     Return(lease);
     throw;
   }
+  if (lease.entry != nullptr) {
+    if (last_bound_.bound != shared) last_bound_.bound = shared;
+    last_bound_.entry = lease.entry;
+    last_bound_.epoch = cache_epoch_;
+    last_bound_.form = form;
+    last_bound_.rows = rows;
+  } else {
+    last_bound_ = LastBound{};
+  }
   return lease;
 }
 
@@ -813,7 +850,7 @@ bool SqliteSession::CapStopsEarly(const sql::BoundStatement& bound, std::int64_t
   return stops_early;
 }
 
-std::int64_t SqliteSession::CountRows(const sql::BoundStatement& bound) {
+std::int64_t SqliteSession::CountRows(const std::shared_ptr<const sql::BoundStatement>& bound) {
   Lease lease = PrepareBound(bound, Form::Count);
   const int rc = sqlite3_step(lease.stmt);
   const std::int64_t count = rc == SQLITE_ROW ? sqlite3_column_int64(lease.stmt, 0) : 0;
@@ -856,7 +893,7 @@ std::unique_ptr<Cursor> SqliteSession::RunWrite(std::string_view text, sql::Dial
     if (RefreshCatalog(own_transaction)) {
       bound = Translated(text, dialect);
     }
-    auto [rc, message] = run_lease(PrepareBound(*bound));
+    auto [rc, message] = run_lease(PrepareBound(bound));
     if (rc != SQLITE_DONE) fail(rc, std::move(message));
   } catch (...) {
     // A failure to prepare (rejected text) must not leave the transaction open either.

@@ -67,12 +67,14 @@ class SqliteSession final : public Session {
   };
   Lease Prepare(std::string_view text);
   // The column description of a leased query for `translation`, from its cache entry when
-  // that entry already has it.
+  // that entry already has it. The entry's description goes to the caller for the time of
+  // the lease and comes back with it (see Return), so it changes hands without a count.
   std::shared_ptr<Columns> ColumnsOf(const Lease& lease,
                                      const std::shared_ptr<const sql::Translation>& translation);
-  void Return(Lease lease) noexcept;
+  // `columns`: a query's, as ColumnsOf gave it for this lease.
+  void Return(Lease lease, std::shared_ptr<Columns>* columns = nullptr) noexcept;
   // The number of rows a translated query gives in all, read in the current transaction.
-  std::int64_t CountRows(const sql::BoundStatement& bound);
+  std::int64_t CountRows(const std::shared_ptr<const sql::BoundStatement>& bound);
 
   sqlite3* db() const { return db_; }
   // Raises the engine's current error as a database error, marking the session unfit for
@@ -115,8 +117,10 @@ class SqliteSession final : public Session {
                   unsigned int data_version, bool data_version_known);
   void ClearStatements() noexcept;
   // The translation of a statement text, from this session's memo when it ran the text
-  // before against the same catalogue.
-  std::shared_ptr<const sql::BoundStatement> Translated(std::string_view text, sql::Dialect dialect);
+  // before against the same catalogue. The reference stays good until the next translation
+  // or a change of catalogue, whichever comes first.
+  const std::shared_ptr<const sql::BoundStatement>& Translated(std::string_view text,
+                                                               sql::Dialect dialect);
   std::unique_ptr<Cursor> RunWrite(std::string_view text, sql::Dialect dialect,
                                    std::shared_ptr<const sql::BoundStatement> bound,
                                    std::int64_t* affected);
@@ -134,8 +138,8 @@ class SqliteSession final : public Session {
   // still read every match and only trade its sort for a slower bounded one.
   bool CapStopsEarly(const sql::BoundStatement& bound, std::int64_t rows);
   // The statement of a translated shape in `form` with this text's values bound.
-  Lease PrepareBound(const sql::BoundStatement& bound, Form form = Form::Whole,
-                     std::int64_t rows = -1);
+  Lease PrepareBound(const std::shared_ptr<const sql::BoundStatement>& bound,
+                     Form form = Form::Whole, std::int64_t rows = -1);
   std::unique_ptr<Cursor> RunProcedure(const std::string& name,
                                        const std::vector<std::string>& arguments);
   void ExecSimple(const char* sql);
@@ -178,6 +182,17 @@ class SqliteSession final : public Session {
   // runs with parameters): a member's repeated statement is found without hashing its
   // engine text, which for a "select *" lists every column.
   std::unordered_map<std::uintptr_t, CachedStatement*> by_translation_;
+  // The statement PrepareBound last handed out, with the translated text and form it bound
+  // for: a member repeating its call finds it again without the look-up and without
+  // comparing its values one by one. Holding the text keeps its address from being reused.
+  struct LastBound {
+    std::shared_ptr<const sql::BoundStatement> bound;
+    CachedStatement* entry = nullptr;
+    std::uint64_t epoch = 0;
+    Form form = Form::Whole;
+    std::int64_t rows = -1;
+  };
+  LastBound last_bound_;
   // Translations of the texts this session ran, per dialect, in front of the process-wide
   // cache: a member's repeated text is found without that cache's lock and key. Cleared
   // with the statements (a catalogue that changed translates differently) and when full.
@@ -190,6 +205,8 @@ class SqliteSession final : public Session {
     std::size_t bytes = 0;
   };
   TextMemo translated_[2];
+  // The translation of the last text too long to keep in the memo.
+  std::shared_ptr<const sql::BoundStatement> unkept_;
   // Per translated shape and cap: does the cap let the engine stop early (see CapStopsEarly)?
   // Holding the translation keeps its address, the key, from being reused.
   struct CapDecision {
