@@ -67,14 +67,17 @@ TEST_P(ListingsTest, EachLevelStopsAtItsCapAndTheHeaderKeepsTheFinalCounter) {
 TEST_P(ListingsTest, ARowCarriesTheEntryAndItsClientsSponsorFlag) {
   AddEntry(1, "Pump", 1, 0, 0,
            ", Summary, BodyText, Cost, sale_price, mfg_part_number, cont_part_number, Link1, "
-           "MiscParm5",
-           ", 'sum', 'body', 12.5, 10, 'M-1', 'C-1', 'l1', 'm5'");
+           "MiscParm5, DateTimeValue",
+           ", 'sum', 'body', 12.5, 10, 'M-1', 'C-1', 'l1', 'm5', '2026-03-01 08:00:00'");
   db_.Exec("UPDATE entries SET clientID = 7");
   db_.Exec(
       "INSERT INTO campaigns (clientID, Camplevel, begindate, enddate, activeind) VALUES (7, 3, '" +
       Day(-10) + "', '" + Day(10) + "', 'Y')");
   const Listing l = All();
   const Variant& g = l.grid;
+  EXPECT_EQ(RowCell(g, 1, 0), Variant(std::int32_t{1}));
+  EXPECT_EQ(RowCell(g, 1, 1), Variant("Pump"));
+  EXPECT_EQ(RowCell(g, 1, 12), IsoDate("2026-03-01 08:00:00"));
   EXPECT_EQ(RowCell(g, 1, 15), Variant("body"));
   EXPECT_EQ(RowCell(g, 1, 16), Variant::FromCurrency(125000));
   EXPECT_EQ(RowCell(g, 1, 25), Variant::FromCurrency(100000));

@@ -24,11 +24,15 @@ Variant StepForm(Variant action, Variant id) {
                "", 1, "a", "", "Use jig/fixture", "25"});
 }
 
-// The statements of the step, rank and Gantt forms, as the pages read them back; shared
-// with the statement shapes every engine runs.
+// The statements of the project, step, rank and Gantt forms, as the pages read them back;
+// shared with the statement shapes every engine runs.
 TEST(SmallWriteStatements, TextsOfTheForms) {
   using sql::testing::Shape;
-  Variant form = StepForm("INS", "");
+  Variant form = testing::ProjectForm(Variant(12));
+  EXPECT_EQ(maint::PlanProjectSave(form).save, Shape("UPD_ProjectMasterALL update"));
+  form = testing::ProjectForm(Variant());
+  EXPECT_EQ(maint::PlanProjectSave(form).save, Shape("UPD_ProjectMasterALL insert"));
+  form = StepForm("INS", "");
   EXPECT_EQ(maint::StepSaveStatement(form), Shape("INS_UPD_ProjectSteps INS"));
   form = StepForm("UPD", 3);
   EXPECT_EQ(maint::StepSaveStatement(form), Shape("INS_UPD_ProjectSteps UPD"));

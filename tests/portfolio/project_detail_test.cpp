@@ -1,4 +1,5 @@
-// The project form's one-row grid against a fixture database.
+// The project form's one-row grid, its revised completion dates and the settings grid,
+// against fixture databases.
 #include <gtest/gtest.h>
 
 #include "frame/vb_runtime.h"
@@ -51,6 +52,47 @@ TEST_P(ProjectDetail, OneProjectByItsId) {
 }
 
 KSMAIN_ON_BOTH_ENGINES(ProjectDetail);
+
+class RevisedDates : public testing::PortfolioPage {};
+
+TEST_P(RevisedDates, NewestEstimateFirstWhateverTheRecordingOrder) {
+  db.Exec("INSERT INTO projectRevisedDates VALUES (1, 4, '2026-03-01', '2026-01-10 08:00:00'),"
+          " (2, 4, '2026-12-01', '2026-01-05'), (3, 4, '2026-06-15', '2026-02-01'), (4, 5, '2027-01-01', NULL);");
+  Variant unused;
+  const std::pair<Variant, Variant> cases[] = {{Variant("9"), Variant(std::int16_t{0})},
+                                               {Variant(""), Variant()},
+                                               {Variant("4 or 1=1"), Variant()},
+                                               {Variant(4), Variant(std::int16_t{3})}};
+  for (const auto& [project, count] : cases) {
+    Variant p = project;
+    k.Get_ProjectRevisedCompDates(grid, connect, unused, p);
+    EXPECT_EQ(RowCell(grid, 0, 0), count) << project;
+  }
+  EXPECT_EQ(RowCell(grid, 1, 0), Variant(2));
+  EXPECT_EQ(RowCell(grid, 2, 0), Variant(3));
+  EXPECT_EQ(RowCell(grid, 1, 1), IsoDate("2026-12-01"));
+  EXPECT_EQ(RowCell(grid, 3, 2), IsoDate("2026-01-10 08:00:00"));
+}
+
+TEST_P(RevisedDates, GlobalVarsCounterStartsInRowZero) {
+  const std::pair<int, Variant> cases[] = {{0, Variant(std::int16_t{-1})},
+                                           {1, Variant(std::int16_t{0})},
+                                           {2, Variant(std::int16_t{1})},
+                                           {3, Variant()}};  // the third row does not fit
+  for (const auto& [rows, count] : cases) {
+    db.Exec("DELETE FROM globalvars");
+    for (int i = 0; i < rows; ++i) db.Exec("INSERT INTO globalvars VALUES ('T" + std::to_string(i) + "', TRUE, 'S')");
+    k.Get_GlobalVars(grid, connect);
+    EXPECT_EQ(RowCell(grid, 0, 0), count) << rows;
+    for (int r = 0; r <= 1; ++r) {
+      EXPECT_EQ(RowCell(grid, r, 1), r < rows ? Variant("T" + std::to_string(r)) : Variant()) << rows;
+      EXPECT_EQ(RowCell(grid, r, 2), r < rows ? Variant(true) : Variant()) << rows;
+    }
+    EXPECT_TRUE(RowCell(grid, 1, 0).IsEmpty());
+  }
+}
+
+KSMAIN_ON_BOTH_ENGINES(RevisedDates);
 
 }  // namespace
 }  // namespace ksmain

@@ -65,22 +65,6 @@ TEST_F(SchemaTest, PortfolioDemo) {
             8u);
 }
 
-TEST_F(SchemaTest, RevisedDateRowsGetTheirTimestampByDefault) {
-  const std::string path = File("portfolio.db");
-  CreatePortfolioDatabase(path, false);
-  const std::string connect = "Data Source=" + path;
-  const double before = vb::Now();
-  {
-    data::DataLink link(Variant(connect), sql::Dialect::Jet);
-    link.Run("insert into projectRevisedDates (projectID,RevisedEstCompDate)   Values(5,'12/6/2026')");
-  }
-  auto stamp = ScalarOf(connect, sql::Dialect::Jet, "SELECT DateTimeValue FROM projectRevisedDates");
-  ASSERT_EQ(stamp.kind(), VarKind::Date);
-  EXPECT_NEAR(stamp.AsDate(), before, 5.0 / 86400);
-  EXPECT_EQ(ScalarOf(connect, sql::Dialect::Jet, "SELECT RevisedEstCompDate FROM projectRevisedDates"),
-            Variant::FromDate(vb::DateSerial({2026, 12, 6})));
-}
-
 TEST_F(SchemaTest, DemoIsDeterministicAndGrows) {
   const std::string a = File("a.db");
   const std::string b = File("b.db");
@@ -173,21 +157,6 @@ TEST_F(CatalogueTest, ListingProceduresFilterByPlaceYearAndLevel) {
   // The inactive and expired demo entries exist and are left out of the full listing.
   EXPECT_LT(ColumnOf(connect_, tsql, cases[5].call, "id").size(),
             static_cast<std::size_t>(ScalarOf(connect_, tsql, "select count(*) from entries").AsLong()));
-}
-
-TEST_F(CatalogueTest, ListingFieldKinds) {
-  data::DataLink link(Variant(connect_), sql::Dialect::TSql);
-  Variant affected;
-  auto rs = link.connection().Execute(
-      "VeldaSQL..ESP_SP_Get_Entries_List '1', '','', '', '', '','','2005'", &affected, -1);
-  ASSERT_TRUE(rs->IsOpen());
-  ASSERT_FALSE(rs->AtEof());
-  // (Every field the listings read by name, in a page's grid: ListingsTest.)
-  EXPECT_EQ(rs->Field("ID").kind(), VarKind::Long);
-  EXPECT_EQ(rs->Field("Cost").kind(), VarKind::Currency);
-  EXPECT_EQ(rs->Field("beg_year").kind(), VarKind::Integer);
-  EXPECT_EQ(rs->Field("datetimevalue").kind(), VarKind::Date);
-  EXPECT_EQ(rs->Field("title").kind(), VarKind::String);
 }
 
 TEST_F(CatalogueTest, ProcedureCallErrors) {
