@@ -118,30 +118,42 @@ TEST(BridgeCall, MalformedRequestsExitTwoWithAReason) {
   }
 }
 
-TEST(BridgeCall, CallsRunInOrderWithArgsAndErrorsReported) {
+// One request is one instance: colours set by its first calls colour a later call's bar. A
+// member without a trap fails to the caller with its number and description, its by-ref
+// array as it stood, and the calls after it still run.
+TEST(BridgeCall, CallsRunInOrderOnOneInstanceWithArgsAndErrorsReported) {
   DllRegisterServer();
   json response;
   std::string error;
+  const std::string bar = R"({"member":"CalcHorizontalBarGraphs","args":[null,40,35,"1/1/2026","4/11/2026",null]})";
+  const json grid = json::parse(R"({"$":"array","lbound":[0,0],"ubound":[1,2],"v":[[3,1,2],["c","a","b"]]})");
   const std::string request = R"({"object":"KsMain.Kestrel","calls":[
-      {"member":"setProgressBarTarget","args":["red"]},
+      {"member":"setProgressBarTarget","args":["red"]}, {"member":"setProgressBarActual","args":["blue"]},
+      {"member":"SortArray","args":[)" + grid.dump() + R"(,{"$":"i2","v":7},{"$":"i2","v":1}]},
       {"member":1610809365,"args":[null,"Data Source=/nonexistent/p.db",null,""]},
       {"member":"Get_TypeAll","args":[null]},
-      {"member":"NoSuchMember","args":[]}]})";
+      {"member":"NoSuchMember","args":[]}, )" + bar + "]}";
   ASSERT_EQ(RunRequest(request, response, error), 0) << error;
   const json& r = response["results"];
-  ASSERT_EQ(r.size(), 4u);
+  ASSERT_EQ(r.size(), 7u);
   EXPECT_TRUE(r[0]["error"].is_null());
   EXPECT_EQ(r[0]["args"][0], "red");
-  EXPECT_TRUE(r[1]["error"].is_null()) << "a failed connection ends the member silently";
-  EXPECT_TRUE(r[1]["return"].is_null());
-  EXPECT_EQ(r[1]["args"][3], "typedescription asc") << "the by-ref default is written back";
-  EXPECT_EQ(r[1]["args"][0]["ubound"], json::parse("[50,3]"));
-  EXPECT_TRUE(r[1]["args"][0]["v"][0][0].is_null()) << "the count stays Empty: the call did not finish";
-  EXPECT_EQ(r[2]["error"]["number"], 450);
-  EXPECT_EQ(r[2]["args"], json::parse("[null]")) << "the count is checked before the member runs";
-  EXPECT_EQ(r[3]["error"]["number"], 438);
+  EXPECT_EQ(r[2]["error"]["number"], 9);
+  EXPECT_FALSE(r[2]["error"]["description"].get<std::string>().empty());
+  EXPECT_EQ(r[2]["args"][0], grid);
+  EXPECT_TRUE(r[3]["error"].is_null()) << "a failed connection ends the member silently";
+  EXPECT_TRUE(r[3]["return"].is_null());
+  EXPECT_EQ(r[3]["args"][3], "typedescription asc") << "the by-ref default is written back";
+  EXPECT_EQ(r[3]["args"][0]["ubound"], json::parse("[50,3]"));
+  EXPECT_TRUE(r[3]["args"][0]["v"][0][0].is_null()) << "the count stays Empty: the call did not finish";
+  EXPECT_EQ(r[4]["error"]["number"], 450);
+  EXPECT_EQ(r[4]["args"], json::parse("[null]")) << "the count is checked before the member runs";
+  EXPECT_EQ(r[5]["error"]["number"], 438);
+  EXPECT_EQ(r[6]["args"][0], json::parse(R"([null,"blue","blue","blue","red","red","red",null,null,null,null])"));
+  // A fresh request's instance has no colours: its cells hold empty text.
+  ASSERT_EQ(RunRequest(R"({"object":"KsMain.Kestrel","calls":[)" + bar + "]}", response, error), 0) << error;
+  EXPECT_EQ(response["results"][0]["args"][0], json::parse(R"([null,"","","","","","",null,null,null,null])"));
 }
-
 
 TEST(BridgeCall, AnyNestingIsServedOrRefusedOnASmallStack) {
   DllRegisterServer();

@@ -65,7 +65,7 @@ TEST_F(DispatchTest, NamesResolveWithoutRegardToCaseAndUnknownOnesRunNothing) {
 }
 
 // (A wrong argument count, and a by-ref default written back when the connection fails:
-// BridgeCall.CallsRunInOrderWithArgsAndErrorsReported.)
+// BridgeCall.CallsRunInOrderOnOneInstanceWithArgsAndErrorsReported.)
 
 TEST_F(DispatchTest, ByValueStringParametersAreConvertedCopies) {
   auto c = CreateObject("KsMain.InsertTable_summary");
