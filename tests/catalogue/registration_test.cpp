@@ -8,7 +8,28 @@
 namespace ksmain::testing {
 namespace {
 
-class RegistrationTest : public CatalogueTest {};
+class ClientsTest : public CatalogueTest {
+ protected:
+  void AddClient(const std::string& user, const std::string& expiry, const std::string& active,
+                 const std::string& answer = "'Rex'") {
+    db_.Exec(
+        "INSERT INTO clients (username, password, passwordhint, passwordanswer, expiredate, "
+        "activeind) VALUES ('" +
+        user + "', 'Secret', 'Your dog', " + answer + ", " + expiry + ", " + active + ")");
+  }
+  Variant Login(const std::string& user, const std::string& password, const std::string& answer) {
+    Variant arr = Row({"zero", user, password, "", answer, "", ""});
+    Variant rc("preset");
+    cat_.ValidateClientLogin(arr, db_.connect().AsString(), rc);
+    return rc;
+  }
+  Variant Images(InsertTable_summary& object, const std::string& cat, const std::string& sub1 = "",
+                 const std::string& sub2 = "") {
+    Variant grid("previous");
+    object.GetRandomImages(grid, db_.connect().AsString(), cat, sub1, sub2, "", "", "", "");
+    return grid;
+  }
+};
 
 Variant EntryForm(const char* link = "") {
   std::vector<Variant> f(29, Variant(""));
@@ -21,7 +42,7 @@ Variant EntryForm(const char* link = "") {
   return Row(f);
 }
 
-TEST_P(RegistrationTest, EntryLinksLoseOnlyAnExactLowerCaseHttpPrefix) {
+TEST_P(ClientsTest, EntryLinksLoseOnlyAnExactLowerCaseHttpPrefix) {
   const std::pair<const char*, const char*> cases[] = {
       {"http://example.com/a", "example.com/a"},
       {"HTTP://example.com/a", "HTTP://example.com/a"},
@@ -40,7 +61,7 @@ TEST_P(RegistrationTest, EntryLinksLoseOnlyAnExactLowerCaseHttpPrefix) {
   }
 }
 
-TEST_P(RegistrationTest, EntryStatementIsHandedBackExactlyAndTheRowIsEncoded) {
+TEST_P(ClientsTest, EntryStatementIsHandedBackExactlyAndTheRowIsEncoded) {
   Variant arr = EntryForm(), rc;
   cat_.Insertentries(arr, db_.connect().AsString(), rc);
   const std::string sql = rc.AsString();
@@ -56,7 +77,7 @@ TEST_P(RegistrationTest, EntryStatementIsHandedBackExactlyAndTheRowIsEncoded) {
             "Bobs red  and  blue car:12/31/2099:" + vb::CStr(Variant::FromDate(vb::Today())));
 }
 
-TEST_P(RegistrationTest, ClientLogosKeepTheirApostrophesAndOtherFieldsAreEncoded) {
+TEST_P(ClientsTest, ClientLogosKeepTheirApostrophesAndOtherFieldsAreEncoded) {
   std::vector<Variant> form(27, Variant(""));
   form[0] = "zero's";
   form[1] = "O'Neil";
@@ -71,7 +92,7 @@ TEST_P(RegistrationTest, ClientLogosKeepTheirApostrophesAndOtherFieldsAreEncoded
   EXPECT_EQ(rc.AsString().substr(rc.AsString().find("M','")), "M','o''neil.gif','','','','ab')");
 }
 
-TEST_P(RegistrationTest, ArraysThatCannotBeReadLeaveRCAsItWas) {
+TEST_P(ClientsTest, ArraysThatCannotBeReadLeaveRCAsItWas) {
   for (const Variant& input : {Variant("text"), Row({"x", "y"}), Variant(VarArray::Grid(30, 2))}) {
     Variant rc("kept"), arr = input;
     cat_.Insertentries(arr, db_.connect().AsString(), rc);
@@ -85,7 +106,7 @@ TEST_P(RegistrationTest, ArraysThatCannotBeReadLeaveRCAsItWas) {
 // A write that fails (here: its table is gone, as good as a full disk to the member)
 // still hands its statement back in RC, as on success, and leaves one log line naming
 // the member.
-TEST_P(RegistrationTest, FailedInsertsKeepTheirStatementInRCAndAreLogged) {
+TEST_P(ClientsTest, FailedInsertsKeepTheirStatementInRCAndAreLogged) {
   for (const char* table : {"entries", "clients", "navigation", "effectiveness"})
     db_.Exec(std::string("ALTER TABLE ") + table + " RENAME TO gone_" + table);
   using Member = Variant (InsertTable_summary::*)(Variant&, const std::string&, Variant&);
@@ -106,7 +127,7 @@ TEST_P(RegistrationTest, FailedInsertsKeepTheirStatementInRCAndAreLogged) {
   }
 }
 
-TEST_P(RegistrationTest, NavigationAndScoresAreRecorded) {
+TEST_P(ClientsTest, NavigationAndScoresAreRecorded) {
   Variant nav = Row({"http://shop.example/p?id=7", "Bob's & parts", "7"}), rc;
   cat_.InsertNavigation(nav, db_.connect().AsString(), rc);
   EXPECT_EQ(rc.AsString().rfind("INSERT INTO navigation ( address, pagename, articleID, "
@@ -127,7 +148,7 @@ TEST_P(RegistrationTest, NavigationAndScoresAreRecorded) {
   EXPECT_EQ(db_.Scalar("SELECT articleID + Score FROM effectiveness"), "11");
 }
 
-TEST_P(RegistrationTest, EntryDetailCountsTodaysViewsAndAllViews) {
+TEST_P(ClientsTest, EntryDetailCountsTodaysViewsAndAllViews) {
   AddEntry(7, "Pump", 1);
   AddEntry(8, "Seal", 1);
   db_.Exec("INSERT INTO navigation (articleID, DateTimeValue) VALUES (7, '" + Day(-1) +
@@ -145,27 +166,8 @@ TEST_P(RegistrationTest, EntryDetailCountsTodaysViewsAndAllViews) {
   }
 }
 
-KSMAIN_ON_BOTH_ENGINES(RegistrationTest);
-
 // Client login: the three modes, their exact messages, expiry on and after its day, the
 // active flag, and how the password and the answer are compared.
-class LoginTest : public CatalogueTest {
- protected:
-  void AddClient(const std::string& user, const std::string& expiry, const std::string& active,
-                 const std::string& answer = "'Rex'") {
-    db_.Exec(
-        "INSERT INTO clients (username, password, passwordhint, passwordanswer, expiredate, "
-        "activeind) VALUES ('" +
-        user + "', 'Secret', 'Your dog', " + answer + ", " + expiry + ", " + active + ")");
-  }
-  Variant Login(const std::string& user, const std::string& password, const std::string& answer) {
-    Variant arr = Row({"zero", user, password, "", answer, "", ""});
-    Variant rc("preset");
-    cat_.ValidateClientLogin(arr, db_.connect().AsString(), rc);
-    return rc;
-  }
-};
-
 constexpr const char* kInvalid =
     " Either your UserName or password are invalid.   We were not able to validate your "
     "submission.";
@@ -174,7 +176,7 @@ constexpr const char* kInactive =
 constexpr const char* kMismatch =
     "Your password answer does not match the password answer you entered when you registered.";
 
-TEST_P(LoginTest, EachModeAnswersWithItsOwnText) {
+TEST_P(ClientsTest, EachModeAnswersWithItsOwnText) {
   AddClient("ok", "NULL", "'Y'");
   AddClient("today", "'" + Day(0) + "'", "'Y'");
   AddClient("yesterday", "'" + Day(-1) + "'", "'Y'");
@@ -218,7 +220,7 @@ TEST_P(LoginTest, EachModeAnswersWithItsOwnText) {
   }
 }
 
-TEST_P(LoginTest, ThePagesArrayHoldsTheEncodedTextsAndQuotesCannotWidenTheMatch) {
+TEST_P(ClientsTest, ThePagesArrayHoldsTheEncodedTextsAndQuotesCannotWidenTheMatch) {
   AddClient("ok", "NULL", "'Y'");
   Variant arr = Row({"zero's", "o'k", "x' or 'a'='a", "a&b", "", "|", Variant::Null()});
   Variant rc;
@@ -227,21 +229,9 @@ TEST_P(LoginTest, ThePagesArrayHoldsTheEncodedTextsAndQuotesCannotWidenTheMatch)
   EXPECT_EQ(arr, Row({"zero's", "ok", "x or a=a", "a and b", "", "", Variant::Null()}));
 }
 
-KSMAIN_ON_BOTH_ENGINES(LoginTest);
-
 // Client details, logos and the random image strip: sample sizes and strides, the year
 // remembered from a listing, and the place conditions.
-class ClientDisplayTest : public CatalogueTest {
- protected:
-  Variant Images(InsertTable_summary& object, const std::string& cat, const std::string& sub1 = "",
-                 const std::string& sub2 = "") {
-    Variant grid("previous");
-    object.GetRandomImages(grid, db_.connect().AsString(), cat, sub1, sub2, "", "", "", "");
-    return grid;
-  }
-};
-
-TEST_P(ClientDisplayTest, SampleSizeFollowsTheRoundedStepAndRowsFollowTheStride) {
+TEST_P(ClientsTest, SampleSizeFollowsTheRoundedStepAndRowsFollowTheStride) {
   struct Case {
     int matches;
     std::int16_t n;
@@ -274,7 +264,7 @@ TEST_P(ClientDisplayTest, SampleSizeFollowsTheRoundedStepAndRowsFollowTheStride)
   }
 }
 
-TEST_P(ClientDisplayTest, NoMatchOrNoPlaceLeavesAnEmptyGrid) {
+TEST_P(ClientsTest, NoMatchOrNoPlaceLeavesAnEmptyGrid) {
   AddEntries(1, 20, "Part", 1, 5);
   db_.Exec("UPDATE entries SET Image1 = 'a.gf' WHERE ID <= 10");  // too short for a picture
   db_.Exec("UPDATE entries SET ExpireDate = '" + Day(-1) + "' WHERE ID > 10");
@@ -283,7 +273,7 @@ TEST_P(ClientDisplayTest, NoMatchOrNoPlaceLeavesAnEmptyGrid) {
   }
 }
 
-TEST_P(ClientDisplayTest, PlaceConditionsAndTheYearOfAnEarlierListing) {
+TEST_P(ClientsTest, PlaceConditionsAndTheYearOfAnEarlierListing) {
   AddEntries(1, 40, "Part", 1, 5);
   AddEntries(41, 40, "Part", 1, 6);
   db_.Exec("UPDATE entries SET beg_year = 1950, end_year = 1960 WHERE ID > 70");
@@ -307,7 +297,7 @@ TEST_P(ClientDisplayTest, PlaceConditionsAndTheYearOfAnEarlierListing) {
   EXPECT_EQ(ColCell(Images(cat_, "1"), 0, 0), Variant(std::int16_t{7}));
 }
 
-TEST_P(ClientDisplayTest, ClientDetailsAndLogo) {
+TEST_P(ClientsTest, ClientDetailsAndLogo) {
   db_.Exec(
       "INSERT INTO clients (ID, surname, companyname, State, weburl, image) VALUES "
       "(1, 'Ng', 'Ng Parts', 'WA', 'ng.example', 'ng.gif'), (2, 'Bo', NULL, NULL, NULL, '')");
@@ -340,7 +330,7 @@ TEST_P(ClientDisplayTest, ClientDetailsAndLogo) {
   }
 }
 
-KSMAIN_ON_BOTH_ENGINES(ClientDisplayTest);
+KSMAIN_ON_BOTH_ENGINES(ClientsTest);
 
 }  // namespace
 }  // namespace ksmain::testing

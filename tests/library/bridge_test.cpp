@@ -74,9 +74,6 @@ TEST_F(DispatchTest, NamesResolveWithoutRegardToCaseAndUnknownOnesRunNothing) {
   EXPECT_EQ(args[0], Variant("untouched"));
 }
 
-// (A wrong argument count, and a by-ref default written back when the connection fails:
-// BridgeCall.CallsRunInOrderOnOneInstanceWithArgsAndErrorsReported.)
-
 TEST_F(DispatchTest, ByValueStringParametersAreConvertedCopies) {
   auto c = CreateObject("KsMain.InsertTable_summary");
   std::vector<Variant> args{Variant(2026)};

@@ -51,9 +51,10 @@ TEST(SmallWriteStatements, TextsOfTheForms) {
   EXPECT_EQ(maint::GanttStatement(maint::GanttBar::Project, form), Shape("UPD_ProjectGanttChart"));
 }
 
-class SmallWrites : public testing::MaintPage {};
+// Every case that writes runs on each engine; the read-backs are SQL both engines accept.
+class KsMaintPage : public testing::MaintPage {};
 
-TEST_P(SmallWrites, StepInsertUpdateAndRefusals) {
+TEST_P(KsMaintPage, StepInsertUpdateAndRefusals) {
   Variant rc = "preset", form = StepForm("INS", "");
   m.INS_UPD_ProjectSteps(form, connect, rc);
   ASSERT_EQ(rc, Variant("OK"));
@@ -89,7 +90,7 @@ TEST_P(SmallWrites, StepInsertUpdateAndRefusals) {
   EXPECT_EQ(db.Read("SELECT StepName FROM ProjectSteps"), "Weld &#40;frame&#41;");
 }
 
-TEST_P(SmallWrites, RankWrittenAndFailuresLogged) {
+TEST_P(KsMaintPage, RankWrittenAndFailuresLogged) {
   db.Exec("INSERT INTO ProjectMaster (ID, ProjectRank) VALUES (12, 9)");
   std::mutex guard;
   std::vector<std::string> log;
@@ -121,7 +122,7 @@ TEST_P(SmallWrites, RankWrittenAndFailuresLogged) {
 
 // The two members whose action code picks the statement, each run through its codes in
 // turn on one table; `rows` is the table after the call.
-TEST_P(SmallWrites, ActionCodesInTurn) {
+TEST_P(KsMaintPage, ActionCodesInTurn) {
   db.Exec("INSERT INTO Attendees (AttendeeID, PlannedReviewDate, ActualReviewDate) VALUES (7, '4/1/2026', '')");
   using Member = Variant (KsMaint::*)(Variant&, Variant&, Variant&, Variant&);
   const Member meetings = &KsMaint::UpDateMeetingDates, resources = &KsMaint::UpDateStepResources;
@@ -158,7 +159,7 @@ TEST_P(SmallWrites, ActionCodesInTurn) {
   }
 }
 
-TEST_P(SmallWrites, GanttProjectAndStepBars) {
+TEST_P(KsMaintPage, GanttProjectAndStepBars) {
   db.Exec("INSERT INTO ProjectMaster (ID, EstDateCompleted) VALUES (12, '2026-06-30');"
           "INSERT INTO ProjectSteps (ID) VALUES (12);");
   struct Case {
@@ -181,8 +182,6 @@ TEST_P(SmallWrites, GanttProjectAndStepBars) {
   EXPECT_EQ(Stored(connect, "SELECT ResourceID FROM ProjectSteps"), Variant(4));
   EXPECT_EQ(db.Scalar("SELECT count(*) FROM projectRevisedDates"), "0");
 }
-
-KSMAIN_ON_BOTH_ENGINES(SmallWrites);
 
 std::string TodayText() { return vb::CStr(Variant::FromDate(vb::Today())); }
 
@@ -228,10 +227,7 @@ TEST(ProjectSave, RulesWorkedOutBeforeAnythingRuns) {
   }
 }
 
-// The cases that write run on each engine; the read-backs are SQL both engines accept.
-class ProjectSaveOn : public testing::MaintPage {};
-
-TEST_P(ProjectSaveOn, NewProjectReadsBackColumnByColumn) {
+TEST_P(KsMaintPage, NewProjectReadsBackColumnByColumn) {
   Variant form = ProjectForm(Variant()), rc = "preset";
   m.UPD_ProjectMasterALL(form, connect, rc);
   ASSERT_EQ(rc, Variant("OK"));
@@ -257,7 +253,7 @@ TEST_P(ProjectSaveOn, NewProjectReadsBackColumnByColumn) {
   EXPECT_EQ(Cell(form, 13), Variant("99"));
 }
 
-TEST_P(ProjectSaveOn, UpdateRecordsHistoryClosesStepsOrWritesNothing) {
+TEST_P(KsMaintPage, UpdateRecordsHistoryClosesStepsOrWritesNothing) {
   db.Exec("INSERT INTO ProjectMaster (ID, NameOfProject, EstDateCompleted) VALUES (12, 'Old', '2026-06-30');"
           "INSERT INTO ProjectSteps (ID, ProjectID, Status) VALUES (1, 12, 1), (2, 13, 1);");
   struct Case {
@@ -296,7 +292,7 @@ TEST_P(ProjectSaveOn, UpdateRecordsHistoryClosesStepsOrWritesNothing) {
   EXPECT_EQ(db.Scalar("SELECT Status FROM ProjectSteps WHERE ID = 2"), "1");
 }
 
-TEST_P(ProjectSaveOn, RevisedDatesRecordsOnlyAChangedEstimate) {
+TEST_P(KsMaintPage, RevisedDatesRecordsOnlyAChangedEstimate) {
   db.Exec("INSERT INTO ProjectMaster (ID, EstDateCompleted) VALUES (12, '2026-06-30'), (13, NULL);");
   struct Case {
     const char* name;
@@ -325,11 +321,7 @@ TEST_P(ProjectSaveOn, RevisedDatesRecordsOnlyAChangedEstimate) {
   }
 }
 
-KSMAIN_ON_BOTH_ENGINES(ProjectSaveOn);
-
-class KsMaintConcurrency : public testing::MaintPage {};
-
-TEST_P(KsMaintConcurrency, TwoPagesSavingAtOnceLoseNothing) {
+TEST_P(KsMaintPage, TwoPagesSavingAtOnceLoseNothing) {
   db.Exec("INSERT INTO ProjectMaster (ID, EstDateCompleted) VALUES (1, '2026-06-30'), (2, '2026-06-30');");
   constexpr int kSaves = 15;
   auto page = [&](int project) {
@@ -359,7 +351,7 @@ TEST_P(KsMaintConcurrency, TwoPagesSavingAtOnceLoseNothing) {
   }
 }
 
-KSMAIN_ON_BOTH_ENGINES(KsMaintConcurrency);
+KSMAIN_ON_BOTH_ENGINES(KsMaintPage);
 
 }  // namespace
 }  // namespace ksmain

@@ -14,9 +14,9 @@ namespace {
 using testing::IsoDate;
 using testing::RowCell;
 
-class ProjectDetail : public testing::PortfolioPage {};
+class ProjectPage : public testing::PortfolioPage {};
 
-TEST_P(ProjectDetail, OneProjectByItsId) {
+TEST_P(ProjectPage, OneProjectByItsId) {
   db.Exec(
       "INSERT INTO Resource (ID, LastName) VALUES (3, 'Baker');"
       "INSERT INTO ProjectMaster VALUES (7, 'Dock', 'P-7', 2, 4, 3, 3, 1, 5, 12.5, 40, '2026-01-05',"
@@ -53,11 +53,7 @@ TEST_P(ProjectDetail, OneProjectByItsId) {
   EXPECT_TRUE(RowCell(grid, 1, 31).IsEmpty());
 }
 
-KSMAIN_ON_BOTH_ENGINES(ProjectDetail);
-
-class RevisedDates : public testing::PortfolioPage {};
-
-TEST_P(RevisedDates, NewestEstimateFirstWhateverTheRecordingOrder) {
+TEST_P(ProjectPage, NewestEstimateFirstWhateverTheRecordingOrder) {
   db.Exec("INSERT INTO projectRevisedDates VALUES (1, 4, '2026-03-01', '2026-01-10 08:00:00'),"
           " (2, 4, '2026-12-01', '2026-01-05'), (3, 4, '2026-06-15', '2026-02-01'), (4, 5, '2027-01-01', NULL);");
   Variant unused;
@@ -76,7 +72,7 @@ TEST_P(RevisedDates, NewestEstimateFirstWhateverTheRecordingOrder) {
   EXPECT_EQ(RowCell(grid, 3, 2), IsoDate("2026-01-10 08:00:00"));
 }
 
-TEST_P(RevisedDates, GlobalVarsCounterStartsInRowZero) {
+TEST_P(ProjectPage, GlobalVarsCounterStartsInRowZero) {
   const std::pair<int, Variant> cases[] = {{0, Variant(std::int16_t{-1})},
                                            {1, Variant(std::int16_t{0})},
                                            {2, Variant(std::int16_t{1})},
@@ -94,7 +90,7 @@ TEST_P(RevisedDates, GlobalVarsCounterStartsInRowZero) {
   }
 }
 
-KSMAIN_ON_BOTH_ENGINES(RevisedDates);
+KSMAIN_ON_BOTH_ENGINES(ProjectPage);
 
 // Step lists and step resources.
 class Steps : public testing::PortfolioPage {
