@@ -101,28 +101,19 @@ TEST(ImportAccess, DateSampleKeepsEveryDayNumber) {
   ASSERT_EQ(RunImport(Sample("DateTestDatabase.mdb"), dest).failure, "");
   data::EngineDatabase db = data::EngineDatabase::Open(dest);
   // The day numbers as the file stores them (each found as its 8-byte double in the file).
-  struct Row {
-    int id;
-    double datetime, date, time;
-    const char* memo;
+  const auto row = [](int id, double datetime, double date, double time, const char* memo) {
+    return std::vector<Variant>{Variant(id), Variant::FromDate(datetime), Variant::FromDate(date),
+                                Variant::FromDate(time), Variant(memo)};
   };
-  const Row rows[] = {
-      {1, 44532, 44532, 44532, "Hello"},
-      {2, 2958101, 2958101, 2958101, "Year 9999"},
-      {3, -728, -363, 2, "Pre-1900 years"},
-      {4, -463126, -462760, -462395, "Pre-1000 years"},
-      {5, 44532, 44532, 44532, "Escaped new line \\r\\n in field"},
-      {6, 44532, 44532, 44532, "New line\r\nin field"},
+  const std::vector<std::vector<Variant>> rows = {
+      row(1, 44532, 44532, 44532, "Hello"),
+      row(2, 2958101, 2958101, 2958101, "Year 9999"),
+      row(3, -728, -363, 2, "Pre-1900 years"),
+      row(4, -463126, -462760, -462395, "Pre-1000 years"),
+      row(5, 44532, 44532, 44532, "Escaped new line \\r\\n in field"),
+      row(6, 44532, 44532, 44532, "New line\r\nin field"),
   };
-  auto got = db.Rows("SELECT IDCol, DateTimeCol, DateCol, TimeCol, LongTextCol FROM DateTest ORDER BY IDCol");
-  ASSERT_EQ(got.size(), std::size(rows));
-  for (std::size_t i = 0; i < got.size(); ++i) {
-    EXPECT_EQ(got[i][0], Variant(rows[i].id));
-    EXPECT_EQ(got[i][1], Variant::FromDate(rows[i].datetime)) << rows[i].id;
-    EXPECT_EQ(got[i][2], Variant::FromDate(rows[i].date)) << rows[i].id;
-    EXPECT_EQ(got[i][3], Variant::FromDate(rows[i].time)) << rows[i].id;
-    EXPECT_EQ(got[i][4], Variant(rows[i].memo)) << rows[i].id;
-  }
+  EXPECT_EQ(db.Rows("SELECT IDCol, DateTimeCol, DateCol, TimeCol, LongTextCol FROM DateTest ORDER BY IDCol"), rows);
 }
 
 TEST(ImportConvert, ValuesTakeTheColumnKindOrAreRefused) {
