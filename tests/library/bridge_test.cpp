@@ -8,6 +8,7 @@
 #include <functional>
 #include <limits>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 #include "bridge.h"
@@ -45,9 +46,9 @@ TEST_F(DispatchTest, EveryRegisteredMemberMatchesItsPublishedRowInSlotOrder) {
     for (const MemberInfo& m : c.members) {
       // Find the published row at or after the previous one: order must be slot order.
       std::size_t i = next_reference;
-      while (i < ref.size() && !(c.name == ref[i].class_name && m.name == ref[i].name)) ++i;
+      while (i < ref.size() && !(c.name == ref[i].first && m.name == ref[i].second.name)) ++i;
       ASSERT_LT(i, ref.size()) << c.name << "." << m.name << " is unpublished or out of slot order";
-      const ReferenceMember& r = ref[i];
+      const MemberInfo& r = ref[i].second;
       EXPECT_EQ(m.dispid, r.dispid) << m.name;
       EXPECT_EQ(m.kind, r.kind) << m.name;
       ASSERT_EQ(m.params.size(), r.params.size()) << m.name;
