@@ -26,6 +26,8 @@ TEST(BarGraphs, TargetAndCells) {
     Variant target;
     const char* cells;
     int error = 0;
+    Variant days_after = Variant();  // Empty: left as given
+    bool coloured = true;            // false: the colours are never set
   };
   const Variant s = IsoDate("2026-01-01"), e = IsoDate("2026-04-11");  // 100 days apart
   const Case cases[] = {
@@ -44,29 +46,23 @@ TEST(BarGraphs, TargetAndCells) {
       {"13 dates as text", "40", 100, "1/1/2026", "2026-04-11", "60", "-AAAAAAAAAA"},
       {"14 days left without a planned start", 5, 0, Variant::Null(), e, std::int16_t{0}, "-----------",
        err::kInvalidNull},
+      {"15 empty days become 0, unset colours colour with empty text", "", 15, s, IsoDate("2026-02-01"),
+       std::int16_t{100}, "-", 0, std::int16_t{0}, false},
   };
   for (const Case& c : cases) {
     Kestrel k;
-    k.setProgressBarTarget("T");
-    k.setProgressBarActual("A");
+    if (c.coloured) {
+      k.setProgressBarTarget("T");
+      k.setProgressBarActual("A");
+    }
     Variant bar = 5, days = c.days, percent = c.percent, start = c.start, end = c.end, target;
     EXPECT_EQ(testing::ErrorOf([&] { k.CalcHorizontalBarGraphs(bar, days, percent, start, end, target); }),
               c.error) << c.name;
     EXPECT_EQ(target, c.target) << c.name;
     EXPECT_EQ(Cells(bar), c.cells) << c.name;
     EXPECT_EQ(bar.AsArray().bound(0), (ArrayBound{0, 10})) << c.name;
+    EXPECT_EQ(days, c.days_after.IsEmpty() ? c.days : c.days_after) << c.name;
   }
-}
-
-TEST(BarGraphs, EmptyDaysBecomeZeroAndUnsetColoursAreEmptyText) {
-  Kestrel k;
-  k.Set_CustBase("anything");
-  Variant bar, days = "", percent = 15, start = IsoDate("2026-01-01"), end = IsoDate("2026-02-01"), target;
-  k.CalcHorizontalBarGraphs(bar, days, percent, start, end, target);
-  EXPECT_EQ(days, Variant(std::int16_t{0}));
-  EXPECT_EQ(target, Variant(std::int16_t{100}));
-  EXPECT_EQ(bar.AsArray().at({1}), Variant(""));
-  EXPECT_TRUE(bar.AsArray().at({0}).IsEmpty());
 }
 
 // SortArray on column-first arrays: the exchange order, the rows and column that never

@@ -167,12 +167,9 @@ TEST_P(ProjectListCapacity, FiveHundredRowsFitAndAnOverflowIsLoggedWithTheFilter
     EXPECT_EQ(RowCell(grid, 0, 0), c.logged == nullptr ? Variant(std::int16_t{500}) : Variant());
     EXPECT_EQ(RowCell(grid, 1, 15), Variant(c.first));
     EXPECT_EQ(RowCell(grid, 500, 15), Variant(c.last));
-    std::vector<std::string> expected;
-    if (c.logged != nullptr) {
-      expected.push_back(std::string("Get_ProjectListAll: ") + c.logged +
-                         " do not fit its grid of 500 rows; the list was not returned.");
-    }
-    EXPECT_EQ(logged, expected);
+    const std::string message = std::string("Get_ProjectListAll: ") + (c.logged ? c.logged : "") +
+                                " do not fit its grid of 500 rows; the list was not returned.";
+    EXPECT_EQ(logged, c.logged ? std::vector<std::string>{message} : std::vector<std::string>{});
   }
 }
 
