@@ -206,16 +206,11 @@ TEST(ImportRefusals, RowsInTheDestinationAndABadValueLeaveItAsItWas) {
   const std::string dest = dir.File("trading.db");
   ASSERT_EQ(RunImport(Sample("DateTestDatabase.mdb"), dest).failure, "");
   // A destination with rows is refused before anything is written; --append adds.
+  const auto rows = [&] { return data::EngineDatabase::Open(dest).Scalar("SELECT count(*) FROM DateTest"); };
   EXPECT_THROW(RunImport(Sample("DateTestDatabase.mdb"), dest), std::runtime_error);
-  {
-    data::EngineDatabase db = data::EngineDatabase::Open(dest);
-    EXPECT_EQ(db.Scalar("SELECT count(*) FROM DateTest"), Variant(6));
-  }
+  EXPECT_EQ(rows(), Variant(6));
   ASSERT_EQ(RunImport(Sample("DateTestDatabase.mdb"), dest, std::nullopt, true).failure, "");
-  {
-    data::EngineDatabase db = data::EngineDatabase::Open(dest);
-    EXPECT_EQ(db.Scalar("SELECT count(*) FROM DateTest"), Variant(12));
-  }
+  EXPECT_EQ(rows(), Variant(12));
 
   // The bad date sits in the second row of the second table: the first table comes in,
   // the second is rolled back, the third is never reached.

@@ -66,13 +66,10 @@ TEST_F(SchemaTest, PortfolioDemo) {
       {"select count(*) > 0 from projectsteps where status = 2", Variant(true)},
       {"select count(*) > 0 from kaizenresults", Variant(true)},
       {"select count(*) > 0 from projectreviseddates", Variant(true)},
+      // Eight review meetings (how their dates read and sort is the meeting lists' concern).
+      {"select count(*) from (select distinct cdate(PlannedReviewDate), ActualReviewDate from attendees)", Variant(8)},
   };
   for (const Case& c : cases) EXPECT_EQ(ScalarOf(connect, jet, c.query), c.expected) << c.query;
-  // Eight review meetings (how their dates read and sort is the meeting lists' concern).
-  EXPECT_EQ(ColumnOf(connect, jet,
-                   "SELECT distinct cdate(PlannedReviewDate) as p, ActualReviewDate FROM Attendees", "p")
-                .size(),
-            8u);
 }
 
 // The demo grows by generated projects numbered on from those already there: the same rows
