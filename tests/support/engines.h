@@ -124,6 +124,7 @@ class ServerDatabase {
   // The ODBC string a page (or `ksmain init`) passes for this database.
   std::string connect() const { return server_ + "Database=" + name_ + ";"; }
   const std::string& server() const { return server_; }
+  const std::string& name() const { return name_; }
 
  private:
   data::EngineDatabase Admin() const {
