@@ -48,11 +48,6 @@ class ServiceTest(unittest.TestCase):
         shutil.rmtree(cls.root)
         assert code == 0, f"the service ended with {code}"
 
-    def tool_call(self, request):
-        run = subprocess.run([TOOL, "call"], input=json.dumps(request), capture_output=True, text=True)
-        self.assertEqual(run.returncode, 0, run.stderr)
-        return run.stdout
-
     # 1.x: the same answer as `ksmain call`, byte for byte.
     def test_answers_as_the_bridge_does(self):
         cat = "Data Source=" + os.path.join(self.data, "veldaSQL.db")
@@ -73,7 +68,9 @@ class ServiceTest(unittest.TestCase):
             with self.subTest(case=f"1.{n}"):
                 status, text = self.service.post(request)
                 self.assertEqual(status, 200, text)
-                self.assertEqual(text, self.tool_call(request))
+                tool = subprocess.run([TOOL, "call"], input=json.dumps(request), capture_output=True, text=True)
+                self.assertEqual(tool.returncode, 0, tool.stderr)
+                self.assertEqual(text, tool.stdout)
 
     # 2.x: refusals, each with a JSON error naming what is wrong.
     def test_refusals(self):
