@@ -73,7 +73,7 @@ TEST(GridFill, CountCellAndCapacity) {
   }
 }
 
-// (Column-first grids: Gantt and ClientDisplayTest; Null cells and kinds kept:
+// (Column-first grids: Gantt and ClientsTest; Null cells and kinds kept:
 // ProjectList.DefaultsTextAndRows and every IsoDate cell; a missing field ending the
 // fill: DataLinkTest.GridFillFindsFieldsOnceAndFailsWhereReadingByNameWould.)
 
