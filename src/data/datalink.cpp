@@ -70,10 +70,8 @@ struct ConnectionState {
 namespace {
 
 // The state of a connection whose session nobody else can come to share (it lends nothing
-// and borrows nothing): its connection owns it alone, and the shared_ptr handed to its
-// recordsets carries no count, so attaching and detaching them costs no atomic operations.
-// Sound because a connection detaches every recordset on it when it closes, before it
-// destroys the state (DestroyUnsharedState).
+// and borrows nothing): its connection owns it alone, so it is held without a control block
+// or a count to take and drop, and Close destroys it (DestroyUnsharedState).
 std::shared_ptr<ConnectionState> MakeUnsharedState(SharedSession& own) {
   auto* state = new (SpareBlock<ConnectionState>::Take()) ConnectionState;
   state->unshared = true;
@@ -316,7 +314,7 @@ std::unique_ptr<Recordset> Connection::Execute(std::string_view command, Variant
   auto recordset = std::make_unique<Recordset>();
   recordset->source_ = command;
   recordset->active_connection_ = this;
-  if (cursor) recordset->Attach(state_, std::move(cursor));
+  if (cursor) recordset->Attach(*state_, std::move(cursor));
   return recordset;
 }
 
@@ -329,7 +327,7 @@ void Connection::Close() {
   state->more_open.clear();
   auto detach = [](Recordset* recordset) {
     recordset->cursor_.reset();
-    recordset->state_.reset();
+    recordset->state_ = nullptr;
   };
   if (first != nullptr) detach(first);
   for (Recordset* recordset : more) detach(recordset);
@@ -366,8 +364,8 @@ Recordset::~Recordset() {
   if (state_) Unregister(*state_, this);
 }
 
-void Recordset::Attach(std::shared_ptr<ConnectionState> state, std::unique_ptr<Cursor> cursor) {
-  state_ = std::move(state);
+void Recordset::Attach(ConnectionState& state, std::unique_ptr<Cursor> cursor) {
+  state_ = &state;
   cursor_ = std::move(cursor);
   bof_ = !cursor_->HasRow();
   Register(*state_, this);
@@ -392,10 +390,7 @@ void Recordset::Run(Connection& connection, std::string_view source, std::int64_
   std::unique_ptr<Cursor> cursor =
       row_cap >= 0 ? state.session().ExecuteCapped(source, connection.dialect_, row_cap)
                    : state.session().Execute(source, connection.dialect_, &affected);
-  // The recordset refers to the connection's state without holding a count on it: the
-  // state lives until the connection closes, and closing detaches every recordset on it
-  // first (see Connection::Close).
-  if (cursor) Attach(std::shared_ptr<ConnectionState>(std::shared_ptr<void>(), &state), std::move(cursor));
+  if (cursor) Attach(state, std::move(cursor));
 }
 
 void Recordset::Open(std::string_view source, Connection& connection, int, int, int) {
@@ -534,7 +529,7 @@ void Recordset::Close() {
   RequireOpen();
   cursor_.reset();
   if (state_) Unregister(*state_, this);
-  state_.reset();
+  state_ = nullptr;
 }
 
 // ---- DataLink ------------------------------------------------------------------------

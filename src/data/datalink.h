@@ -123,15 +123,17 @@ class Recordset : public RecordSource {
  private:
   friend class Connection;
   friend class DataLink;
-  void Attach(std::shared_ptr<ConnectionState> state, std::unique_ptr<Cursor> cursor);
+  void Attach(ConnectionState& state, std::unique_ptr<Cursor> cursor);
   // `row_cap`: the caller reads at most that many rows (-1: all of them).
   void Run(Connection& connection, std::string_view source, std::int64_t row_cap = -1);
   void RequireOpen() const;
   void RequireRecord() const;
   int Ordinal(std::string_view name) const;
 
-  // The connection's state and the statement's cursor while open.
-  std::shared_ptr<ConnectionState> state_;
+  // The connection's state and the statement's cursor while open. The state is not owned:
+  // it lives until its connection closes, and closing detaches every recordset on it
+  // first (see Connection::Close).
+  ConnectionState* state_ = nullptr;
   std::unique_ptr<Cursor> cursor_;
   bool bof_ = false;
   SourceText source_;
