@@ -3,7 +3,6 @@
 #include "data/pool.h"
 
 #include <algorithm>
-#include <array>
 #include <iterator>
 #include <mutex>
 #include <string_view>

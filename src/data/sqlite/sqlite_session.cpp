@@ -379,13 +379,15 @@ std::shared_ptr<SqliteSession::Columns> SqliteSession::ColumnsOf(
   return columns;
 }
 
+SqliteSession::Lease SqliteSession::Lend(CachedStatement& entry) {
+  entry.in_use = true;
+  entry.last_use = ++use_clock_;
+  return Lease{entry.stmt, &entry, cache_epoch_};
+}
+
 SqliteSession::Lease SqliteSession::Prepare(std::string_view text) {
   auto it = statements_.find(text);
-  if (it != statements_.end() && !it->second.in_use) {
-    it->second.in_use = true;
-    it->second.last_use = ++use_clock_;
-    return Lease{it->second.stmt, &it->second, cache_epoch_};
-  }
+  if (it != statements_.end() && !it->second.in_use) return Lend(it->second);
   std::string key(text);
   sqlite3_stmt* stmt = nullptr;
   const char* tail = nullptr;
@@ -738,9 +740,7 @@ SqliteSession::Lease SqliteSession::PrepareBound(
       last_bound_.epoch == cache_epoch_) {
     CachedStatement& entry = *last_bound_.entry;
     if (!entry.in_use && entry.bound.has_value()) {
-      entry.in_use = true;
-      entry.last_use = ++use_clock_;
-      Lease lease{entry.stmt, &entry, cache_epoch_};
+      Lease lease = Lend(entry);
       lease.keep_bindings = true;
       return lease;
     }
@@ -749,10 +749,7 @@ SqliteSession::Lease SqliteSession::PrepareBound(
   Lease lease;
   auto found = by_translation_.find(key);
   if (found != by_translation_.end() && !found->second->in_use && found->second->rows == rows) {
-    CachedStatement& entry = *found->second;
-    entry.in_use = true;
-    entry.last_use = ++use_clock_;
-    lease = Lease{entry.stmt, &entry, cache_epoch_};
+    lease = Lend(*found->second);
   } else {
     // The mapping is let go before preparing (which may evict entries): it named a
     // statement on loan or the shape capped at another number.

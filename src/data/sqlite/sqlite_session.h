@@ -66,6 +66,8 @@ class SqliteSession final : public Session {
     bool keep_bindings = false;
   };
   Lease Prepare(std::string_view text);
+  // Lends a cached statement that is not in use.
+  Lease Lend(CachedStatement& entry);
   // The column description of a leased query for `translation`, from its cache entry when
   // that entry already has it. The entry's description goes to the caller for the time of
   // the lease and comes back with it (see Return), so it changes hands without a count.
